@@ -1,0 +1,213 @@
+#include "app/Misc.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <ctime>
+
+namespace brimsal {
+
+std::string TextoErrorInesperado(const std::string& module, int number,
+                                 const std::string& description) {
+    return "Unexpected error occurred in module " + module + " \nError number " +
+           std::to_string(number) + ", described as '" + description +
+           "'\nPlease report giving all possible details to: " + kContactAddress;
+}
+
+void ErrorInesperado(UserChannel& channel, const std::string& module, int number,
+                     const std::string& description) {
+    channel.MensajeError(TextoErrorInesperado(module, number, description));
+    channel.AnadirLog("An unexpected error occurred", false);
+}
+
+void ErrorInesperado(UserChannel& channel, const std::string& module, const std::exception& error) {
+    if (const auto* runtime = dynamic_cast<const RunTimeError*>(&error)) {
+        ErrorInesperado(channel, module, runtime->number(), runtime->what());
+    } else if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+        ErrorInesperado(channel, module, 7, "Out of memory");
+    } else {
+        ErrorInesperado(channel, module, kErrInvalidArgument, error.what());
+    }
+}
+
+void ComprobarCancelacion(const UserChannel& channel) {
+    if (channel.Cancelado()) {
+        throw Cancelled();
+    }
+}
+
+// ---- Paths ----
+
+namespace {
+
+// Position of the last "/" or throws: a path without a folder is an invalid argument.
+size_t UltimaBarra(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        throw RunTimeError(kErrInvalidArgument, "Invalid path (no folder): '" + path + "'");
+    }
+    return slash;
+}
+
+// Position of the extension's "." inside the last component, or throws.
+size_t PuntoExtension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        throw RunTimeError(kErrInvalidArgument, "File name without extension: '" + path + "'");
+    }
+    return dot;
+}
+
+}  // namespace
+
+bool ExisteArchivo(const std::string& path) {
+    if (path.empty() || path.back() == '/') {
+        return false;
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string QuitarExtension(const std::string& path) {
+    return path.substr(0, PuntoExtension(path));
+}
+
+std::string ExtensionArchivo(const std::string& path) {
+    return path.substr(PuntoExtension(path) + 1);
+}
+
+std::string NombreArchivo(const std::string& path) {
+    return path.substr(UltimaBarra(path) + 1);
+}
+
+std::string CarpetaDeRuta(const std::string& path) {
+    return path.substr(0, UltimaBarra(path) + 1);
+}
+
+std::string ReemplazarTodo(const std::string& text, const std::string& searched,
+                           const std::string& replacement) {
+    if (searched.empty()) {
+        return text;
+    }
+    if (replacement.find(searched) != std::string::npos) {
+        // Restarting from the beginning would never end; one left-to-right pass instead.
+        std::string result;
+        size_t from = 0;
+        for (size_t hit = text.find(searched); hit != std::string::npos;
+             hit = text.find(searched, from)) {
+            result.append(text, from, hit - from);
+            result += replacement;
+            from = hit + searched.size();
+        }
+        return result.append(text, from, std::string::npos);
+    }
+    // Replace the first occurrence, then search again from the start of the new text, so an
+    // occurrence formed by a replacement and its neighbours is replaced too.
+    std::string result = text;
+    for (size_t hit = result.find(searched); hit != std::string::npos;
+         hit = result.find(searched)) {
+        result.replace(hit, searched.size(), replacement);
+    }
+    return result;
+}
+
+// ---- Numbers ----
+
+double MinDbl(double a, double b) {
+    return a < b ? a : b;
+}
+double MaxDbl(double a, double b) {
+    return a > b ? a : b;
+}
+int64_t MinLng(int64_t a, int64_t b) {
+    return a < b ? a : b;
+}
+int64_t MaxLng(int64_t a, int64_t b) {
+    return a > b ? a : b;
+}
+int ByteBajo(int64_t value) {
+    return static_cast<int>(static_cast<uint64_t>(value) & 0xFFu);
+}
+
+double Redondear(double value) {
+    return std::nearbyint(value);
+}
+
+std::string TextoNumero(double value, char decimal_separator) {
+    if (!std::isfinite(value)) {
+        return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
+    }
+    if (value == 0.0) {
+        return "0";
+    }
+    // Round to 15 significant digits first: "d.dddddddddddddde+XX".
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    std::string text(buffer, result.ptr);
+    const bool negative = text[0] == '-';
+    if (negative) {
+        text.erase(0, 1);
+    }
+    const size_t e = text.find('e');
+    const int exponent = std::stoi(text.substr(e + 1));
+    std::string digits = text.substr(0, 1) + text.substr(2, e - 2);  // 15 digits, no point
+    while (digits.size() > 1 && digits.back() == '0') {
+        digits.pop_back();
+    }
+    std::string whole;
+    std::string fraction;
+    if (exponent < 0) {
+        whole = "0";
+        fraction = std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    } else if (static_cast<size_t>(exponent) + 1 >= digits.size()) {
+        whole = digits + std::string(static_cast<size_t>(exponent) + 1 - digits.size(), '0');
+    } else {
+        whole = digits.substr(0, static_cast<size_t>(exponent) + 1);
+        fraction = digits.substr(static_cast<size_t>(exponent) + 1);
+    }
+    std::string out = negative ? "-" : "";
+    out += whole;
+    if (!fraction.empty()) {
+        out += decimal_separator;
+        out += fraction;
+    }
+    return out;
+}
+
+char SeparadorDecimal() {
+    const std::lconv* conventions = std::localeconv();
+    if (conventions == nullptr || conventions->decimal_point == nullptr ||
+        conventions->decimal_point[0] == '\0') {
+        return '.';
+    }
+    return conventions->decimal_point[0];
+}
+
+std::string TextoNumero(double value) {
+    return TextoNumero(value, SeparadorDecimal());
+}
+
+std::string NombreSinSobrescribir(const std::string& carpeta, const std::string& base,
+                                  const std::string& extension) {
+    std::string nombre = base + extension;
+    for (int n = 2;
+         ExisteArchivo(carpeta + nombre) || ::access((carpeta + nombre).c_str(), F_OK) == 0; ++n) {
+        nombre = base + "_" + std::to_string(n) + extension;
+    }
+    return nombre;
+}
+
+std::string HoraHHMMSS() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[16];
+    std::strftime(buffer, sizeof buffer, "%H%M%S", &local);
+    return buffer;
+}
+
+}  // namespace brimsal

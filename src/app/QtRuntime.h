@@ -1,0 +1,22 @@
+// The Qt machinery the core needs for text on pictures and for child processes. brimsal-cli and
+// the test programs create one QtRuntime at the start of main; when no display is available it
+// chooses the offscreen platform itself, so nobody has to set an environment variable.
+#pragma once
+
+#include <memory>
+
+namespace brimsal {
+
+class QtRuntime {
+  public:
+    QtRuntime(int& argc, char** argv);
+    ~QtRuntime();
+    QtRuntime(const QtRuntime&) = delete;
+    QtRuntime& operator=(const QtRuntime&) = delete;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace brimsal

@@ -1,0 +1,29 @@
+// The session: the state that lives between steps, owned by the window or by brimsal-cli (no
+// module globals). Steps take the parts they read and write as parameters.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "maps/ExposureSet.h"
+
+namespace brimsal {
+
+// The blending map's state between Build map and the blend or contact sheet.
+struct MapState {
+    std::array<float, 256> IndicePorNivel{};  // map level -> frame index (maybe fractional)
+    std::array<int32_t, 3> Umbrales{};        // saturation thresholds R, G, B
+    std::string RutaMapa;                     // the map the blend reads (txtRutaMap)
+};
+
+struct Session {
+    std::string Ruta;                      // reference RAW path (txtRuta)
+    std::vector<std::string> ArchivosRAW;  // RAW set: names without folder, sorted by name
+    ExposureSet set;                       // the exposure set
+    MapState mapa;                         // the blending map
+    int threads = 0;                       // worker threads for kernels; 0 = all cores
+};
+
+}  // namespace brimsal

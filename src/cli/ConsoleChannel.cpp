@@ -1,0 +1,79 @@
+#include "cli/ConsoleChannel.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+namespace brimsal::cli {
+
+namespace {
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    g_interrupted = true;
+}
+}  // namespace
+
+ConsoleChannel::ConsoleChannel() : stderr_is_terminal_(::isatty(STDERR_FILENO) != 0) {}
+
+void ConsoleChannel::InstallInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool ConsoleChannel::Cancelado() const {
+    return g_interrupted.load();
+}
+
+void ConsoleChannel::ClearProgress() {
+    if (progress_shown_) {
+        std::fputs("\r\033[K", stderr);
+        progress_shown_ = false;
+    }
+}
+
+void ConsoleChannel::AnadirLog(const std::string& line, bool) {
+    std::lock_guard lock(mutex_);
+    ClearProgress();
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void ConsoleChannel::MostrarLineaDCRAW(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    ClearProgress();
+    // The dcraw line is a read-out, not part of the log: stdout stays the log alone.
+    std::fflush(stdout);
+    std::fprintf(stderr, "dcraw: %s\n", line.c_str());
+}
+
+void ConsoleChannel::MensajeAviso(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    ClearProgress();
+    std::fflush(stdout);
+    std::fprintf(stderr, "WARNING: %s\n", text.c_str());
+}
+
+void ConsoleChannel::MensajeError(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    ClearProgress();
+    std::fflush(stdout);
+    std::fprintf(stderr, "ERROR: %s\n", text.c_str());
+}
+
+void ConsoleChannel::MostrarProgreso(const std::string& text) {
+    if (!stderr_is_terminal_) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    std::fflush(stderr);
+    progress_shown_ = true;
+}
+
+}  // namespace brimsal::cli

@@ -1,0 +1,50 @@
+// Frame: one developed 16-bit RGB image in memory.
+// Samples are interleaved R, G, B, rows stored top to bottom (y = 0 is the top row), no padding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace brimsal {
+
+struct Frame {
+    int width = 0;
+    int height = 0;
+    std::vector<uint16_t> pixels;  // width * height * 3 samples
+
+    Frame() = default;
+    Frame(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h * 3, 0) {}
+
+    bool empty() const { return pixels.empty(); }
+    size_t sampleCount() const { return pixels.size(); }
+
+    uint16_t* row(int y) { return pixels.data() + static_cast<size_t>(y) * width * 3; }
+    const uint16_t* row(int y) const { return pixels.data() + static_cast<size_t>(y) * width * 3; }
+    uint16_t* at(int x, int y) { return row(y) + static_cast<size_t>(x) * 3; }
+    const uint16_t* at(int x, int y) const { return row(y) + static_cast<size_t>(x) * 3; }
+
+    // LiberarGflBitmap: the pixel data is released; the frame can be loaded again. Releasing an
+    // empty frame does nothing.
+    void release() {
+        pixels = std::vector<uint16_t>();
+        width = 0;
+        height = 0;
+    }
+};
+
+// CanalALong: a 16-bit channel word as the value 0..65535 it holds.
+inline int32_t CanalALong(uint16_t word) {
+    return word;
+}
+
+// LongACanal: a non-negative value as a channel word, clamped at 65535. The caller's variable is
+// clamped in place, as it would be when the value was handed over by reference.
+inline uint16_t LongACanal(int64_t& value) {
+    if (value > 65535) {
+        value = 65535;
+    }
+    return static_cast<uint16_t>(value < 0 ? 0 : value);
+}
+
+}  // namespace brimsal

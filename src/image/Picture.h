@@ -1,0 +1,90 @@
+// Picture: an 8-bit RGB drawing surface for everything that is seen rather than measured (the
+// display, maps, histogram, contact sheet). Colours are 0xBBGGRR values, RGB(r, g, b) =
+// r + 256 g + 65536 b; x is the column, y the row from the top. Drawing outside the picture is
+// clipped. PNG is written and read exactly (8 bits per sample); GIF is written through giflib
+// with an exact palette when the picture holds at most 256 colours.
+//
+// Text needs a running QGuiApplication (see QtRuntime.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace brimsal {
+
+constexpr uint32_t RGB(int r, int g, int b) {
+    return static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) |
+           (static_cast<uint32_t>(b) << 16);
+}
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0x000000;
+
+enum class SaveFormat { kPng = 3, kGif = 2 };
+
+// A picture that could not be loaded or saved. The message names the file.
+class PictureError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class Picture {
+  public:
+    Picture();
+    ~Picture();
+    Picture(Picture&&) noexcept;
+    Picture& operator=(Picture&&) noexcept;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    // LoadFromFile: PNG, GIF, TIFF or any format Qt reads (GIF through giflib). A missing or
+    // unreadable file throws PictureError; the picture keeps what it held.
+    void LoadFromFile(const std::string& path);
+    // SaveToFile in the current save format (PNG by default). The file is written under a
+    // temporary name and renamed when complete. Throws PictureError.
+    void SaveToFile(const std::string& path) const;
+    void SetSaveFormat(SaveFormat format) { format_ = format; }
+
+    void CreateBlank(int width, int height, uint32_t colour);
+    int GetWidth() const;
+    int GetHeight() const;
+    bool empty() const;
+
+    uint32_t GetPixelColor(int x, int y) const;
+    // Resamples to exactly width x height (smooth).
+    void ResizeTo(int width, int height);
+    // Tone correction: every 8-bit value v becomes 255 (v / 255)^(1 / gamma), rounded.
+    void ApplyGamma(double gamma);
+
+    void SetDrawColor(uint32_t colour) { draw_colour_ = colour; }
+    void SetFillColor(uint32_t colour) { fill_colour_ = colour; }
+    void PlotPoint(int x, int y);
+    void DrawLineSegment(int x0, int y0, int x1, int y1);
+    void DrawRectangleOutline(int left, int top, int width, int height);
+    void FillRectangle(int left, int top, int width, int height);
+    void DrawCircleOutline(int cx, int cy, int radius);
+    // Text in the default font (DejaVu Sans, 9 px, not antialiased, so GIF colours stay exact),
+    // its top-left corner at (x, y).
+    void DrawTextAt(const std::string& text, int x, int y, uint32_t colour);
+
+    Picture CloneImage() const;
+
+    // Bulk access for maps: a grey picture whose every pixel is RGB(L, L, L), and back (the red
+    // sample of each pixel), row-major, width * height bytes.
+    void SetGreyLevels(int width, int height, const uint8_t* levels);
+    void GetRedSamples(uint8_t* out) const;
+
+    // For the window layer: the underlying QImage (a `QImage*`), or null when empty.
+    void* nativeImage();
+    const void* nativeImage() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    SaveFormat format_ = SaveFormat::kPng;
+    uint32_t draw_colour_ = kBlack;
+    uint32_t fill_colour_ = kBlack;
+};
+
+}  // namespace brimsal

@@ -1,0 +1,311 @@
+#include "image/TiffIO.h"
+
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Misc.h"
+
+namespace brimsal {
+
+namespace {
+
+// Frames above this many pixels are refused rather than attempted (about 1.3 GB of samples).
+constexpr uint64_t kMaxPixels = 220'000'000;
+
+// libtiff reports through handlers; each open file gets one that keeps the last message.
+struct TiffMessages {
+    std::string last_error;
+};
+
+int OnTiffError(TIFF*, void* user_data, const char* module, const char* format, va_list args) {
+    auto* messages = static_cast<TiffMessages*>(user_data);
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    messages->last_error = (module != nullptr && *module != '\0')
+                               ? std::string(module) + ": " + text
+                               : std::string(text);
+    return 1;
+}
+
+int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+struct TiffCloser {
+    void operator()(TIFF* tiff) const {
+        if (tiff != nullptr) {
+            TIFFClose(tiff);
+        }
+    }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+TiffHandle OpenTiff(const std::string& path, const char* mode, TiffMessages& messages) {
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &messages);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, &messages);
+    TiffHandle tiff(TIFFOpenExt(path.c_str(), mode, options));
+    TIFFOpenOptionsFree(options);
+    return tiff;
+}
+
+[[noreturn]] void Fail(const std::string& path, const std::string& what) {
+    throw ImageError("'" + path + "': " + what);
+}
+
+std::string Reason(const TiffMessages& messages, const char* fallback) {
+    return messages.last_error.empty() ? fallback : messages.last_error;
+}
+
+// Copies one decoded block (strip or tile) of `block_w` x `block_h` samples-per-pixel `spp`
+// (or one plane of it, `plane` >= 0) into the frame at (x0, y0), clipped to the frame.
+void CopyBlock(const uint8_t* data, int bits, int spp, int plane, int block_w, int block_h, int x0,
+               int y0, Frame& frame) {
+    const int stride_samples = plane >= 0 ? 1 : spp;
+    const int x_end = std::min(frame.width, x0 + block_w);
+    const int y_end = std::min(frame.height, y0 + block_h);
+    for (int y = y0; y < y_end; ++y) {
+        const size_t row_offset = static_cast<size_t>(y - y0) * block_w * stride_samples;
+        uint16_t* out = frame.at(x0, y);
+        for (int x = x0; x < x_end; ++x) {
+            const size_t in = row_offset + static_cast<size_t>(x - x0) * stride_samples;
+            for (int c = 0; c < 3; ++c) {
+                if (plane >= 0 && c != plane) {
+                    continue;
+                }
+                const size_t s = plane >= 0 ? in : in + c;
+                uint16_t v;
+                if (bits == 16) {
+                    std::memcpy(&v, data + s * 2, 2);
+                } else {
+                    v = static_cast<uint16_t>(data[s] * 257);
+                }
+                out[c] = v;
+            }
+            out += 3;
+        }
+    }
+}
+
+std::string TemporaryName(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+}  // namespace
+
+struct TiffStripWriter::Messages : TiffMessages {};
+
+Frame LeerTIFF(const std::string& path) {
+    if (!ExisteArchivo(path)) {
+        Fail(path, "file not found");
+    }
+    TiffMessages messages;
+    TiffHandle tiff = OpenTiff(path, "r", messages);
+    if (!tiff) {
+        Fail(path, "not a readable TIFF file (" + Reason(messages, "cannot open") + ")");
+    }
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t bits = 0;
+    uint16_t spp = 0;
+    uint16_t photometric = 0;
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    uint16_t sample_format = SAMPLEFORMAT_UINT;
+    if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height)) {
+        Fail(path, "TIFF without image size");
+    }
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &sample_format);
+    if (!TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric)) {
+        photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    }
+    if (photometric != PHOTOMETRIC_RGB || spp < 3) {
+        Fail(path,
+             "not an RGB image (greyscale, palette, CMYK and other colour layouts are not "
+             "supported)");
+    }
+    if (sample_format != SAMPLEFORMAT_UINT) {
+        Fail(path, "floating-point or signed samples are not supported");
+    }
+    if (bits != 8 && bits != 16) {
+        Fail(path, std::to_string(bits) + "-bit samples are not supported (8 or 16 bits)");
+    }
+    if (width == 0 || height == 0 || static_cast<uint64_t>(width) * height > kMaxPixels) {
+        Fail(path,
+             "unsupported image size " + std::to_string(width) + "x" + std::to_string(height));
+    }
+
+    Frame frame(static_cast<int>(width), static_cast<int>(height));
+    const bool separate = planar == PLANARCONFIG_SEPARATE;
+    const int planes = separate ? 3 : 1;
+    const int bytes = bits / 8;
+    if (TIFFIsTiled(tiff.get())) {
+        uint32_t tile_w = 0;
+        uint32_t tile_h = 0;
+        TIFFGetField(tiff.get(), TIFFTAG_TILEWIDTH, &tile_w);
+        TIFFGetField(tiff.get(), TIFFTAG_TILELENGTH, &tile_h);
+        if (tile_w == 0 || tile_h == 0) {
+            Fail(path, "invalid tile size");
+        }
+        const tmsize_t tile_size = TIFFTileSize(tiff.get());
+        const size_t needed = static_cast<size_t>(tile_w) * tile_h * (separate ? 1 : spp) * bytes;
+        if (tile_size <= 0 || static_cast<size_t>(tile_size) < needed) {
+            Fail(path, "invalid tile layout");
+        }
+        std::vector<uint8_t> buffer(static_cast<size_t>(tile_size));
+        for (int plane = 0; plane < planes; ++plane) {
+            for (uint32_t y = 0; y < height; y += tile_h) {
+                for (uint32_t x = 0; x < width; x += tile_w) {
+                    const uint32_t tile =
+                        TIFFComputeTile(tiff.get(), x, y, 0, static_cast<uint16_t>(plane));
+                    if (TIFFReadEncodedTile(tiff.get(), tile, buffer.data(), tile_size) < 0) {
+                        Fail(path, "damaged tile data (" + Reason(messages, "read error") + ")");
+                    }
+                    CopyBlock(buffer.data(), bits, spp, separate ? plane : -1,
+                              static_cast<int>(tile_w), static_cast<int>(tile_h),
+                              static_cast<int>(x), static_cast<int>(y), frame);
+                }
+            }
+        }
+    } else {
+        uint32_t rows_per_strip = height;
+        TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
+        rows_per_strip = std::min(std::max<uint32_t>(rows_per_strip, 1), height);
+        const size_t row_bytes = static_cast<size_t>(width) * (separate ? 1 : spp) * bytes;
+        std::vector<uint8_t> buffer(row_bytes * rows_per_strip);
+        for (int plane = 0; plane < planes; ++plane) {
+            for (uint32_t y = 0; y < height; y += rows_per_strip) {
+                const uint32_t rows = std::min(rows_per_strip, height - y);
+                const uint32_t strip =
+                    TIFFComputeStrip(tiff.get(), y, static_cast<uint16_t>(plane));
+                const tmsize_t want = static_cast<tmsize_t>(row_bytes * rows);
+                if (TIFFReadEncodedStrip(tiff.get(), strip, buffer.data(), want) != want) {
+                    Fail(path, "damaged or truncated image data (" +
+                                   Reason(messages, "short strip") + ")");
+                }
+                CopyBlock(buffer.data(), bits, spp, separate ? plane : -1, static_cast<int>(width),
+                          static_cast<int>(rows), 0, static_cast<int>(y), frame);
+            }
+        }
+    }
+    return frame;
+}
+
+TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height)
+    : path_(path),
+      temporary_(TemporaryName(path)),
+      messages_(std::make_unique<Messages>()),
+      width_(width),
+      height_(height) {
+    if (width <= 0 || height <= 0) {
+        Fail(path, "cannot write an empty image");
+    }
+    // About 1 MB of samples per strip: large enough for LZW, small enough to stream.
+    rows_per_strip_ = std::max(1, std::min(height, (1 << 20) / (width * 6)));
+    TIFF* tiff = OpenTiff(temporary_, "w", *messages_).release();
+    if (tiff == nullptr) {
+        Fail(path, "cannot create the file (" + Reason(*messages_, std::strerror(errno)) + ")");
+    }
+    tiff_ = tiff;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows_per_strip_));
+    TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
+}
+
+TiffStripWriter::~TiffStripWriter() {
+    if (tiff_ != nullptr) {
+        TIFFClose(static_cast<TIFF*>(tiff_));
+    }
+    if (!finished_) {
+        std::remove(temporary_.c_str());
+    }
+}
+
+void TiffStripWriter::WriteRows(const uint16_t* samples, int rows) {
+    auto* tiff = static_cast<TIFF*>(tiff_);
+    if (next_row_ + rows > height_) {
+        Fail(path_, "more rows written than the image holds");
+    }
+    std::vector<uint16_t> line(static_cast<size_t>(width_) * 3);
+    for (int r = 0; r < rows; ++r) {
+        // libtiff may modify the buffer it is given (predictor), so it gets a copy.
+        std::memcpy(line.data(), samples + static_cast<size_t>(r) * width_ * 3,
+                    line.size() * sizeof(uint16_t));
+        if (TIFFWriteScanline(tiff, line.data(), static_cast<uint32_t>(next_row_), 0) < 0) {
+            Fail(path_, "write error (" + Reason(*messages_, "disk full?") + ")");
+        }
+        ++next_row_;
+    }
+}
+
+void TiffStripWriter::Finish() {
+    if (next_row_ != height_) {
+        Fail(path_, "image incomplete");
+    }
+    auto* tiff = static_cast<TIFF*>(tiff_);
+    const int flushed = TIFFFlush(tiff);
+    TIFFClose(tiff);
+    tiff_ = nullptr;
+    if (flushed != 1) {
+        Fail(path_, "write error (disk full?)");
+    }
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        Fail(path_, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
+    }
+    finished_ = true;
+}
+
+void EscribirTIFF(const Frame& frame, const std::string& path) {
+    if (frame.empty()) {
+        Fail(path, "cannot write an empty image");
+    }
+    TiffStripWriter writer(path, frame.width, frame.height);
+    writer.WriteRows(frame.pixels.data(), frame.height);
+    writer.Finish();
+}
+
+bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel) {
+    try {
+        frame = LeerTIFF(path);
+        return true;
+    } catch (const ImageError& error) {
+        ErrorInesperado(channel, std::string("gflLoadBitmap [") + error.what() + "]");
+    } catch (const std::exception& error) {
+        ErrorInesperado(channel, "CargarGflBitmap", error);
+    }
+    return false;
+}
+
+bool GuardarGflBitmap(const Frame& frame, const std::string& path, UserChannel& channel) {
+    try {
+        EscribirTIFF(frame, path);
+        return true;
+    } catch (const ImageError& error) {
+        ErrorInesperado(channel, std::string("gflSaveBitmap [") + error.what() + "]");
+    } catch (const std::exception& error) {
+        ErrorInesperado(channel, "GuardarGflBitmap", error);
+    }
+    return false;
+}
+
+}  // namespace brimsal

@@ -1,0 +1,68 @@
+// Reading and writing frames as TIFF files (libtiff).
+//
+// Load: 8- or 16-bit RGB TIFF (chunky or planar, strips or tiles, any compression libtiff
+// decodes; 8-bit samples become v * 257). Greyscale, palette, floating point, CMYK and other
+// layouts are refused. Save: 16-bit RGB, LZW, written to a temporary name in the same folder and
+// renamed when complete, whatever the name's extension.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "image/Frame.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+// A file that could not be read or written. The message names the file.
+class ImageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Loads `path`. Throws ImageError with a message naming the file on any failure.
+Frame LeerTIFF(const std::string& path);
+
+// Saves `frame` to `path`. Throws ImageError on any failure; no partial file is left behind.
+void EscribirTIFF(const Frame& frame, const std::string& path);
+
+// Writes a TIFF strip by strip, for outputs too large to hold twice in memory: rows are handed
+// over in order, the file appears under its name only when Finish succeeds.
+class TiffStripWriter {
+  public:
+    TiffStripWriter(const std::string& path, int width, int height);
+    ~TiffStripWriter();  // removes the temporary file when Finish was not reached
+    TiffStripWriter(const TiffStripWriter&) = delete;
+    TiffStripWriter& operator=(const TiffStripWriter&) = delete;
+
+    // Rows per strip of the file; WriteRows takes any number of whole rows in order.
+    int rowsPerStrip() const { return rows_per_strip_; }
+    // Appends `rows` rows of interleaved RGB samples (width * 3 each).
+    void WriteRows(const uint16_t* samples, int rows);
+    // Closes the file and renames it into place.
+    void Finish();
+
+  private:
+    struct Messages;
+    std::string path_;
+    std::string temporary_;
+    std::unique_ptr<Messages> messages_;
+    void* tiff_ = nullptr;
+    int width_;
+    int height_;
+    int rows_per_strip_;
+    int next_row_ = 0;
+    bool finished_ = false;
+};
+
+// CargarGflBitmap: loads `path` into `frame`. On failure the unexpected-error report reads
+// "gflLoadBitmap [" + message + "]", `frame` keeps what it held, and the result is false.
+bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel);
+
+// GuardarGflBitmap: saves `frame` as a 16-bit LZW TIFF. On failure the unexpected-error report
+// reads "gflSaveBitmap [" + message + "]" and the result is false.
+bool GuardarGflBitmap(const Frame& frame, const std::string& path, UserChannel& channel);
+
+}  // namespace brimsal

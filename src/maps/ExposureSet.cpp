@@ -1,0 +1,225 @@
+#include "maps/ExposureSet.h"
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+
+#include "app/Misc.h"
+#include "app/Parallel.h"
+#include "image/TiffIO.h"
+
+namespace brimsal {
+
+void ExposureSet::Liberar() {
+    for (Frame& frame : Imagenes) {
+        frame.release();
+    }
+    TIFFsCargados = false;
+}
+
+namespace {
+
+// One TIFF of the set as the parallel load left it.
+struct LoadedTiff {
+    bool exists = false;
+    Frame frame;
+    std::optional<std::string> error;  // the reader's message when the file could not be read
+};
+
+std::string RutaTIFF(const std::string& carpeta, const std::string& archivo_raw) {
+    return carpeta + QuitarExtension(archivo_raw) + ".tiff";
+}
+
+// Releases the set after a failed load, keeping the first `count` entries (all empty).
+void LiberarTras(ExposureSet& set, int count) {
+    set.ArchivosTIFF.resize(static_cast<size_t>(count));
+    set.Imagenes.resize(static_cast<size_t>(count));
+    set.Liberar();
+}
+
+uint64_t SumaRGB(const Frame& frame, int threads) {
+    const int64_t rows = frame.height;
+    constexpr int64_t kRowsPerChunk = 64;
+    std::vector<uint64_t> partial(static_cast<size_t>(NumTrozos(rows, kRowsPerChunk)), 0);
+    ParallelFor(
+        rows, kRowsPerChunk,
+        [&](int64_t chunk, int64_t begin, int64_t end) {
+            uint64_t sum = 0;
+            for (int64_t y = begin; y < end; ++y) {
+                const uint16_t* row = frame.row(static_cast<int>(y));
+                const size_t samples = static_cast<size_t>(frame.width) * 3;
+                for (size_t s = 0; s < samples; ++s) {
+                    sum += row[s];
+                }
+            }
+            partial[static_cast<size_t>(chunk)] = sum;
+        },
+        threads);
+    uint64_t total = 0;
+    for (uint64_t sum : partial) {
+        total += sum;
+    }
+    return total;
+}
+
+}  // namespace
+
+int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivos_raw,
+                ExposureSet& set, UserChannel& channel, int threads) {
+    const int total_raw = static_cast<int>(archivos_raw.size());
+    if (total_raw < 2) {
+        channel.AnadirLog("\nInsufficient TIFF files", true);
+        channel.AnadirLog("DONE", true);
+        channel.Beep();
+        return 0;
+    }
+    int count = 0;
+    try {
+        channel.AnadirLog("Loading " + std::to_string(total_raw) + " TIFF files...", false);
+        if (set.TIFFsCargados) {
+            set.Liberar();
+        }
+        set.ArchivosTIFF.clear();
+        set.Imagenes.clear();
+
+        // Load every existing TIFF in parallel; report in list order afterwards, so the log
+        // reads as a one-by-one load would write it.
+        const std::string carpeta = CarpetaDeRuta(ruta);
+        std::vector<std::string> paths;
+        std::vector<LoadedTiff> loaded(static_cast<size_t>(total_raw));
+        for (const std::string& archivo : archivos_raw) {
+            paths.push_back(RutaTIFF(carpeta, archivo));
+        }
+        ParallelFor(
+            total_raw, 1,
+            [&](int64_t i, int64_t, int64_t) {
+                LoadedTiff& entry = loaded[static_cast<size_t>(i)];
+                entry.exists = ExisteArchivo(paths[static_cast<size_t>(i)]);
+                if (!entry.exists || channel.Cancelado()) {
+                    return;
+                }
+                try {
+                    entry.frame = LeerTIFF(paths[static_cast<size_t>(i)]);
+                } catch (const ImageError& error) {
+                    entry.error = error.what();
+                }
+            },
+            threads);
+        ComprobarCancelacion(channel);
+
+        for (int i = 0; i < total_raw; ++i) {
+            LoadedTiff& entry = loaded[static_cast<size_t>(i)];
+            if (!entry.exists) {
+                channel.AnadirLog(
+                    "file " + NombreArchivo(paths[static_cast<size_t>(i)]) + " not found. Skipped",
+                    true);
+                continue;
+            }
+            ++count;
+            set.ArchivosTIFF.push_back(paths[static_cast<size_t>(i)]);
+            if (entry.error) {
+                // A TIFF that exists but cannot be read ends the load.
+                LiberarTras(set, count);
+                ErrorInesperado(channel, "gflLoadBitmap [" + *entry.error + "]");
+                return -1;
+            }
+            set.Imagenes.push_back(std::move(entry.frame));
+            const Frame& frame = set.Imagenes.back();
+            if (count == 1) {
+                set.AnchoImagen = frame.width;
+                set.AltoImagen = frame.height;
+            } else if (frame.width != set.AnchoImagen || frame.height != set.AltoImagen) {
+                channel.AnadirLog("Image dimensions mismatch", true);
+                channel.AnadirLog("DONE", true);
+                LiberarTras(set, count);
+                channel.MensajeError("Image dimensions mismatch between " +
+                                     NombreArchivo(set.ArchivosTIFF.front()) + " and " +
+                                     NombreArchivo(set.ArchivosTIFF.back()));
+                return -1;
+            }
+        }
+        if (count >= 2) {
+            set.TIFFsCargados = true;
+            return count;
+        }
+        channel.AnadirLog("\nInsufficient TIFF files", true);
+        channel.AnadirLog("DONE", true);
+        channel.Beep();
+        LiberarTras(set, count);
+        return count;
+    } catch (const Cancelled&) {
+        LiberarTras(set, 0);
+        throw;
+    } catch (const std::exception& error) {
+        LiberarTras(set, static_cast<int>(set.Imagenes.size()));
+        ErrorInesperado(channel, "CargarTIFFs", error);
+        return -1;
+    }
+}
+
+bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel, int threads) {
+    try {
+        const int n = set.N();
+        channel.AnadirLog("\nCalculating absolute exposure...", true);
+        std::vector<double> exposicion(static_cast<size_t>(n), 0.0);
+        for (int i = 0; i < n; ++i) {
+            ComprobarCancelacion(channel);
+            const Frame& frame = set.Imagenes[static_cast<size_t>(i)];
+            // The integer sum is exact; as a double it is exact below 2^53.
+            const double s = static_cast<double>(SumaRGB(frame, threads));
+            exposicion[static_cast<size_t>(i)] = s;
+            const double p =
+                Redondear(s / 3 / 65535 / set.AnchoImagen / set.AltoImagen * 1000) / 10;
+            channel.AnadirLog(NombreArchivo(set.ArchivosTIFF[static_cast<size_t>(i)]) + ": " +
+                                  TextoNumero(p) + "%",
+                              true);
+        }
+        channel.AnadirLog("Sorting images by exposure...", true);
+
+        // Selection from the brightest position down; a later image replaces the choice only
+        // when strictly brighter, so equal images end in reverse load order.
+        std::vector<int> orden(static_cast<size_t>(n), 0);  // position -> load index
+        std::vector<bool> colocada(static_cast<size_t>(n), false);
+        for (int k = n - 1; k >= 0; --k) {
+            int elegida = -1;
+            for (int j = 0; j < n; ++j) {
+                if (colocada[static_cast<size_t>(j)]) {
+                    continue;
+                }
+                if (elegida < 0 ||
+                    exposicion[static_cast<size_t>(j)] > exposicion[static_cast<size_t>(elegida)]) {
+                    elegida = j;
+                }
+            }
+            colocada[static_cast<size_t>(elegida)] = true;
+            orden[static_cast<size_t>(k)] = elegida;
+        }
+        set.TIFFMasOscuro = set.ArchivosTIFF[static_cast<size_t>(orden[0])];
+
+        if (!recargar) {
+            set.Liberar();
+            return true;
+        }
+        channel.AnadirLog("Reloading sorted images...", true);
+        // The frames are already in memory: permuting them gives the state a reload from disk
+        // in sorted order would give.
+        std::vector<std::string> archivos(static_cast<size_t>(n));
+        std::vector<Frame> imagenes(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k) {
+            archivos[static_cast<size_t>(k)] =
+                std::move(set.ArchivosTIFF[static_cast<size_t>(orden[static_cast<size_t>(k)])]);
+            imagenes[static_cast<size_t>(k)] =
+                std::move(set.Imagenes[static_cast<size_t>(orden[static_cast<size_t>(k)])]);
+        }
+        set.ArchivosTIFF = std::move(archivos);
+        set.Imagenes = std::move(imagenes);
+        return true;
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const std::exception& error) {
+        ErrorInesperado(channel, "OrdenarPorExposicion", error);
+        return false;
+    }
+}
+
+}  // namespace brimsal

@@ -1,0 +1,60 @@
+#include "support/Fixtures.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace brimsal::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "brimsal-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+Frame ConstantFrame(int width, int height, uint16_t r, uint16_t g, uint16_t b) {
+    return MakeFrame(width, height, [&](int, int, int c) { return c == 0 ? r : c == 1 ? g : b; });
+}
+
+Frame MakeFrame(int width, int height, const std::function<uint16_t(int, int, int)>& fn) {
+    Frame frame(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint16_t* p = frame.at(x, y);
+            for (int c = 0; c < 3; ++c) {
+                p[c] = fn(x, y, c);
+            }
+        }
+    }
+    return frame;
+}
+
+void Touch(const std::string& path) {
+    std::ofstream(path, std::ios::binary).flush();
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string SharedDataDir() {
+    const char* env = std::getenv("BRIMSAL_SHARED_DATA");
+    std::string dir = env != nullptr ? env : "";
+    if (!dir.empty() && std::filesystem::is_directory(dir)) {
+        return dir;
+    }
+    return "";
+}
+
+}  // namespace brimsal::test

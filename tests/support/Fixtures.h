@@ -1,0 +1,41 @@
+// Fixtures made in code: temporary folders, synthetic frames, TIFFs written beside RAW names.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "image/Frame.h"
+
+namespace brimsal::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it when the
+// object goes. path() ends without "/"; file(name) joins.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// A frame whose every pixel is (r, g, b).
+Frame ConstantFrame(int width, int height, uint16_t r, uint16_t g, uint16_t b);
+// A frame filled by fn(x, y, channel) -> value.
+Frame MakeFrame(int width, int height, const std::function<uint16_t(int, int, int)>& fn);
+// Writes an empty file (a stand-in RAW file).
+void Touch(const std::string& path);
+// Writes bytes to a file.
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// The shared data folder (real camera RAW files), or "" when it is not there.
+std::string SharedDataDir();
+
+}  // namespace brimsal::test

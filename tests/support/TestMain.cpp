@@ -1,0 +1,10 @@
+// Test main: starts the Qt runtime (offscreen when there is no display) before the tests.
+#include <gtest/gtest.h>
+
+#include "app/QtRuntime.h"
+
+int main(int argc, char** argv) {
+    brimsal::QtRuntime qt(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
