@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "app/RecorderChannel.h"
+#include "image/TiffIO.h"
+#include "support/Fixtures.h"
+
+namespace brimsal {
+namespace {
+
+Frame RandomFrame(int w, int h, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> value(0, 65535);
+    return test::MakeFrame(w, h, [&](int, int, int) { return static_cast<uint16_t>(value(rng)); });
+}
+
+// How a fixture TIFF is laid out.
+struct Layout {
+    int bits = 16;
+    uint16_t compression = COMPRESSION_NONE;
+    bool planar = false;
+    int tile = 0;            // tile side; 0 = strips
+    int rows_per_strip = 0;  // 0 = libtiff's default
+    uint16_t photometric = PHOTOMETRIC_RGB;
+    int samples = 3;
+    uint16_t sample_format = SAMPLEFORMAT_UINT;
+};
+
+// Writes `frame` with libtiff directly, in the given layout (8-bit takes the high byte).
+void WriteFixture(const std::string& path, const Frame& frame, const Layout& layout) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, frame.width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, frame.height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bits);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.samples);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.photometric);
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, layout.sample_format);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
+                 layout.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    if (layout.photometric == PHOTOMETRIC_PALETTE) {
+        std::vector<uint16_t> map(1u << layout.bits, 0);
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
+    }
+    const int bytes = layout.bits / 8;
+    const int spp_in_block = layout.planar ? 1 : layout.samples;
+    auto sample = [&](int x, int y, int c) -> uint16_t {
+        return c < 3 ? frame.at(x, y)[c] : static_cast<uint16_t>(65535);
+    };
+    auto put = [&](std::vector<uint8_t>& buffer, size_t index, uint16_t v) {
+        if (bytes == 2) {
+            std::memcpy(buffer.data() + index * 2, &v, 2);
+        } else if (bytes == 4) {
+            const float f = v / 65535.0f;
+            std::memcpy(buffer.data() + index * 4, &f, 4);
+        } else {
+            buffer[index] = static_cast<uint8_t>(v >> 8);
+        }
+    };
+    const int planes = layout.planar ? layout.samples : 1;
+    if (layout.tile > 0) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, layout.tile);
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, layout.tile);
+        std::vector<uint8_t> buffer(static_cast<size_t>(TIFFTileSize(tiff)));
+        for (int p = 0; p < planes; ++p) {
+            for (int ty = 0; ty < frame.height; ty += layout.tile) {
+                for (int tx = 0; tx < frame.width; tx += layout.tile) {
+                    std::fill(buffer.begin(), buffer.end(), 0);
+                    for (int y = 0; y < layout.tile && ty + y < frame.height; ++y) {
+                        for (int x = 0; x < layout.tile && tx + x < frame.width; ++x) {
+                            for (int c = 0; c < spp_in_block; ++c) {
+                                const size_t i =
+                                    (static_cast<size_t>(y) * layout.tile + x) * spp_in_block + c;
+                                put(buffer, i, sample(tx + x, ty + y, layout.planar ? p : c));
+                            }
+                        }
+                    }
+                    TIFFWriteTile(tiff, buffer.data(), tx, ty, 0, static_cast<uint16_t>(p));
+                }
+            }
+        }
+    } else {
+        if (layout.rows_per_strip > 0) {
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, layout.rows_per_strip);
+        }
+        std::vector<uint8_t> line(static_cast<size_t>(frame.width) * spp_in_block * bytes);
+        for (int p = 0; p < planes; ++p) {
+            for (int y = 0; y < frame.height; ++y) {
+                for (int x = 0; x < frame.width; ++x) {
+                    for (int c = 0; c < spp_in_block; ++c) {
+                        put(line, static_cast<size_t>(x) * spp_in_block + c,
+                            sample(x, y, layout.planar ? p : c));
+                    }
+                }
+                ASSERT_GE(TIFFWriteScanline(tiff, line.data(), y, static_cast<uint16_t>(p)), 0);
+            }
+        }
+    }
+    TIFFClose(tiff);
+}
+
+std::string LoadError(const std::string& path) {
+    try {
+        LeerTIFF(path);
+    } catch (const ImageError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(TiffIO, SixteenBitRoundTripIsBitExact) {
+    test::TempDir dir;
+    const Frame frame = RandomFrame(37, 23, 1);
+    EscribirTIFF(frame, dir.file("out.tif"));
+    const Frame back = LeerTIFF(dir.file("out.tif"));
+    EXPECT_EQ(back.width, 37);
+    EXPECT_EQ(back.height, 23);
+    EXPECT_EQ(back.pixels, frame.pixels);
+    // Nothing but the file itself is left in the folder (the temporary was renamed).
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(TiffIO, SavedFileIsATiffWhateverTheExtension) {
+    test::TempDir dir;
+    EscribirTIFF(test::ConstantFrame(5, 4, 1, 2, 3), dir.file("image.png"));
+    std::ifstream in(dir.file("image.png"), std::ios::binary);
+    char magic[4] = {};
+    in.read(magic, 4);
+    EXPECT_TRUE((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42) ||
+                (magic[0] == 'M' && magic[1] == 'M' && magic[3] == 42));
+    EXPECT_EQ(LeerTIFF(dir.file("image.png")).at(4, 3)[2], 3);
+}
+
+TEST(TiffIO, ReadsEveryRgbLayout) {
+    test::TempDir dir;
+    const Frame frame = RandomFrame(45, 29, 7);
+    const std::vector<std::pair<std::string, Layout>> layouts = {
+        {"uncompressed strips", {}},
+        {"one row per strip", {.rows_per_strip = 1}},
+        {"seven rows per strip", {.rows_per_strip = 7}},
+        {"lzw", {.compression = COMPRESSION_LZW}},
+        {"deflate", {.compression = COMPRESSION_ADOBE_DEFLATE, .rows_per_strip = 5}},
+        {"planar", {.planar = true, .rows_per_strip = 4}},
+        {"tiles", {.tile = 16}},
+        {"lzw planar tiles", {.compression = COMPRESSION_LZW, .planar = true, .tile = 32}},
+        {"rgb with alpha", {.samples = 4}},
+    };
+    for (const auto& [name, layout] : layouts) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file("fixture.tif");
+        WriteFixture(path, frame, layout);
+        const Frame back = LeerTIFF(path);
+        ASSERT_EQ(back.width, frame.width);
+        ASSERT_EQ(back.height, frame.height);
+        EXPECT_EQ(back.pixels, frame.pixels);
+    }
+}
+
+TEST(TiffIO, EightBitSamplesAreScaledBy257) {
+    test::TempDir dir;
+    const Frame frame = test::MakeFrame(
+        9, 3, [](int x, int y, int c) { return static_cast<uint16_t>((x * 20 + y * 7 + c) << 8); });
+    WriteFixture(dir.file("eight.tif"), frame, {.bits = 8, .compression = COMPRESSION_LZW});
+    const Frame back = LeerTIFF(dir.file("eight.tif"));
+    for (size_t i = 0; i < frame.pixels.size(); ++i) {
+        ASSERT_EQ(back.pixels[i], (frame.pixels[i] >> 8) * 257);
+    }
+    EXPECT_EQ(back.at(8, 2)[2], 176 * 257);
+    EXPECT_EQ(back.at(0, 0)[0], 0);
+}
+
+TEST(TiffIO, RefusesOtherColourLayoutsNamingTheFile) {
+    test::TempDir dir;
+    const Frame frame = RandomFrame(8, 8, 3);
+    const std::vector<std::pair<std::string, Layout>> refused = {
+        {"grey", {.photometric = PHOTOMETRIC_MINISBLACK, .samples = 1}},
+        {"palette", {.bits = 8, .photometric = PHOTOMETRIC_PALETTE, .samples = 1}},
+        {"cmyk", {.bits = 8, .photometric = PHOTOMETRIC_SEPARATED, .samples = 4}},
+        {"float", {.bits = 32, .sample_format = SAMPLEFORMAT_IEEEFP}},
+    };
+    for (const auto& [name, layout] : refused) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file(name + ".tif");
+        WriteFixture(path, frame, layout);
+        const std::string message = LoadError(path);
+        EXPECT_NE(message.find(path), std::string::npos) << message;
+    }
+}
+
+TEST(TiffIO, DamagedFilesAreClearErrors) {
+    test::TempDir dir;
+    EscribirTIFF(RandomFrame(64, 48, 5), dir.file("good.tif"));
+    const auto size = std::filesystem::file_size(dir.file("good.tif"));
+    std::filesystem::copy_file(dir.file("good.tif"), dir.file("truncated.tif"));
+    std::filesystem::resize_file(dir.file("truncated.tif"), size / 2);
+    test::Touch(dir.file("empty.tif"));
+    test::WriteBytes(dir.file("text.tif"), {'h', 'e', 'l', 'l', 'o', '\n'});
+    for (const char* name : {"truncated.tif", "empty.tif", "text.tif", "missing.tif"}) {
+        SCOPED_TRACE(name);
+        const std::string message = LoadError(dir.file(name));
+        EXPECT_NE(message.find(dir.file(name)), std::string::npos) << message;
+    }
+}
+
+TEST(TiffIO, FailedLoadReportsAndKeepsTheFrame) {
+    test::TempDir dir;
+    test::Touch(dir.file("empty.tiff"));
+    RecorderChannel channel;
+    Frame frame = test::ConstantFrame(2, 2, 7, 8, 9);
+    EXPECT_FALSE(CargarGflBitmap(dir.file("empty.tiff"), frame, channel));
+    EXPECT_EQ(frame.width, 2);
+    EXPECT_EQ(frame.at(1, 1)[2], 9);
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_EQ(
+        channel.boxes()[0].text.rfind(
+            "Unexpected error occurred in module gflLoadBitmap ['" + dir.file("empty.tiff"), 0),
+        0u);
+    EXPECT_EQ(channel.log(), (std::vector<std::string>{"An unexpected error occurred"}));
+}
+
+TEST(TiffIO, LoadReplacesWhatTheFrameHeld) {
+    test::TempDir dir;
+    EscribirTIFF(test::ConstantFrame(3, 2, 1, 2, 3), dir.file("a.tiff"));
+    RecorderChannel channel;
+    Frame frame = test::ConstantFrame(10, 10, 0, 0, 0);
+    ASSERT_TRUE(CargarGflBitmap(dir.file("a.tiff"), frame, channel));
+    EXPECT_EQ(frame.width, 3);
+    EXPECT_EQ(frame.pixels.size(), 3u * 2 * 3);
+    frame.release();
+    EXPECT_TRUE(frame.empty());
+    frame.release();  // a second release does nothing
+    EXPECT_TRUE(frame.empty());
+}
+
+TEST(TiffIO, FailedSaveLeavesNoFile) {
+    test::TempDir dir;
+    RecorderChannel channel;
+    const std::string path = dir.file("no/such/folder/out.tif");
+    EXPECT_FALSE(GuardarGflBitmap(test::ConstantFrame(2, 2, 1, 1, 1), path, channel));
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_EQ(
+        channel.boxes()[0].text.rfind("Unexpected error occurred in module gflSaveBitmap [", 0),
+        0u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(TiffIO, StripWriterRemovesAnUnfinishedFile) {
+    test::TempDir dir;
+    {
+        TiffStripWriter writer(dir.file("half.tif"), 4, 4);
+        const std::vector<uint16_t> rows(4 * 3 * 2, 100);
+        writer.WriteRows(rows.data(), 2);
+        EXPECT_THROW(writer.Finish(), ImageError);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(Channels, CanalALongAndLongACanal) {
+    int64_t value = 70000;
+    EXPECT_EQ(LongACanal(value), 65535);
+    EXPECT_EQ(value, 65535);
+    value = 40000;
+    EXPECT_EQ(LongACanal(value), 40000);
+    EXPECT_EQ(value, 40000);
+    EXPECT_EQ(CanalALong(static_cast<uint16_t>(-1)), 65535);
+    EXPECT_EQ(CanalALong(static_cast<uint16_t>(-32768)), 32768);
+    EXPECT_EQ(CanalALong(0), 0);
+}
+
+}  // namespace
+}  // namespace brimsal
