@@ -1,0 +1,134 @@
+// brimsal-cli's options, exit codes and its first steps (listing, load and sort) on TIFFs.
+#include <gtest/gtest.h>
+
+#include "CliRunner.h"
+#include "image/TiffIO.h"
+#include "support/Fixtures.h"
+
+namespace brimsal {
+namespace {
+
+const std::string kCli = BRIMSAL_CLI_PATH;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(CliUsage, OutOfRangeOrMalformedOptionsExitTwoNamingTheOption) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--threshold", "120", "x.cr2"}, "--threshold"},
+        {{"--antighost", "-1", "x.cr2"}, "--antighost"},
+        {{"--progressive", "abc", "x.cr2"}, "--progressive"},
+        {{"--gamma", "3.5", "x.cr2"}, "--gamma"},
+        {{"--gamma", "2.25", "x.cr2"}, "--gamma"},
+        {{"--bracket", "8,2", "x.cr2"}, "--bracket"},
+        {{"--bracket", "3", "x.cr2"}, "--bracket"},
+        {{"--bw", "80,33", "x.cr2"}, "--bw"},
+        {{"--wb", "purple", "x.cr2"}, "--wb"},
+        {{"--ev-method", "mode", "x.cr2"}, "--ev-method"},
+        {{"--steps", "print", "x.cr2"}, "--steps"},
+        {{"--no-such-option", "x.cr2"}, "no-such-option"},
+        {{}, "REFERENCE_RAW"},
+        {{"a.cr2", "b.cr2"}, "REFERENCE_RAW"},
+    };
+    for (const auto& [arguments, named] : cases) {
+        const test::RunResult result = test::Run(kCli, arguments);
+        EXPECT_EQ(result.exit_code, 2) << result.err;
+        EXPECT_TRUE(Contains(result.err, named)) << result.err;
+        EXPECT_TRUE(result.out.empty());
+    }
+}
+
+TEST(CliUsage, HelpExitsZero) {
+    const test::RunResult result = test::Run(kCli, {"--help"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(Contains(result.out, "REFERENCE_RAW"));
+    EXPECT_TRUE(Contains(result.out, "--no-develop"));
+}
+
+TEST(CliUsage, MissingReferenceExitsOne) {
+    test::TempDir dir;
+    const test::RunResult result = test::Run(kCli, {"--no-develop", dir.file("none.cr2")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(Contains(result.err, "ERROR: ")) << result.err;
+}
+
+// A folder of three RAW stand-ins with their TIFFs, one of them an odd case.
+class CliFirstSteps : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const auto& [name, level] : std::vector<std::pair<std::string, uint16_t>>{
+                 {"IMG_1", 4000}, {"IMG_2", 1000}, {"IMG_3", 16000}}) {
+            test::Touch(dir_.file(name + ".NEF"));
+            EscribirTIFF(test::ConstantFrame(12, 8, level, level, level),
+                         dir_.file(name + ".tiff"));
+        }
+        test::Touch(dir_.file("notes.txt"));
+    }
+    test::TempDir dir_;
+};
+
+TEST_F(CliFirstSteps, ListsLoadsAndSorts) {
+    const test::RunResult result =
+        test::Run(kCli, {"--no-develop", "--steps", "ev", dir_.file("IMG_2.NEF")});
+    const std::vector<std::string> expected = {"3 RAW files selected in path",
+                                               "Loading 3 TIFF files...",
+                                               "",
+                                               "Calculating absolute exposure...",
+                                               "IMG_1.tiff: 6.1%",
+                                               "IMG_2.tiff: 1.5%",
+                                               "IMG_3.tiff: 24.4%",
+                                               "Sorting images by exposure...",
+                                               "Reloading sorted images..."};
+    const std::vector<std::string> lines = result.outLines();
+    ASSERT_GE(lines.size(), expected.size()) << result.out << result.err;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
+}
+
+TEST_F(CliFirstSteps, SizeMismatchExitsOneWithTheBox) {
+    EscribirTIFF(test::ConstantFrame(11, 8, 9, 9, 9), dir_.file("IMG_3.tiff"));
+    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_1.NEF")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(Contains(result.err,
+                         "ERROR: Image dimensions mismatch between IMG_1.tiff and "
+                         "IMG_3.tiff"))
+        << result.err;
+    EXPECT_TRUE(Contains(result.out, "Image dimensions mismatch\nDONE\n"));
+}
+
+TEST_F(CliFirstSteps, UnreadableTiffExitsOneWithTheReport) {
+    test::WriteBytes(dir_.file("IMG_2.tiff"), {0, 1, 2, 3});
+    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_1.NEF")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(Contains(result.err, "Unexpected error occurred in module gflLoadBitmap"))
+        << result.err;
+    EXPECT_TRUE(Contains(result.err, "IMG_2.tiff"));
+}
+
+TEST_F(CliFirstSteps, TooFewTiffsExitsOne) {
+    std::filesystem::remove(dir_.file("IMG_1.tiff"));
+    std::filesystem::remove(dir_.file("IMG_3.tiff"));
+    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_1.NEF")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(Contains(result.out, "file IMG_1.tiff not found. Skipped\n"));
+    EXPECT_TRUE(Contains(result.out, "\n\nInsufficient TIFF files\nDONE\n"));
+}
+
+TEST_F(CliFirstSteps, ReferenceWithoutExtensionIsAClearError) {
+    test::Touch(dir_.file("IMG_0"));
+    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_0")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(Contains(result.err, "Unexpected error occurred in module LeerArchivosRAW"))
+        << result.err;
+}
+
+TEST_F(CliFirstSteps, RelativeReferenceIsResolved) {
+    const test::RunResult result = test::Run(
+        "/bin/sh",
+        {"-c", "cd '" + dir_.path() + "' && '" + kCli + "' --no-develop --steps ev IMG_1.NEF"});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "3 RAW files selected in path\n"));
+}
+
+}  // namespace
+}  // namespace brimsal
