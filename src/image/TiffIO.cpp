@@ -184,6 +184,19 @@ Frame LeerTIFF(const std::string& path) {
         TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
         rows_per_strip = std::min(std::max<uint32_t>(rows_per_strip, 1), height);
         const size_t row_bytes = static_cast<size_t>(width) * (separate ? 1 : spp) * bytes;
+        if (!separate && bits == 16 && spp == 3) {
+            // The layout dcraw writes: strips decode straight into the frame.
+            for (uint32_t y = 0; y < height; y += rows_per_strip) {
+                const uint32_t rows = std::min(rows_per_strip, height - y);
+                const tmsize_t want = static_cast<tmsize_t>(row_bytes * rows);
+                if (TIFFReadEncodedStrip(tiff.get(), TIFFComputeStrip(tiff.get(), y, 0),
+                                         frame.row(static_cast<int>(y)), want) != want) {
+                    Fail(path, "damaged or truncated image data (" +
+                                   Reason(messages, "short strip") + ")");
+                }
+            }
+            return frame;
+        }
         std::vector<uint8_t> buffer(row_bytes * rows_per_strip);
         for (int plane = 0; plane < planes; ++plane) {
             for (uint32_t y = 0; y < height; y += rows_per_strip) {
