@@ -3,7 +3,9 @@
 #include <gif_lib.h>
 #include <unistd.h>
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QFont>
 #include <QImage>
 #include <QImageReader>
@@ -335,6 +337,13 @@ Picture Picture::CloneImage() const {
     copy.draw_colour_ = draw_colour_;
     copy.fill_colour_ = fill_colour_;
     return copy;
+}
+
+void Picture::CopyToClipboard() const {
+    if (QGuiApplication::instance() == nullptr || impl_->image.isNull()) {
+        throw PictureError("no clipboard available");
+    }
+    QGuiApplication::clipboard()->setImage(impl_->image);
 }
 
 void Picture::SetGreyLevels(int width, int height, const uint8_t* levels) {

@@ -69,6 +69,8 @@ class Picture {
     void DrawTextAt(const std::string& text, int x, int y, uint32_t colour);
 
     Picture CloneImage() const;
+    // Places the picture on the system clipboard (needs a running QGuiApplication).
+    void CopyToClipboard() const;
 
     // Bulk access for maps: a grey picture whose every pixel is RGB(L, L, L), and back (the red
     // sample of each pixel), row-major, width * height bytes.
