@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "maps/ExposureSet.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 
@@ -24,6 +26,10 @@ struct Session {
     ExposureSet set;                       // the exposure set
     MapState mapa;                         // the blending map
     int threads = 0;                       // worker threads for kernels; 0 = all cores
+    ParcheWB parche;                       // the WB patch (Calc WB)
+    // The white balance the set was developed with when it was measured on the patch: the later
+    // steps read these coefficients instead of the settings' own. Empty otherwise.
+    std::optional<WhiteBalanceSettings> wb_medido;
 };
 
 }  // namespace brimsal

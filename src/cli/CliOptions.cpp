@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/Misc.h"
+#include "app/Settings.h"
 #include "app/SettingsTables.h"
 
 namespace brimsal::cli {
@@ -121,10 +122,8 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
     for (size_t i = 0; i < kWBPresets.size(); ++i) {
         const std::string caption = Key(kWBPresets[i].caption);
         if (key == caption || (i == 1 && key == "default")) {
-            options.wb.mode = WBMode::kPreset;
-            options.wb.preset = static_cast<int>(i);
-            options.wb.txtWB = {TextoNumero(kWBPresets[i].red, '.'), "1",
-                                TextoNumero(kWBPresets[i].blue, '.')};
+            // As the preset list does: the row's values into the coefficient texts.
+            ElegirPresetWB(options.wb, static_cast<int>(i));
             return;
         }
     }
@@ -154,7 +153,7 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
             const auto value = ToNumber(parts[i]);
             ok = value && *value > 0;
             if (ok) {
-                texts[i] = TextoNumero(*value, '.');
+                texts[i] = NormalizarTxtWB(parts[i]);
             }
         }
         if (ok) {
@@ -353,7 +352,7 @@ ParseResult ParseCliOptions(int argc, char** argv) {
         }
         options.gamma10 = GammaDePerfil(options.profile);
         if (parser.isSet(dcraw_options)) {
-            options.dcraw_options = value(dcraw_options);
+            options.dcraw_options = LimpiarTxtDCRAW(value(dcraw_options));
         }
         options.highlight_recovery = parser.isSet(hl);
         if (parser.isSet(ev_method)) {

@@ -1,0 +1,66 @@
+// The dcraw command lines: the common part built from the development settings, the full
+// argument list of each job, the line shown to the user, and finding dcraw.
+//
+// Arguments go to dcraw as a list, never through a shell, so a path with a blank stays one
+// argument and there is no length limit beyond the system's own.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+// The program looked up on PATH.
+inline constexpr const char* kProgramaDCRAW = "dcraw";
+
+// ComandoDCRAW: the common part of every job's list, in this order:
+//   -v -4 -T                      verbose, linear 16-bit, TIFF
+//   -r 1 1 1 1 (neutro) | -w (Camera mode) | -r R G B G (txtWB, "," -> ".")
+//   -S txtSat                     when txtSat is not empty
+//   -q quality
+//   -o 0 (neutro) | -o profile
+//   -t 0 -h                       when rapido (no rotation, half size)
+//   txtDCRAW split on blanks      last, unchecked
+// `rapido` asks for the quick half-size development used for display; `neutro` for unity white
+// balance and raw colour, used to measure white balance on a patch.
+std::vector<std::string> ComandoDCRAW(const DevelopSettings& settings, bool rapido, bool neutro);
+
+// Quick development (display or neutral): the common part (rapido) + the RAW path.
+std::vector<std::string> ArgumentosRapido(const DevelopSettings& settings, bool neutro,
+                                          const std::string& ruta_raw);
+// Batch development: the common part + every RAW path in list order. The batch runs one dcraw
+// per file, each with a one-path list; a list of several paths is what one dcraw run over all
+// files takes.
+std::vector<std::string> ArgumentosLote(const DevelopSettings& settings,
+                                        const std::vector<std::string>& rutas_raw);
+// Highlight recovery: the common part + "-H" "2" + the RAW path of the darkest frame.
+std::vector<std::string> ArgumentosHLRecovery(const DevelopSettings& settings,
+                                              const std::string& ruta_raw);
+
+// The line shown to the user: program and arguments joined with blanks; an element that
+// contains a blank is written in double quotes.
+std::string LineaDCRAW(const std::string& programa, const std::vector<std::string>& argumentos);
+
+// The quick-development line shown in lblDCRAW: dcraw's path (or "dcraw" when it is not on
+// PATH) + ComandoDCRAW(rapido, not neutro).
+std::string LineaRapida(const DevelopSettings& settings);
+
+// The TIFF dcraw writes for a RAW file: QuitarExtension(ruta_raw) + ".tiff".
+std::string RutaTIFFDe(const std::string& ruta_raw);
+
+// The PATH searched for dcraw (the environment's PATH, "" when unset).
+std::string RutaBusquedaDCRAW();
+// The first executable regular file named dcraw in the folders of `path` (":"-separated, empty
+// entries skipped), or nullopt.
+std::optional<std::string> BuscarDCRAW(const std::string& path);
+// ComprobarDCRAW: the error box "DCRAW not found in '" + path + "'".
+void ComprobarDCRAW(UserChannel& channel, const std::string& path);
+// dcraw's path, or, when it is not on PATH, ComprobarDCRAW and nullopt.
+std::optional<std::string> LocalizarDCRAW(UserChannel& channel);
+
+}  // namespace brimsal

@@ -1,0 +1,77 @@
+// The one owner of a dcraw child process: it starts dcraw from an argument list, reads its
+// messages, and ends in exactly one result: done with the TIFF written, not started, a non-zero
+// exit code, a crash, done without the TIFF, or stopped. A stopped run (cancel, or a sibling's
+// failure) is killed and its partial TIFF removed; so is the TIFF of any failed run.
+//
+// Both entry points block the calling thread until the processes end; they run a local event
+// loop of that thread, so call them from a worker thread, never from the window's own thread.
+// A QCoreApplication must exist (QtRuntime).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brimsal {
+
+class UserChannel;
+
+// One development: dcraw's arguments and the TIFF it must leave.
+struct TrabajoDcraw {
+    std::vector<std::string> argumentos;
+    std::string tiff;
+};
+
+enum class FinDcraw {
+    kHecho,         // exit code 0 and the TIFF is there
+    kNoArranco,     // the process could not be started
+    kCodigoSalida,  // dcraw ended with a non-zero exit code
+    kCaida,         // dcraw crashed (ended by a signal)
+    kSinTIFF,       // exit code 0 but no TIFF
+    kDetenido,      // killed: the run was cancelled or a sibling failed
+    kNoIniciado,    // never started: the run ended before its turn
+};
+
+struct ResultadoDcraw {
+    FinDcraw fin = FinDcraw::kNoIniciado;
+    int codigo_salida = 0;
+    std::string ultima_linea;  // the last non-empty line dcraw wrote to its error output
+    std::string detalle;       // why the process could not be started
+
+    bool Hecho() const { return fin == FinDcraw::kHecho; }
+    // What went wrong, in words ("dcraw ended with exit code 1", ...); "" when done.
+    std::string Motivo() const;
+};
+
+class DcrawProcess {
+  public:
+    DcrawProcess(std::string programa, TrabajoDcraw trabajo);
+    // A process still running is stopped (killed, its partial TIFF removed).
+    ~DcrawProcess();
+    DcrawProcess(const DcrawProcess&) = delete;
+    DcrawProcess& operator=(const DcrawProcess&) = delete;
+
+    // Starts dcraw and returns at once. `al_terminar` is called exactly once when the process
+    // has ended in any way: from this thread's event loop, or from within Detener.
+    void Iniciar(std::function<void()> al_terminar);
+    // Kills a running process and removes its partial TIFF; the result is kDetenido.
+    void Detener();
+    bool Terminado() const;
+    const ResultadoDcraw& Resultado() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Runs the jobs with `programa`, at most `simultaneos` at once (<= 0: one per core), starting
+// them in list order. The first failure ends the run: processes still running are stopped and
+// jobs not yet started stay kNoIniciado. Returns one result per job, in list order.
+// The channel's cancel flag is polled while waiting: on cancel every running process is killed,
+// its partial TIFF removed, and Cancelled is thrown.
+std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
+                                          const std::vector<TrabajoDcraw>& trabajos,
+                                          int simultaneos, const UserChannel& channel);
+
+}  // namespace brimsal

@@ -1,0 +1,61 @@
+// The development jobs: the quick development of the reference (for display, or neutral for
+// the white-balance patch), the batch development of the RAW set, and the highlight-recovery
+// development of the darkest frame.
+//
+// A job deletes the TIFFs it is about to produce, runs dcraw (DcrawProcess) and waits for the
+// processes to end; completion is the process's end, then its TIFF checked. A failed run (dcraw
+// not started, non-zero exit, crash, no TIFF) is reported: the log line "Error developing " +
+// file + " (" + what went wrong + ")" + [": " + dcraw's last error line], "DONE", and an error
+// box; the job ends. A cancelled job kills its processes, removes their partial TIFFs and throws
+// Cancelled. Unexpected errors give the report naming the job.
+//
+// The jobs block the calling thread (see DcrawProcess.h): the window runs them off its own
+// thread. What the window does afterwards (display, buttons) comes back as a value.
+#pragma once
+
+#include <string>
+
+#include "app/Session.h"
+#include "app/Settings.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+// What a finished job lets the window do next.
+struct ResultadoRevelado {
+    bool terminado = false;             // the job ran to its end with every TIFF written
+    std::string tiff;                   // quick development: the TIFF to display
+    int NumArchivosRevelar = 0;         // batch: RAW files handed to dcraw
+    bool habilitar_ev = false;          // cmdEV may be enabled (batch of 2 or more files)
+    bool mostrar_linea_rapida = false;  // lblDCRAW shows the quick line again (done here)
+};
+
+// ReveladoRapido: quick half-size development of `ruta_raw`, neutral (unity multipliers, raw
+// colour) when `neutro`. Log: "Quick developing " + name + "..." (fresh log); when neutral, at
+// the end name + " neutral developed" and "DONE". The display development shows its line in
+// lblDCRAW; after the TIFF is on display the window calls RapidoMostrado. dcraw missing: the
+// error box only. RAW file missing: name + " not found." and "DONE" appended.
+ResultadoRevelado ReveladoRapido(const std::string& ruta_raw, bool neutro,
+                                 const DevelopSettings& settings, UserChannel& channel);
+
+// The end of a quick development for display, once the TIFF is shown: name + " developed and
+// displayed", "DONE", beep. The window then sets ImagenMostrada and enables cmdDevelop and
+// cmdCopyClipBoard.
+void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel);
+
+// Revelado: develops every RAW file of session.ArchivosRAW (folder of session.Ruta), one dcraw
+// per file, `session.threads` at once (0: one per core). Files missing on disk are skipped
+// ("file " + name + " not found. Skipped"); none left gives "Not files to develop", "DONE" and
+// a beep. With settings.hlRecovery the set is then loaded and sorted (CargarTIFFs,
+// OrdenarPorExposicion(false): session.set ends released, TIFFMasOscuro set) and the darkest
+// frame is developed again with highlight recovery (ReveladoHLRecovery).
+ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, UserChannel& channel);
+
+// ReveladoHLRecovery: develops the darkest frame's RAW file (session.set.TIFFMasOscuro's name
+// with the RAW set's extension) again with "-H 2", replacing its TIFF. `num_revelados` is the
+// batch's NumArchivosRevelar (cmdEV is enabled when it is 2 or more).
+ResultadoRevelado ReveladoHLRecovery(Session& session, const DevelopSettings& settings,
+                                     int num_revelados, UserChannel& channel);
+
+}  // namespace brimsal
