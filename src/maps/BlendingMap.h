@@ -1,0 +1,50 @@
+// GenerarMapa: the blending map of the loaded, exposure-sorted set.
+//
+// For every pixel the map names the brightest frame whose three channels are at or below their
+// saturation thresholds (frame 1, the darkest, when none is; frame 1 is taken untested). The
+// anti-ghosting pass (radius antighost + progressive) then gives each pixel the darkest frame
+// within its disc, and the progressive pass (radius progressive) the level of the mean frame
+// over its disc. The map is written as a grey PNG "Map_hhmmss.png" in the reference folder,
+// W x H, upright, pixel level L standing for frame index IndicePorNivel[L]:
+// level 0 = frame N (brightest), 255 = frame 1 (darkest).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/Session.h"
+#include "maps/ExposureSet.h"
+#include "maps/MapPasses.h"
+#include "maps/MapSettings.h"
+#include "whitebalance/WhiteBalance.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+inline constexpr int kMinImagenesMapa = 2;
+inline constexpr int kMaxImagenesMapa = 255;  // frame indices are held in bytes
+
+// The level table of a map built for n frames (2..255): entry L = n + (1 - n) L / 255 as a
+// float, except that each whole-frame level NivelMapa(k, n) holds exactly k. Depends on n only.
+// Throws RunTimeError (11 for n < 2, 6 for n > 255).
+std::array<float, 256> ConstruirIndicePorNivel(int n);
+
+// The per-pixel frame index (1..N) by the saturation rule with thresholds R, G, B; comparisons
+// are inclusive. Rows in parallel; `threads` 0 = all cores.
+PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& umbrales,
+                        int threads = 0);
+
+// A run of Build map: logs every step, writes the map next to `ruta` (the reference RAW path)
+// without overwriting any file, and on success sets mapa.Umbrales, mapa.IndicePorNivel and
+// mapa.RutaMapa (the map's full path), then logs "DONE" and beeps; returns true.
+// On an unexpected error (a set of fewer than 2 or more than 255 frames, frames of unequal size,
+// a coefficient that is not a number, a file that cannot be written) shows the unexpected-error
+// report naming "GenerarMapa" and returns false with IndicePorNivel and RutaMapa unchanged.
+// Cancelled (checked during the passes) is rethrown with no file written and `mapa` unchanged.
+bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
+                 const WhiteBalanceSettings& wb, const ExposureSet& set, MapState& mapa,
+                 UserChannel& channel, int threads = 0);
+
+}  // namespace brimsal

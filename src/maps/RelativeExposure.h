@@ -1,0 +1,43 @@
+// CalcularExpRelativas: the relative exposure of each image of the sorted exposure set.
+//
+// Consecutive images i-1 (darker) and i (brighter) are compared on every pixel whose 8
+// neighbours lie inside the image and none of whose neighbours is clipped (any channel >= 58982)
+// in the brighter image; of such a pixel, each channel is a sample when it lies strictly between
+// 1024 and 58982 in both images.
+//   Average: E(i) = (sum of darker samples / sum of brighter samples) * E(i-1).
+//   Median:  each sample adds the weight 1 + floor(16 b / 65535) to the bin
+//            Round(ln(b / a) * 1000 / ln 2) (clamped to 0..8191) of an 8192-bin histogram;
+//            k = the first bin whose cumulative weight reaches half the total;
+//            E(i) = E(i-1) / 2^(k / 1000). The histograms are drawn and saved as
+//            "His_hhmmss.gif" in the reference folder (never over an existing file).
+// The log gets one read-out line per image: name, exposure multiple, EV above image 1 and the
+// share of samples used.
+#pragma once
+
+#include <string>
+
+#include "maps/ExposureSet.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+struct RelativeExposureSettings {
+    bool average = false;  // MetodoEVPromedio: true Average, false Median (the start value)
+};
+
+inline constexpr int kNivelRecorte = 58982;  // near saturation: 90 % of 65535, rounded
+inline constexpr int kNivelSuelo = 1024;     // below this a sample is too noisy
+
+// Requires the loaded, sorted set (index 1 darkest). Fills set.ExpRelativas (1..N at [0..N-1],
+// E(1) = 1; from a failing pair on the entries stay 0). `ruta` is the reference RAW path: the
+// histogram goes into its folder.
+// Returns 1 on success; -1 after an exposure gap error ("Too wide exposure gap" when a pair has
+// no sample, "Too narrow exposure gap" in Average when the darker image sums more: log lines,
+// "DONE" and an error box naming both files) or an unexpected error (reported as
+// "CalcularExpRelativas"). Cancelled is rethrown; no histogram is then written.
+// Deterministic whatever `threads` (0 = all cores).
+int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings& settings,
+                         ExposureSet& set, UserChannel& channel, int threads = 0);
+
+}  // namespace brimsal

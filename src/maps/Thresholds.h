@@ -1,0 +1,28 @@
+// OptimizarUmbrales: the saturation thresholds of the blending map, per channel, in 16-bit units.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "maps/MapSettings.h"
+#include "whitebalance/WhiteBalance.h"
+
+namespace brimsal {
+
+// The highest threshold: 65535 - 256.
+inline constexpr int32_t kUmbralMaximo = 65279;
+
+// T = threshold% of 65535 (integer product, then the division in double precision). With Camera
+// white balance every channel's threshold is nearest(T); otherwise channel c's is
+// nearest(coefficient c * T), the coefficients read from wb.txtWB (a point or the locale's
+// decimal separator). Each is then capped at kUmbralMaximo. Rounding is half to even.
+// Throws RunTimeError 13 when a coefficient text is not a number, 6 when a threshold overflows
+// a 32-bit integer.
+std::array<int32_t, 3> OptimizarUmbrales(const MapSettings& settings,
+                                         const WhiteBalanceSettings& wb);
+
+// A coefficient text as a number: decimal, a point or the locale's separator, blanks around
+// allowed. Throws RunTimeError 13 (type mismatch) otherwise.
+double CoeficienteDeTexto(const std::string& texto);
+
+}  // namespace brimsal
