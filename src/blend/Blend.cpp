@@ -1,0 +1,277 @@
+#include "blend/Blend.h"
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/Misc.h"
+#include "app/Parallel.h"
+#include "blend/BlendKernel.h"
+#include "blend/BlendMap.h"
+#include "blend/Ettr.h"
+#include "image/Picture.h"
+#include "image/TiffIO.h"
+
+namespace brimsal {
+
+namespace {
+
+constexpr const char* kProcedimiento = "FusionarImagenes";
+constexpr uint32_t kRojo = RGB(255, 0, 0);
+// Rows one worker computes at a time, and chunks per worker in one band: a band is small
+// (a few rows per thread per output) yet long enough to keep every core busy.
+constexpr int kFilasPorTrozo = 8;
+constexpr int kTrozosPorHilo = 4;
+constexpr int kPorCiento = 100;
+
+// The folder of a path (up to and including its last "/"), or "" for a bare file name.
+std::string Carpeta(const std::string& ruta) {
+    const size_t barra = ruta.rfind('/');
+    return barra == std::string::npos ? std::string() : ruta.substr(0, barra + 1);
+}
+
+std::string SinCarpeta(const std::string& ruta) {
+    return ruta.substr(Carpeta(ruta).size());
+}
+
+// Frames 2..N must be loaded with the set's size (frame 1 is checked after its reload), and
+// the per-frame lists must have one entry per frame.
+void ComprobarConjunto(const ExposureSet& set) {
+    const int n = set.N();
+    if (n < 1 || set.ExpRelativas.size() != static_cast<size_t>(n) ||
+        set.ArchivosTIFF.size() != static_cast<size_t>(n)) {
+        throw RunTimeError(kErrSubscript, "Subscript out of range (the exposure set is not ready)");
+    }
+    for (int i = 2; i <= n; ++i) {
+        const Frame& imagen = set.Imagenes[static_cast<size_t>(i - 1)];
+        if (imagen.width != set.AnchoImagen || imagen.height != set.AltoImagen || imagen.empty()) {
+            throw RunTimeError(kErrSubscript, "Subscript out of range (image " + std::to_string(i) +
+                                                  " is not loaded with the set's size)");
+        }
+    }
+}
+
+// The progressive map is the loaded map with its genuine pixels painted red: a transition pixel
+// keeps the map's own colour, as if read again and plotted.
+void GuardarMapaProgresivo(Picture& mapa, const std::vector<uint8_t>& niveles,
+                           const TablaNiveles& tabla, const std::string& ruta_mapa,
+                           UserChannel& channel) {
+    const int ancho = mapa.GetWidth();
+    const int alto = mapa.GetHeight();
+    mapa.SetDrawColor(kRojo);
+    for (int y = 0; y < alto; ++y) {
+        const uint8_t* fila = niveles.data() + static_cast<size_t>(y) * ancho;
+        for (int x = 0; x < ancho; ++x) {
+            if (tabla[fila[x]].genuino) {
+                mapa.PlotPoint(x, y);
+            }
+        }
+    }
+    const std::string carpeta = Carpeta(ruta_mapa);
+    const std::string nombre =
+        NombreSinSobrescribir(carpeta, SinCarpeta(QuitarExtension(ruta_mapa)) + "_PB", ".png");
+    channel.AnadirLog("Saving PNG progressive map as " + nombre + "...", true);
+    mapa.SetSaveFormat(SaveFormat::kPng);
+    mapa.SaveToFile(carpeta + nombre);
+}
+
+// Joins the writer threads of a band, also when the computing side leaves by an exception.
+class EscrituraEnCurso {
+  public:
+    explicit EscrituraEnCurso(size_t salidas) : errores_(salidas) {}
+    ~EscrituraEnCurso() { Unir(); }
+    EscrituraEnCurso(const EscrituraEnCurso&) = delete;
+    EscrituraEnCurso& operator=(const EscrituraEnCurso&) = delete;
+
+    // Writes `filas` rows of each output's buffer to its writer, one thread per output.
+    void Empezar(std::vector<std::unique_ptr<TiffStripWriter>>& escritores,
+                 const std::vector<std::vector<uint16_t>>& buffers, int filas) {
+        for (size_t b = 0; b < escritores.size(); ++b) {
+            hilos_.emplace_back(
+                [this, b, filas, escritor = escritores[b].get(), datos = buffers[b].data()] {
+                    try {
+                        escritor->WriteRows(datos, filas);
+                    } catch (...) {
+                        errores_[b] = std::current_exception();
+                    }
+                });
+        }
+    }
+
+    // Waits for the band's writes and rethrows the first failure.
+    void Esperar() {
+        Unir();
+        for (auto& error : errores_) {
+            if (error) {
+                std::rethrow_exception(std::exchange(error, nullptr));
+            }
+        }
+    }
+
+  private:
+    void Unir() {
+        for (auto& hilo : hilos_) {
+            hilo.join();
+        }
+        hilos_.clear();
+    }
+
+    std::vector<std::thread> hilos_;
+    std::vector<std::exception_ptr> errores_;
+};
+
+// One pass over the frames: each band of rows is computed on all cores into one buffer per
+// output, then handed to the writers, which compress it while the next band is computed.
+// Nothing in the result depends on the schedule: every word is a function of its pixel only.
+void EscribirPorBandas(const FusionPorFilas& fusion,
+                       std::vector<std::unique_ptr<TiffStripWriter>>& escritores,
+                       UserChannel& channel, int threads) {
+    const int hilos = threads > 0 ? threads : HilosDisponibles();
+    const int ancho = fusion.ancho();
+    const int alto = fusion.alto();
+    const int filas_banda = std::min(alto, kFilasPorTrozo * kTrozosPorHilo * hilos);
+    const size_t muestras_fila = static_cast<size_t>(ancho) * 3;
+    const size_t salidas = escritores.size();
+    std::vector<std::vector<uint16_t>> bandas[2];
+    for (auto& banda : bandas) {
+        banda.assign(salidas, std::vector<uint16_t>(muestras_fila * filas_banda));
+    }
+    EscrituraEnCurso escritura(salidas);
+    int ultimo_porcentaje = -1;
+    int turno = 0;
+    for (int y0 = 0; y0 < alto; y0 += filas_banda, turno ^= 1) {
+        ComprobarCancelacion(channel);
+        const int filas = std::min(filas_banda, alto - y0);
+        std::vector<std::vector<uint16_t>>& banda = bandas[turno];
+        ParallelFor(
+            filas, kFilasPorTrozo,
+            [&](int64_t, int64_t inicio, int64_t fin) {
+                std::vector<uint16_t*> destinos(salidas);
+                for (size_t b = 0; b < salidas; ++b) {
+                    destinos[b] = banda[b].data() + static_cast<size_t>(inicio) * muestras_fila;
+                }
+                fusion.CalcularFilas(y0 + static_cast<int>(inicio), y0 + static_cast<int>(fin),
+                                     destinos.data());
+            },
+            threads);
+        escritura.Esperar();
+        escritura.Empezar(escritores, banda, filas);
+        const int porcentaje =
+            static_cast<int>(static_cast<int64_t>(y0 + filas) * kPorCiento / alto);
+        if (porcentaje != ultimo_porcentaje) {
+            ultimo_porcentaje = porcentaje;
+            channel.MostrarProgreso(std::to_string(porcentaje) + "%");
+        }
+    }
+    escritura.Esperar();
+}
+
+int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& settings,
+             ExposureSet& set, const MapState& mapa_estado, UserChannel& channel, int threads) {
+    const int n = set.N();
+    const int ancho = set.AnchoImagen;
+    const int alto = set.AltoImagen;
+    channel.AnadirLog("Loading blending map...", false);
+    ComprobarConjunto(set);
+
+    // Map: size check, levels, statistics.
+    Picture mapa;
+    if (!CargarMapaComprobado(mapa_estado.RutaMapa, ancho, alto, mapa, channel)) {
+        return kFusionFallida;
+    }
+    std::vector<uint8_t> niveles(static_cast<size_t>(ancho) * alto);
+    mapa.GetRedSamples(niveles.data());
+    const TablaNiveles tabla = DecodificarNiveles(mapa_estado.IndicePorNivel, n);
+    const int64_t pixeles = static_cast<int64_t>(ancho) * alto;
+    const ContribucionMapa contribucion =
+        CalcularContribuciones(ContarNiveles(niveles.data(), pixeles, threads), tabla, n);
+    channel.AnadirLog("Image contribution...", true);
+    RegistrarContribuciones(contribucion, pixeles, set.ArchivosTIFF, channel);
+    ComprobarCancelacion(channel);
+    if (contribucion.PixelesProgresivos > 0) {
+        GuardarMapaProgresivo(mapa, niveles, tabla, mapa_estado.RutaMapa, channel);
+    }
+    mapa = Picture();
+
+    // The darkest frame is never overwritten by an output; it is loaded again only when the
+    // set's frame was released.
+    Frame& oscuro = set.Imagenes.front();
+    if (oscuro.empty() && !CargarGflBitmap(set.TIFFMasOscuro, oscuro, channel)) {
+        return kFusionFallida;
+    }
+    if (oscuro.width != ancho || oscuro.height != alto) {
+        throw RunTimeError(kErrSubscript, "Subscript out of range (the darkest image '" +
+                                              set.TIFFMasOscuro + "' has another size)");
+    }
+
+    std::vector<double> factores = set.ExpRelativas;  // FactoresExposicion
+    const PesosMezcla pesos{PesoR(settings), PesoG(settings), PesoB(settings)};
+    if (settings.ETTR) {
+        CorreccionETTR(oscuro, salida_bn, pesos, set.ExpRelativas, factores, channel, threads);
+    }
+
+    channel.AnadirLog("\nBlending images...", true);
+    DatosFusion datos;
+    datos.ancho = ancho;
+    datos.alto = alto;
+    datos.niveles = niveles.data();
+    datos.tabla = tabla;
+    for (const Frame& imagen : set.Imagenes) {
+        datos.imagenes.push_back(&imagen);
+    }
+    datos.factores = factores;
+    datos.transformacion = {salida_bn, pesos, GammaInversa(settings)};
+    const int num_salidas = std::max(1, settings.NumBracketing);
+    for (int b = 1; b <= num_salidas; ++b) {
+        datos.factores_salida.push_back(FactorBracketing(settings, b));
+    }
+    const FusionPorFilas fusion(std::move(datos));
+
+    channel.AnadirLog(num_salidas == 1 ? "Building output file..." : "Building output files...",
+                      true);
+    const std::string base = NombreBaseSalida(settings, salida_bn, HoraHHMMSS());
+    const std::string carpeta = Carpeta(ruta);
+    std::vector<std::string> nombres;
+    std::vector<std::unique_ptr<TiffStripWriter>> escritores;
+    for (int b = 1; b <= num_salidas; ++b) {
+        nombres.push_back(
+            NombreSinSobrescribir(carpeta, base + SufijoBracket(settings, b), ".tif"));
+        escritores.push_back(
+            std::make_unique<TiffStripWriter>(carpeta + nombres.back(), ancho, alto));
+    }
+    EscribirPorBandas(fusion, escritores, channel, threads);
+    for (int b = 1; b <= num_salidas; ++b) {
+        if (num_salidas > 1) {
+            channel.AnadirLog(
+                "Bracketing " + std::to_string(b) + "/" + std::to_string(num_salidas) + "...",
+                true);
+        }
+        channel.AnadirLog("Saving image as " + nombres[static_cast<size_t>(b - 1)], true);
+        escritores[static_cast<size_t>(b - 1)]->Finish();
+    }
+    channel.AnadirLog("DONE", true);
+    channel.Beep();
+    return kFusionCompleta;
+}
+
+}  // namespace
+
+int FusionarImagenes(const std::string& ruta, bool salida_bn, const BlendSettings& settings,
+                     ExposureSet& set, const MapState& mapa, UserChannel& channel, int threads) {
+    try {
+        return Fusionar(ruta, salida_bn, settings, set, mapa, channel, threads);
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const ImageError& error) {
+        // Only the output writers throw ImageError here: a failed save.
+        ErrorInesperado(channel, std::string("gflSaveBitmap [") + error.what() + "]");
+    } catch (const std::exception& error) {
+        ErrorInesperado(channel, kProcedimiento, error);
+    }
+    return kFusionFallida;
+}
+
+}  // namespace brimsal

@@ -1,0 +1,67 @@
+// Reading the blending map as the blend and the contact sheet do: the size check, the level
+// table turned into frame choices, and the contribution report.
+//
+// A map level L stands for the frame index m = IndicePorNivel(L), 1..N: a whole m is a genuine
+// pixel of frame m, a fractional m a transition mixing frames k = Int(m) and k + 1 with weights
+// 1 - f and f, f = m - k taken in float.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brimsal {
+
+class Picture;
+class UserChannel;
+
+// One map level as the blend reads it.
+struct NivelMapa {
+    float m = 0;           // IndicePorNivel(L)
+    int k = 0;             // Int(m): the (darker-side) frame, 1-based
+    float f = 0;           // m - k in float; 0 for a genuine level
+    bool genuino = false;  // m is whole
+    bool valido = false;   // 1 <= m <= N (a table built for a larger set gives levels outside)
+};
+
+using TablaNiveles = std::array<NivelMapa, 256>;
+
+// Decodes every level of `indice_por_nivel` for a set of `n` frames.
+TablaNiveles DecodificarNiveles(const std::array<float, 256>& indice_por_nivel, int n);
+
+// How many pixels carry each level. Counts are integers, so the thread count cannot change them.
+using HistogramaNiveles = std::array<int64_t, 256>;
+HistogramaNiveles ContarNiveles(const uint8_t* niveles, int64_t cuenta, int threads = 0);
+
+// What each frame supplies: Contribuciones (1..N, stored 0-based) counts fractional pixels by
+// their weights; PixelesProgresivos counts the transition pixels.
+struct ContribucionMapa {
+    std::vector<double> Contribuciones;
+    int64_t PixelesProgresivos = 0;
+};
+
+// The contributions of a map with this level histogram. Throws RunTimeError 9 when a level that
+// occurs in the map stands for an index outside 1..N.
+//
+// The sum is exact whatever its order: every weight 1 - f or f is a multiple of 2^-23 (m >= 1
+// has a float ulp of at least 2^-23 and m - k is exact), the counts stay below 2^28, so every
+// product and partial sum fits the 53 bits of a double. Summing per level therefore gives the
+// same doubles, bit for bit, as adding pixel by pixel in any scan order.
+ContribucionMapa CalcularContribuciones(const HistogramaNiveles& histograma,
+                                        const TablaNiveles& tabla, int n);
+
+// The report lines: for each frame NombreArchivo(archivo) + ": " + P + "%", with
+// P = Round(C / total x 1000) / 10, then G + "% genuine pixels" with
+// G = Round((1 - progresivos / total) x 1000) / 10; numbers in the locale's form.
+void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total,
+                             const std::vector<std::string>& archivos, UserChannel& channel);
+
+// Loads the map at `ruta` into `mapa` and checks its size. A map of another size than W x H
+// logs "Map dimensions mismatch" and "DONE", shows the box "Map dimensions do not match image
+// dimensions" and returns false. A missing or unreadable file throws (RunTimeError 53 or
+// PictureError).
+bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, Picture& mapa,
+                          UserChannel& channel);
+
+}  // namespace brimsal

@@ -1,0 +1,58 @@
+// The settings of the "Image blending" frame as one value, and the values derived from them:
+// channel-mix weights, the inverse output gamma, the bracket multipliers and read-out, and the
+// output file names. The window and brimsal-cli fill BlendSettings; the blend reads only the
+// derived values.
+#pragma once
+
+#include <string>
+
+namespace brimsal {
+
+inline constexpr int kGammaDiez = 22;     // hscGamma start value: gamma 2.2
+inline constexpr int kGammaDiezMin = 10;  // hscGamma range 10..30 (gamma x 10)
+inline constexpr int kGammaDiezMax = 30;
+inline constexpr int kMezclaInicial = 33;  // hscBWR / hscBWB start value, percent
+inline constexpr int kBracketNumMax = 7;   // hscBracketNum range 1..7
+inline constexpr int kBracketPasoMax = 4;  // hscBracketEV range 1..4
+inline constexpr int kBracketPasoInicial = 2;
+
+struct BlendSettings {
+    int BWR = kMezclaInicial;  // hscBWR: red weight of the B&W mix, percent 0..100
+    int BWB = kMezclaInicial;  // hscBWB: blue weight, percent 0..100; BWR + BWB <= 100
+    int Gamma10 = kGammaDiez;  // hscGamma: output gamma x 10, 10..30
+    bool ETTR = false;         // chkETTR
+    int NumBracketing = 1;     // hscBracketNum: number of outputs, 1..7
+    int PasoBracketing = kBracketPasoInicial;  // hscBracketEV: EV between outputs, 1..4
+    std::string Perfil = "sRGB";  // the text of cmbProfile (blanks are dropped in names)
+};
+
+// Weights of the B&W mix, each a float: PesoR = BWR / 100, PesoB = BWB / 100 and
+// PesoG = 1 - PesoR - PesoB in float arithmetic (33 and 33 give 0.33999994).
+float PesoR(const BlendSettings& settings);
+float PesoB(const BlendSettings& settings);
+float PesoG(const BlendSettings& settings);
+
+// 1 / (Gamma10 / 10) as a float: 0.45454547 for 22, exactly 1 for 10.
+float GammaInversa(const BlendSettings& settings);
+
+// The multiplier of output b (1..NumBracketing): exactly 1 for b = 1, otherwise
+// (2 ^ ((b - 1) x PasoBracketing)) ^ GammaInversa in double precision.
+double FactorBracketing(const BlendSettings& settings, int b);
+
+// The txtBracket read-out: "NO BRACKETING" for one output, otherwise "0" followed by
+// " +" & (i - 1) x paso for i = 2..num ("0 +2 +4 +6 +8").
+std::string TextoBracket(int num_bracketing, int paso_bracketing);
+
+// The gamma as output names carry it: 1 / GammaInversa as a float, at most 7 significant
+// digits, no trailing zeros, always a point ("1", "1.8", "2.2", "3").
+std::string TextoGammaNombre(float gamma_inversa);
+
+// "BR" + ("_BW" for B&W) + "_" + hhmmss + "_" + profile without blanks + "_g" + gamma.
+std::string NombreBaseSalida(const BlendSettings& settings, bool salida_bn,
+                             const std::string& hhmmss);
+
+// The bracket suffix of output b: "" with one output, otherwise "_" + ("+" for b > 1) +
+// (b - 1) x PasoBracketing + "EV" ("_0EV", "_+2EV").
+std::string SufijoBracket(const BlendSettings& settings, int b);
+
+}  // namespace brimsal

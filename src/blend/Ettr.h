@@ -1,0 +1,36 @@
+// ETTR (expose to the right): the correction that brings the brightest value of the darkest
+// frame to 65535, applied to the exposure factors of one blend.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "image/Frame.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+// The channel-mix weights of a B&W output (floats, as the settings derive them).
+struct PesosMezcla {
+    float r = 0;
+    float g = 0;
+    float b = 0;
+};
+
+// M: the brightest value of `oscuro`. Colour output: the largest R, G or B word; B&W output:
+// the mix PesoR x R + PesoG x G + PesoB x B (double precision from the float weights) rounded
+// half to even. 0 for an all-black frame.
+int64_t BrilloMaximoETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
+                         int threads = 0);
+
+// The ETTR step: logs "\nCalculating ETTR correction...", then
+//  - M >= 65535: "Already clipped highlights", `factores` unchanged;
+//  - M = 0 (nothing to scale by): "No highlights to correct", `factores` unchanged;
+//  - otherwise "Histogram correction by +" & Round(C x 1000) / 1000 & "EV" with
+//    C = ln(65535 / M) / ln 2, and factores(i) = exp_relativas(i) x 65535 / M.
+void CorreccionETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
+                    const std::vector<double>& exp_relativas, std::vector<double>& factores,
+                    UserChannel& channel, int threads = 0);
+
+}  // namespace brimsal

@@ -1,0 +1,80 @@
+#include "blend/BlendFixtures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "image/Picture.h"
+#include "image/TiffIO.h"
+
+namespace brimsal::test {
+
+int NivelDeImagen(int k, int n) {
+    return static_cast<int>(std::nearbyint((k - n) * 255.0 / (1 - n)));
+}
+
+std::array<float, 256> TablaIndicePorNivel(int n) {
+    std::array<float, 256> tabla{};
+    for (int nivel = 0; nivel < 256; ++nivel) {
+        tabla[static_cast<size_t>(nivel)] = static_cast<float>(n + (1 - n) * nivel / 255.0);
+    }
+    for (int k = 1; k <= n; ++k) {
+        tabla[static_cast<size_t>(NivelDeImagen(k, n))] = static_cast<float>(k);
+    }
+    return tabla;
+}
+
+void EscribirMapa(const std::string& path, int width, int height,
+                  const std::vector<uint8_t>& levels) {
+    Picture mapa;
+    mapa.SetGreyLevels(width, height, levels.data());
+    mapa.SetSaveFormat(SaveFormat::kPng);
+    mapa.SaveToFile(path);
+}
+
+SesionPrueba::SesionPrueba(std::vector<Frame> frames, std::vector<double> exp_relativas,
+                           const std::vector<uint8_t>& levels) {
+    const int n = static_cast<int>(frames.size());
+    session.Ruta = dir.file("ref.CR2");
+    Touch(session.Ruta);
+    ExposureSet& set = session.set;
+    set.AnchoImagen = frames.front().width;
+    set.AltoImagen = frames.front().height;
+    for (int i = 1; i <= n; ++i) {
+        set.ArchivosTIFF.push_back(dir.file("IMG_" + std::to_string(i) + ".tiff"));
+    }
+    set.TIFFMasOscuro = set.ArchivosTIFF.front();
+    EscribirTIFF(frames.front(), set.TIFFMasOscuro);
+    set.Imagenes = std::move(frames);
+    set.TIFFsCargados = true;
+    set.ExpRelativas = std::move(exp_relativas);
+    session.mapa.RutaMapa = dir.file("Map_120000.png");
+    session.mapa.IndicePorNivel = TablaIndicePorNivel(n);
+    EscribirMapa(session.mapa.RutaMapa, set.AnchoImagen, set.AltoImagen, levels);
+}
+
+std::vector<std::string> SesionPrueba::Archivos() const {
+    std::vector<std::string> nombres;
+    for (const auto& entrada : std::filesystem::directory_iterator(dir.path())) {
+        nombres.push_back(entrada.path().filename().string());
+    }
+    std::sort(nombres.begin(), nombres.end());
+    return nombres;
+}
+
+Frame SesionPrueba::Salida(const std::string& nombre) const {
+    return LeerTIFF(dir.file(nombre));
+}
+
+std::vector<std::string> SalidasDelLog(const std::vector<std::string>& log) {
+    const std::string prefijo = "Saving image as ";
+    std::vector<std::string> nombres;
+    for (const auto& linea : log) {
+        if (linea.rfind(prefijo, 0) == 0) {
+            nombres.push_back(linea.substr(prefijo.size()));
+        }
+    }
+    return nombres;
+}
+
+}  // namespace brimsal::test

@@ -1,0 +1,46 @@
+// Fixtures for the blend and contact-sheet tests: an exposure set held in memory with its
+// darkest frame written as a TIFF, a map PNG written from levels, and the level table built the
+// way Build map builds it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/Session.h"
+#include "image/Frame.h"
+#include "support/Fixtures.h"
+
+namespace brimsal::test {
+
+// The whole-frame level of frame k in a set of n: nearest((k - n) x 255 / (1 - n)).
+int NivelDeImagen(int k, int n);
+
+// The level table of a set of n frames: n + (1 - n) x L / 255 as a float, every whole-frame
+// level set to exactly k.
+std::array<float, 256> TablaIndicePorNivel(int n);
+
+// Writes a grey map PNG of width x height levels (row-major).
+void EscribirMapa(const std::string& path, int width, int height,
+                  const std::vector<uint8_t>& levels);
+
+// A session in a fresh folder: reference RAW "ref.CR2", the frames (index 0 darkest) with their
+// TIFF names, frame 1 also written to disk as TIFFMasOscuro, ExpRelativas as given, and the
+// map "Map_120000.png" written from `levels` with the table of `n` frames.
+struct SesionPrueba {
+    TempDir dir;
+    Session session;
+
+    SesionPrueba(std::vector<Frame> frames, std::vector<double> exp_relativas,
+                 const std::vector<uint8_t>& levels);
+    // Files of the folder, sorted by name.
+    std::vector<std::string> Archivos() const;
+    // The file a "Saving image as <name>" log line names, loaded.
+    Frame Salida(const std::string& nombre) const;
+};
+
+// Names written by "Saving image as <name>" lines of a log, in order.
+std::vector<std::string> SalidasDelLog(const std::vector<std::string>& log);
+
+}  // namespace brimsal::test

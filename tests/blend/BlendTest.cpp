@@ -1,0 +1,368 @@
+// FusionarImagenes from the map file to the written outputs: log, statistics, progressive map,
+// variants, names, failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "app/Misc.h"
+#include "app/RecorderChannel.h"
+#include "blend/Blend.h"
+#include "blend/BlendFixtures.h"
+#include "image/Picture.h"
+#include "image/TiffIO.h"
+
+namespace brimsal {
+namespace {
+
+using test::ConstantFrame;
+using test::NivelDeImagen;
+using test::SalidasDelLog;
+using test::SesionPrueba;
+
+BlendSettings Lineal() {
+    BlendSettings settings;
+    settings.Gamma10 = 10;
+    return settings;
+}
+
+int Fusionar(SesionPrueba& prueba, RecorderChannel& channel, const BlendSettings& settings,
+             bool bn = false, int threads = 2) {
+    return FusionarImagenes(prueba.session.Ruta, bn, settings, prueba.session.set,
+                            prueba.session.mapa, channel, threads);
+}
+
+// Three constant frames 4 x 2 (frame 1 = (100, 200, 300), frame 2 = (1000, 2000, 4000), frame 3
+// = (3000, 6000, 12000)) with factors 1, 0.5, 0.25; map: three pixels of frame 1, two of frame
+// 2, two of frame 3 and pixel (3, 1) at level 100, which the table sets to 2.25.
+std::unique_ptr<SesionPrueba> ConTransicion() {
+    std::vector<uint8_t> niveles = {255, 255, 255, 128, 128, 0, 0, 100};
+    auto prueba =
+        std::make_unique<SesionPrueba>(std::vector<Frame>{ConstantFrame(4, 2, 100, 200, 300),
+                                                          ConstantFrame(4, 2, 1000, 2000, 4000),
+                                                          ConstantFrame(4, 2, 3000, 6000, 12000)},
+                                       std::vector<double>{1.0, 0.5, 0.25}, niveles);
+    prueba->session.mapa.IndicePorNivel[100] = 2.25f;
+    return prueba;
+}
+
+TEST(BlendRun, TransitionPixelInStatisticsOutputAndProgressiveMap) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    RecorderChannel channel;
+    ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
+    const auto log = channel.log();
+    const auto nombres = SalidasDelLog(log);
+    ASSERT_EQ(nombres.size(), 1u);
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "Loading blending map...", "Image contribution...", "IMG_1.tiff: 37.5%",
+                       "IMG_2.tiff: 34.4%", "IMG_3.tiff: 28.1%", "87.5% genuine pixels",
+                       "Saving PNG progressive map as Map_120000_PB.png...", "\nBlending images...",
+                       "Building output file...", "Saving image as " + nombres[0], "DONE"}));
+    EXPECT_EQ(channel.beeps(), 1);
+    EXPECT_TRUE(channel.boxes().empty());
+    const Frame salida = prueba.Salida(nombres[0]);
+    ASSERT_EQ(salida.width, 4);
+    // Genuine pixels: c x F(k).
+    EXPECT_EQ(salida.at(0, 0)[2], 300);
+    EXPECT_EQ(salida.at(0, 1)[0], 500);   // frame 2: 1000 x 0.5
+    EXPECT_EQ(salida.at(2, 1)[2], 3000);  // frame 3: 12000 x 0.25
+    // 0.75 x 1000 x 0.5 + 0.25 x 3000 x 0.25 = 375 + 187.5 = 562.5, written 562 (half to even);
+    // green 750 + 375 = 1125; blue 1500 + 750 = 2250.
+    EXPECT_EQ(salida.at(3, 1)[0], 562);
+    EXPECT_EQ(salida.at(3, 1)[1], 1125);
+    EXPECT_EQ(salida.at(3, 1)[2], 2250);
+    // The progressive map: genuine red, the transition in the map's grey.
+    Picture pb;
+    pb.LoadFromFile(prueba.dir.file("Map_120000_PB.png"));
+    EXPECT_EQ(pb.GetPixelColor(0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(pb.GetPixelColor(2, 1), RGB(255, 0, 0));
+    EXPECT_EQ(pb.GetPixelColor(3, 1), RGB(100, 100, 100));
+}
+
+TEST(BlendRun, AllGenuineMapWritesNoProgressiveMap) {
+    // 5 x 3 = 15 pixels: 7 of frame 1, 8 of frame 2, none of frame 3.
+    std::vector<uint8_t> niveles(15, 128);
+    for (int i = 0; i < 7; ++i) {
+        niveles[i] = 255;
+    }
+    SesionPrueba prueba(
+        {ConstantFrame(5, 3, 1, 2, 3), ConstantFrame(5, 3, 4, 5, 6), ConstantFrame(5, 3, 7, 8, 9)},
+        {1.0, 0.5, 0.25}, niveles);
+    RecorderChannel channel;
+    ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
+    const auto log = channel.log();
+    // 7 / 15 = 46.67 -> 46.7; 8 / 15 = 53.33 -> 53.3; together 100.
+    EXPECT_EQ(std::vector<std::string>(log.begin() + 2, log.begin() + 6),
+              (std::vector<std::string>{"IMG_1.tiff: 46.7%", "IMG_2.tiff: 53.3%", "IMG_3.tiff: 0%",
+                                        "100% genuine pixels"}));
+    EXPECT_EQ(log[6], "\nBlending images...");
+    EXPECT_FALSE(ExisteArchivo(prueba.dir.file("Map_120000_PB.png")));
+}
+
+TEST(BlendRun, MapOnePixelNarrowerStopsBeforeStatistics) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    test::EscribirMapa(prueba.session.mapa.RutaMapa, 3, 2, std::vector<uint8_t>(6, 255));
+    const auto antes = prueba.Archivos();
+    RecorderChannel channel;
+    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
+    EXPECT_EQ(channel.log(), (std::vector<std::string>{"Loading blending map...",
+                                                       "Map dimensions mismatch", "DONE"}));
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_EQ(channel.boxes()[0].title, "ERROR");
+    EXPECT_EQ(channel.boxes()[0].text, "Map dimensions do not match image dimensions");
+    EXPECT_EQ(prueba.Archivos(), antes);
+}
+
+TEST(BlendRun, LevelOutsideTheSetIsAnUnexpectedErrorWithNothingWritten) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    // A table built for five frames: level 0 stands for frame 5 of a set of 3.
+    prueba.session.mapa.IndicePorNivel = test::TablaIndicePorNivel(5);
+    const auto antes = prueba.Archivos();
+    RecorderChannel channel;
+    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
+    EXPECT_EQ(channel.log(), (std::vector<std::string>{"An unexpected error occurred"}));
+    EXPECT_EQ(prueba.Archivos(), antes);
+}
+
+TEST(BlendRun, MissingMapFileIsAnUnexpectedError) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    prueba.session.mapa.RutaMapa = prueba.dir.file("Map_999999.png");
+    RecorderChannel channel;
+    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
+    EXPECT_NE(channel.boxes()[0].text.find("Error number 53"), std::string::npos);
+}
+
+// A 2 x 1 set of one frame pair; pixel 0 from frame 1 holds `valor` in every channel.
+std::unique_ptr<SesionPrueba> UnPixel(uint16_t valor) {
+    return std::make_unique<SesionPrueba>(
+        std::vector<Frame>{ConstantFrame(2, 1, valor, valor, valor), ConstantFrame(2, 1, 0, 0, 0)},
+        std::vector<double>{1.0, 0.5}, std::vector<uint8_t>{255, 0});
+}
+
+TEST(BlendVariants, GammaCurveOnWrittenWords) {
+    {
+        auto creada = UnPixel(8192);
+        SesionPrueba& prueba = *creada;
+        BlendSettings settings;
+        settings.Gamma10 = 30;
+        RecorderChannel channel;
+        ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+        EXPECT_EQ(prueba.Salida(SalidasDelLog(channel.log())[0]).at(0, 0)[1], 32768);
+    }
+    {
+        auto creada = UnPixel(32768);
+        SesionPrueba& prueba = *creada;
+        BlendSettings settings;
+        settings.Gamma10 = 22;
+        RecorderChannel channel;
+        ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+        const std::string nombre = SalidasDelLog(channel.log())[0];
+        EXPECT_EQ(prueba.Salida(nombre).at(0, 0)[0], 47824);
+        EXPECT_NE(nombre.find("_sRGB_g2.2.tif"), std::string::npos) << nombre;
+    }
+    {
+        auto creada = UnPixel(12345);
+        SesionPrueba& prueba = *creada;
+        RecorderChannel channel;
+        ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
+        EXPECT_EQ(prueba.Salida(SalidasDelLog(channel.log())[0]).at(0, 0)[2], 12345);
+    }
+}
+
+TEST(BlendVariants, EttrRaisesTheDarkestBrightestValueToFullScale) {
+    auto creada = UnPixel(32768);
+    SesionPrueba& prueba = *creada;
+    BlendSettings settings = Lineal();
+    settings.ETTR = true;
+    RecorderChannel channel;
+    ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+    const auto log = channel.log();
+    const auto at = std::find(log.begin(), log.end(), "\nCalculating ETTR correction...");
+    ASSERT_NE(at, log.end());
+    EXPECT_EQ(*(at + 1), "Histogram correction by +1EV");
+    EXPECT_EQ(*(at + 2), "\nBlending images...");
+    EXPECT_EQ(prueba.Salida(SalidasDelLog(log)[0]).at(0, 0)[0], 65535);
+}
+
+TEST(BlendVariants, EttrInBlackAndWhiteUsesTheMix) {
+    SesionPrueba prueba({ConstantFrame(2, 1, 65535, 0, 0), ConstantFrame(2, 1, 0, 0, 0)},
+                        {1.0, 0.5}, {255, 0});
+    BlendSettings settings = Lineal();
+    settings.ETTR = true;
+    RecorderChannel colour;
+    ASSERT_EQ(Fusionar(prueba, colour, settings, false), 1);
+    EXPECT_TRUE(colour.logContains("Already clipped highlights"));
+    RecorderChannel bn;
+    ASSERT_EQ(Fusionar(prueba, bn, settings, true), 1);
+    // Mix 0.33 x 65535 rounds to 21627: log2(65535 / 21627) = 1.5994...
+    EXPECT_TRUE(bn.logContains("Histogram correction by +1.599EV"));
+    const auto nombre = SalidasDelLog(bn.log())[0];
+    EXPECT_EQ(nombre.rfind("BR_BW_", 0), 0u);
+    const Frame salida = prueba.Salida(nombre);
+    // 0.33f x 65535 x (65535 / 21627) = 65533.64, one grey in all three channels.
+    EXPECT_EQ(salida.at(0, 0)[0], 65534);
+    EXPECT_EQ(salida.at(0, 0)[1], 65534);
+    EXPECT_EQ(salida.at(0, 0)[2], 65534);
+}
+
+TEST(BlendVariants, BracketedOutputsAndTheirLog) {
+    auto creada = UnPixel(300);
+    SesionPrueba& prueba = *creada;
+    prueba.session.set.Imagenes[0].at(1, 0)[0] = 255;
+    prueba.session.mapa.IndicePorNivel[0] = 1.0f;  // both pixels from frame 1
+    BlendSettings settings = Lineal();
+    settings.NumBracketing = 5;
+    settings.PasoBracketing = 2;
+    RecorderChannel channel;
+    ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+    const auto log = channel.log();
+    const auto nombres = SalidasDelLog(log);
+    ASSERT_EQ(nombres.size(), 5u);
+    const auto at = std::find(log.begin(), log.end(), "Building output files...");
+    ASSERT_NE(at, log.end());
+    for (int b = 1; b <= 5; ++b) {
+        EXPECT_EQ(*(at + 2 * b - 1), "Bracketing " + std::to_string(b) + "/5...");
+        EXPECT_EQ(*(at + 2 * b), "Saving image as " + nombres[b - 1]);
+    }
+    EXPECT_EQ(log.back(), "DONE");
+    const std::string sufijos[] = {"_0EV.tif", "_+2EV.tif", "_+4EV.tif", "_+6EV.tif", "_+8EV.tif"};
+    const std::string base = nombres[0].substr(0, nombres[0].size() - sufijos[0].size());
+    for (int b = 0; b < 5; ++b) {
+        EXPECT_EQ(nombres[b], base + sufijos[b]);
+    }
+    // +8EV at gamma 1 multiplies by 256: 300 -> 76800 and any larger value, written 65535;
+    // 255 -> 65280 fits.
+    const Frame mas8 = prueba.Salida(nombres[4]);
+    EXPECT_EQ(mas8.at(0, 0)[0], 65535);
+    EXPECT_EQ(mas8.at(1, 0)[0], 65280);
+    EXPECT_EQ(prueba.Salida(nombres[1]).at(0, 0)[0], 1200);  // +2EV: x 4
+}
+
+TEST(BlendVariants, BlackAndWhiteMixIsGreyWithFloatWeights) {
+    SesionPrueba prueba({ConstantFrame(2, 1, 1000, 2000, 3000), ConstantFrame(2, 1, 0, 0, 0)},
+                        {1.0, 0.5}, {255, 0});
+    BlendSettings settings = Lineal();
+    settings.BWR = 50;
+    settings.BWB = 20;
+    RecorderChannel channel;
+    ASSERT_EQ(Fusionar(prueba, channel, settings, true), 1);
+    const Frame salida = prueba.Salida(SalidasDelLog(channel.log())[0]);
+    // 0.5 x 1000 + 0.3 x 2000 + 0.2 x 3000 = 1700 (up to the float weights).
+    EXPECT_EQ(salida.at(0, 0)[0], 1700);
+    EXPECT_EQ(salida.at(0, 0)[2], 1700);
+}
+
+TEST(BlendState, TwoBlendsInARowGiveTheSameImage) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    BlendSettings settings;
+    settings.NumBracketing = 2;
+    RecorderChannel primero;
+    ASSERT_EQ(Fusionar(prueba, primero, settings), 1);
+    RecorderChannel segundo;
+    ASSERT_EQ(Fusionar(prueba, segundo, settings), 1);
+    const auto a = SalidasDelLog(primero.log());
+    const auto b = SalidasDelLog(segundo.log());
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_NE(a, b);  // never the same file twice
+    EXPECT_EQ(prueba.Salida(a[0]).pixels, prueba.Salida(b[0]).pixels);
+    EXPECT_EQ(prueba.Salida(a[1]).pixels, prueba.Salida(b[1]).pixels);
+}
+
+TEST(BlendState, ReleasedDarkestFrameIsReloadedFromItsTiff) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    RecorderChannel primero;
+    ASSERT_EQ(Fusionar(prueba, primero, Lineal()), 1);
+    prueba.session.set.Imagenes[0].release();
+    RecorderChannel segundo;
+    ASSERT_EQ(Fusionar(prueba, segundo, Lineal()), 1);
+    EXPECT_EQ(prueba.session.set.Imagenes[0].at(0, 0)[0], 100);
+    EXPECT_EQ(prueba.Salida(SalidasDelLog(primero.log())[0]).pixels,
+              prueba.Salida(SalidasDelLog(segundo.log())[0]).pixels);
+    // Reload failing: the image library's report, no output.
+    prueba.session.set.Imagenes[0].release();
+    prueba.session.set.TIFFMasOscuro = prueba.dir.file("gone.tiff");
+    RecorderChannel tercero;
+    EXPECT_EQ(Fusionar(prueba, tercero, Lineal()), -1);
+    ASSERT_EQ(tercero.boxes().size(), 1u);
+    EXPECT_NE(tercero.boxes()[0].text.find("gflLoadBitmap ["), std::string::npos);
+    EXPECT_TRUE(SalidasDelLog(tercero.log()).empty());
+}
+
+TEST(BlendState, ExistingFilesAreNeverOverwritten) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    test::Touch(prueba.dir.file("Map_120000_PB.png"));
+    // Occupy the output name of this second and the next few.
+    const std::time_t ahora = std::time(nullptr);
+    for (int s = 0; s < 5; ++s) {
+        const std::time_t t = ahora + s;
+        std::tm local{};
+        localtime_r(&t, &local);
+        char hhmmss[16];
+        std::strftime(hhmmss, sizeof hhmmss, "%H%M%S", &local);
+        test::Touch(prueba.dir.file(std::string("BR_") + hhmmss + "_sRGB_g1.tif"));
+    }
+    RecorderChannel channel;
+    ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
+    EXPECT_TRUE(channel.logContains("Saving PNG progressive map as Map_120000_PB_2.png..."));
+    EXPECT_EQ(std::filesystem::file_size(prueba.dir.file("Map_120000_PB.png")), 0u);
+    const std::string nombre = SalidasDelLog(channel.log())[0];
+    EXPECT_NE(nombre.find("_sRGB_g1_2.tif"), std::string::npos) << nombre;
+    EXPECT_EQ(prueba.Salida(nombre).at(0, 0)[0], 100);
+}
+
+TEST(BlendState, ThreadCountDoesNotChangeTheOutput) {
+    const int ancho = 131;
+    const int alto = 150;  // more rows than one band of one thread
+    std::vector<Frame> frames;
+    for (int k = 0; k < 3; ++k) {
+        frames.push_back(test::MakeFrame(ancho, alto, [k](int x, int y, int c) {
+            return static_cast<uint16_t>((x * 37 + y * 101 + c * 7 + k * 1000) * (k + 1) % 65536);
+        }));
+    }
+    std::vector<uint8_t> niveles(ancho * alto);
+    for (size_t i = 0; i < niveles.size(); ++i) {
+        niveles[i] = static_cast<uint8_t>(i * 7 % 256);
+    }
+    SesionPrueba prueba(std::move(frames), {1.0, 0.3, 0.07}, niveles);
+    BlendSettings settings;
+    settings.NumBracketing = 3;
+    std::vector<std::vector<std::string>> nombres;
+    for (int hilos : {1, 2, 3}) {
+        RecorderChannel channel;
+        ASSERT_EQ(Fusionar(prueba, channel, settings, false, hilos), 1);
+        nombres.push_back(SalidasDelLog(channel.log()));
+    }
+    for (size_t b = 0; b < 3; ++b) {
+        const auto uno = prueba.Salida(nombres[0][b]).pixels;
+        EXPECT_EQ(prueba.Salida(nombres[1][b]).pixels, uno);
+        EXPECT_EQ(prueba.Salida(nombres[2][b]).pixels, uno);
+    }
+}
+
+TEST(BlendState, CancelLeavesNoOutputFile) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    RecorderChannel channel;
+    channel.Cancelar();
+    EXPECT_THROW(Fusionar(prueba, channel, Lineal()), Cancelled);
+    for (const auto& nombre : prueba.Archivos()) {
+        EXPECT_EQ(nombre.find("BR_"), std::string::npos) << nombre;
+    }
+}
+
+}  // namespace
+}  // namespace brimsal

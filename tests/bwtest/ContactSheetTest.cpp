@@ -1,0 +1,284 @@
+// TestImagenesBN: sheet size, cell layout and weights, grey levels, labels, report and failures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "app/Misc.h"
+#include "app/RecorderChannel.h"
+#include "blend/BlendFixtures.h"
+#include "bwtest/ContactSheet.h"
+#include "image/Picture.h"
+
+namespace brimsal {
+namespace {
+
+using test::ConstantFrame;
+using test::SesionPrueba;
+
+// The grey a pixel of mixed value s renders as, from the gamma 1 / 2.2 held in a float.
+int Gris(double s) {
+    const double g = static_cast<float>(1.0 / 2.2);
+    return static_cast<int>(std::nearbyint(255 * std::pow(s / 65535, g)));
+}
+
+// The sheet written by a run, loaded, and its log.
+struct Hoja {
+    int resultado = 0;
+    RecorderChannel channel;
+    Picture imagen;
+    std::string nombre;
+};
+
+std::unique_ptr<Hoja> Generar(SesionPrueba& prueba, int threads = 2) {
+    auto hoja = std::make_unique<Hoja>();
+    hoja->resultado = TestImagenesBN(prueba.session.Ruta, prueba.session.set, prueba.session.mapa,
+                                     hoja->channel, threads);
+    const std::string prefijo = "\nSaving B&W samples as ";
+    for (const auto& linea : hoja->channel.log()) {
+        if (linea.rfind(prefijo, 0) == 0) {
+            hoja->nombre = linea.substr(prefijo.size(), linea.size() - prefijo.size() - 3);
+            hoja->imagen.LoadFromFile(prueba.dir.file(hoja->nombre));
+        }
+    }
+    return hoja;
+}
+
+// Top-left corner of cell (i, j) for renderings of wd x hd.
+int X0(int i, int wd) {
+    return (wd + 1) * i;
+}
+int Y0(int j, int hd) {
+    return (hd + 1) * j;
+}
+
+TEST(ContactSheetSize, DecimationBySevenDropsTheRemainder) {
+    const TamanoHoja a = CalcularTamanoHoja(700, 490);
+    EXPECT_EQ(a.ancho_celda, 100);
+    EXPECT_EQ(a.alto_celda, 70);
+    EXPECT_EQ(a.ancho, 1110);
+    EXPECT_EQ(a.alto, 780);
+    const TamanoHoja b = CalcularTamanoHoja(703, 496);
+    EXPECT_EQ(b.ancho_celda, 100);
+    EXPECT_EQ(b.alto_celda, 70);
+    EXPECT_EQ(b.ancho, 1110);
+}
+
+TEST(ContactSheetWeights, TableAndCellWeights) {
+    for (int k = 0; k <= 5; ++k) {
+        EXPECT_EQ(kPesosMezcla[k], 2 * k * k);
+        EXPECT_EQ(kPesosMezcla[10 - k], 100 - 2 * k * k);
+    }
+    int dibujadas = 0;
+    for (int i = 0; i <= 10; ++i) {
+        for (int j = 0; j <= 10; ++j) {
+            if (kPesosMezcla[i] + kPesosMezcla[j] <= 100) {
+                ++dibujadas;
+                EXPECT_LE(j, 10 - i);
+            }
+        }
+    }
+    EXPECT_EQ(dibujadas, 66);
+}
+
+TEST(ContactSheetGrey, GammaAndClamp) {
+    EXPECT_EQ(NivelGrisHoja(65535.0), 255);
+    EXPECT_EQ(NivelGrisHoja(0.0), 0);
+    EXPECT_EQ(NivelGrisHoja(0.18 * 65535), Gris(0.18 * 65535));
+    EXPECT_EQ(NivelGrisHoja(32768.0), 186);  // 255 x 0.5^(1/2.2) = 186.1
+    // Above full scale (only exposure factors above 1 can give it): white, not a wrapped value.
+    EXPECT_EQ(NivelGrisHoja(70000.0), 255);
+    EXPECT_EQ(NivelGrisHoja(1e12), 255);
+}
+
+// A set of two frames: `uno` and a black frame 2 with factor 0.5, with the map `niveles`.
+std::unique_ptr<SesionPrueba> Conjunto(const Frame& uno, const std::vector<uint8_t>& niveles) {
+    return std::make_unique<SesionPrueba>(
+        std::vector<Frame>{uno, ConstantFrame(uno.width, uno.height, 0, 0, 0)},
+        std::vector<double>{1.0, 0.5}, niveles);
+}
+
+TEST(ContactSheetRun, LogSizeAndCellsWhereTheyBelong) {
+    // Large enough for the labels to sit inside the cells: 350 x 280 gives 50 x 40 renderings.
+    const Frame uno = ConstantFrame(350, 280, 65535, 0, 0);  // pure red scene
+    auto prueba = Conjunto(uno, std::vector<uint8_t>(350 * 280, 255));
+    const auto hoja = Generar(*prueba);
+    ASSERT_EQ(hoja->resultado, 1);
+    const auto log = hoja->channel.log();
+    ASSERT_EQ(log.size(), 9u);
+    EXPECT_EQ(log[0], "Loading blending map...");
+    EXPECT_EQ(log[1], "Decimating blending map to 50x40...");
+    EXPECT_EQ(log[2], "Decimated image contribution...");
+    EXPECT_EQ(log[3], "IMG_1.tiff: 100%");
+    EXPECT_EQ(log[4], "IMG_2.tiff: 0%");
+    EXPECT_EQ(log[5], "100% genuine pixels");
+    EXPECT_EQ(log[6], "\nGenerating B&W contact sheet...");
+    EXPECT_EQ(log[7].rfind("\nSaving B&W samples as BWTest_", 0), 0u);
+    EXPECT_EQ(log[8], "DONE");
+    EXPECT_EQ(hoja->channel.beeps(), 1);
+    const auto progreso = hoja->channel.progress();
+    ASSERT_EQ(progreso.size(), 66u);
+    EXPECT_EQ(progreso[0], "1%");
+    EXPECT_EQ(progreso[32], "50%");  // 33 / 66
+    EXPECT_EQ(progreso[65], "100%");
+    ASSERT_EQ(hoja->imagen.GetWidth(), 11 * 50 + 10);
+    ASSERT_EQ(hoja->imagen.GetHeight(), 11 * 40 + 10);
+
+    // A red scene renders as the red weight through the curve; sample the bottom-right pixel
+    // of each cell, away from the labels.
+    for (int i = 0; i <= 10; ++i) {
+        for (int j = 0; j <= 10; ++j) {
+            const uint32_t color = hoja->imagen.GetPixelColor(X0(i, 50) + 49, Y0(j, 40) + 39);
+            if (j > 10 - i) {
+                EXPECT_EQ(color, kBlack) << i << "," << j;  // not drawn
+            } else {
+                const int gris = Gris(kPesosMezcla[i] / 100.0 * 65535);
+                EXPECT_EQ(color, RGB(gris, gris, gris)) << i << "," << j;
+            }
+        }
+    }
+    // Separator lines stay black.
+    EXPECT_EQ(hoja->imagen.GetPixelColor(50, 20), kBlack);
+    EXPECT_EQ(hoja->imagen.GetPixelColor(20, 40), kBlack);
+    // Cell (6, 5) stays wholly black.
+    for (int y = Y0(5, 40); y < Y0(5, 40) + 40; ++y) {
+        for (int x = X0(6, 50); x < X0(6, 50) + 50; ++x) {
+            ASSERT_EQ(hoja->imagen.GetPixelColor(x, y), kBlack);
+        }
+    }
+}
+
+// Pixels of one colour inside a rectangle.
+int Contar(const Picture& imagen, int x0, int y0, int ancho, int alto, uint32_t color) {
+    int n = 0;
+    for (int y = y0; y < y0 + alto; ++y) {
+        for (int x = x0; x < x0 + ancho; ++x) {
+            n += imagen.GetPixelColor(x, y) == color ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+TEST(ContactSheetRun, LabelsInWhiteAtTheCellCorner) {
+    const Frame uno = ConstantFrame(350, 280, 0, 0, 0);
+    auto prueba = Conjunto(uno, std::vector<uint8_t>(350 * 280, 255));
+    const auto hoja = Generar(*prueba);
+    ASSERT_EQ(hoja->resultado, 1);
+    // Cell (3, 2): three lines of white text in the corner, nothing white below them.
+    const int x0 = X0(3, 50);
+    const int y0 = Y0(2, 40);
+    for (int linea = 0; linea < 3; ++linea) {
+        EXPECT_GT(Contar(hoja->imagen, x0 + 1, y0 + 12 * linea, 49, 12, kWhite), 10) << linea;
+    }
+    EXPECT_EQ(Contar(hoja->imagen, x0, y0 + 37, 50, 3, kWhite), 0);
+    // Every drawn pixel is grey or white, none drawn in an undrawn cell.
+    EXPECT_EQ(Contar(hoja->imagen, X0(6, 50), Y0(5, 40), 50, 40, kWhite), 0);
+    std::filesystem::copy_file(prueba->dir.file(hoja->nombre), "/tmp/brimsal-sheet-labels.gif",
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
+TEST(ContactSheetRun, CellThreeTwoMixesEighteenSeventyFourEight) {
+    // Red, green and blue thirds of the scene in columns: cell (3, 2) renders each third with
+    // its weight (18, 74, 8).
+    const Frame uno = test::MakeFrame(
+        210, 70, [](int x, int, int c) { return static_cast<uint16_t>(c == x / 70 ? 65535 : 0); });
+    auto prueba = Conjunto(uno, std::vector<uint8_t>(210 * 70, 255));
+    const auto hoja = Generar(*prueba);
+    ASSERT_EQ(hoja->resultado, 1);
+    // Renderings 30 x 10; sample row 9 (below the first label) at xd = 5, 15, 25.
+    const int wd = 30;
+    const int hd = 10;
+    const int pesos[3] = {18, 74, 8};
+    for (int tercio = 0; tercio < 3; ++tercio) {
+        const int gris = Gris(pesos[tercio] * 65535 / 100.0);
+        EXPECT_EQ(hoja->imagen.GetPixelColor(X0(3, wd) + 5 + 10 * tercio, Y0(2, hd) + hd - 1),
+                  RGB(gris, gris, gris))
+            << tercio;
+    }
+}
+
+TEST(ContactSheetRun, TransitionMixesFramesWithTheirExposures) {
+    // Frame 1 = 40000, frame 2 = 20000 with factor 0.5; a level at k + 0.5 between them:
+    // 40000 x 0.5 + 20000 x 0.25 = 25000 in every channel.
+    std::vector<uint8_t> niveles(140 * 70, 255);
+    niveles[0] = 77;  // decimated pixel (0, 0)
+    test::SesionPrueba prueba(std::vector<Frame>{ConstantFrame(140, 70, 40000, 40000, 40000),
+                                                 ConstantFrame(140, 70, 20000, 20000, 20000)},
+                              std::vector<double>{1.0, 0.5}, niveles);
+    prueba.session.mapa.IndicePorNivel[77] = 1.5f;
+    const auto hoja = Generar(prueba);
+    ASSERT_EQ(hoja->resultado, 1);
+    const auto log = hoja->channel.log();
+    // 20 x 10 decimated pixels: frame 1 has 199.5 of 200 (99.75% -> 99.8), frame 2 0.5 (0.25%
+    // -> 0.2, half to even), 199 genuine (99.5%).
+    EXPECT_EQ(log[3], "IMG_1.tiff: 99.8%");
+    EXPECT_EQ(log[4], "IMG_2.tiff: 0.2%");
+    EXPECT_EQ(log[5], "99.5% genuine pixels");
+    // The decimated pixel (0, 0) sits in the first column of each cell, which no label
+    // touches; equal channels make every cell show the same grey.
+    for (int i = 0; i <= 10; ++i) {
+        for (int j = 0; j <= 10 - i; ++j) {
+            EXPECT_EQ(hoja->imagen.GetPixelColor(X0(i, 20), Y0(j, 10)),
+                      RGB(Gris(25000), Gris(25000), Gris(25000)));
+            EXPECT_EQ(hoja->imagen.GetPixelColor(X0(i, 20), Y0(j, 10) + 9),
+                      RGB(Gris(40000), Gris(40000), Gris(40000)));
+        }
+    }
+}
+
+TEST(ContactSheetRun, FullScaleFramePixelRendersWhiteInEveryCell) {
+    const Frame uno = ConstantFrame(140, 70, 65535, 65535, 65535);
+    auto prueba = Conjunto(uno, std::vector<uint8_t>(140 * 70, 255));
+    const auto hoja = Generar(*prueba);
+    ASSERT_EQ(hoja->resultado, 1);
+    for (int i = 0; i <= 10; ++i) {
+        for (int j = 0; j <= 10 - i; ++j) {
+            EXPECT_EQ(hoja->imagen.GetPixelColor(X0(i, 20) + 19, Y0(j, 10) + 9), kWhite);
+        }
+    }
+}
+
+TEST(ContactSheetFailures, MapOfAnotherSizeWritesNothing) {
+    auto prueba = Conjunto(ConstantFrame(70, 70, 1, 2, 3), std::vector<uint8_t>(70 * 70, 255));
+    test::EscribirMapa(prueba->session.mapa.RutaMapa, 70, 69, std::vector<uint8_t>(70 * 69, 255));
+    const auto antes = prueba->Archivos();
+    const auto hoja = Generar(*prueba);
+    EXPECT_EQ(hoja->resultado, -1);
+    EXPECT_EQ(hoja->channel.log(), (std::vector<std::string>{"Loading blending map...",
+                                                             "Map dimensions mismatch", "DONE"}));
+    ASSERT_EQ(hoja->channel.boxes().size(), 1u);
+    EXPECT_EQ(hoja->channel.boxes()[0].text, "Map dimensions do not match image dimensions");
+    EXPECT_EQ(prueba->Archivos(), antes);
+}
+
+TEST(ContactSheetFailures, LevelOutsideTheSetIsAnUnexpectedError) {
+    auto prueba = Conjunto(ConstantFrame(70, 70, 1, 2, 3), std::vector<uint8_t>(70 * 70, 0));
+    prueba->session.mapa.IndicePorNivel = test::TablaIndicePorNivel(4);
+    const auto hoja = Generar(*prueba);
+    EXPECT_EQ(hoja->resultado, -1);
+    ASSERT_EQ(hoja->channel.boxes().size(), 1u);
+    EXPECT_NE(hoja->channel.boxes()[0].text.find("module TestImagenesBN "), std::string::npos);
+}
+
+TEST(ContactSheetState, ReleasedDarkestFrameIsReloadedAndThreadsDoNotMatter) {
+    const Frame uno = test::MakeFrame(140, 77, [](int x, int y, int c) {
+        return static_cast<uint16_t>((x * 409 + y * 97 + c) % 65536);
+    });
+    auto prueba = Conjunto(uno, std::vector<uint8_t>(140 * 77, 255));
+    const auto primera = Generar(*prueba, 1);
+    prueba->session.set.Imagenes[0].release();
+    const auto segunda = Generar(*prueba, 3);
+    ASSERT_EQ(segunda->resultado, 1);
+    EXPECT_EQ(prueba->session.set.Imagenes[0].at(1, 0)[0], 409);
+    EXPECT_NE(primera->nombre, segunda->nombre);
+    for (int y = 0; y < primera->imagen.GetHeight(); ++y) {
+        for (int x = 0; x < primera->imagen.GetWidth(); ++x) {
+            ASSERT_EQ(primera->imagen.GetPixelColor(x, y), segunda->imagen.GetPixelColor(x, y));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace brimsal
