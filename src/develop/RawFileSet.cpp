@@ -36,6 +36,11 @@ bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& archivos_raw,
                 continue;
             }
             const std::string nombre = entry.path().filename().string();
+            // Hidden files (".name", such as the "._" companions another system leaves on a
+            // card) are not photographs; the reference itself is always taken.
+            if (nombre.front() == '.' && nombre != NombreArchivo(ruta)) {
+                continue;
+            }
             if (IgualSinMayusculas(ExtensionDe(nombre), extension)) {
                 nombres.push_back(nombre);
             }

@@ -1,0 +1,153 @@
+// The dcraw argument lists of the three jobs, the shown line, and finding dcraw on PATH.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/RecorderChannel.h"
+#include "develop/DcrawCommand.h"
+#include "support/Fixtures.h"
+
+namespace brimsal {
+namespace {
+
+using Lista = std::vector<std::string>;
+
+// The start values with point texts whatever the test process's locale.
+DevelopSettings StartSettings() {
+    DevelopSettings settings;
+    settings.wb.txtWB = {"2.132483", "1", "1.480864"};
+    return settings;
+}
+
+TEST(DcrawCommand, StartValuesQuickLine) {
+    const Lista expected = {"-v", "-4", "-T", "-r", "2.132483", "1", "1.480864", "1",
+                            "-q", "3",  "-o", "1",  "-t",       "0", "-h"};
+    EXPECT_EQ(ComandoDCRAW(StartSettings(), true, false), expected);
+    EXPECT_EQ(LineaDCRAW("/usr/bin/dcraw", expected),
+              "/usr/bin/dcraw -v -4 -T -r 2.132483 1 1.480864 1 -q 3 -o 1 -t 0 -h");
+}
+
+TEST(DcrawCommand, CameraWhiteBalanceReplacesTheMultipliers) {
+    DevelopSettings settings = StartSettings();
+    settings.wb.mode = WBMode::kCamera;
+    const Lista expected = {"-v", "-4", "-T", "-w", "-q", "3", "-o", "1"};
+    EXPECT_EQ(ComandoDCRAW(settings, false, false), expected);
+}
+
+TEST(DcrawCommand, NeutralIgnoresModeAndProfile) {
+    DevelopSettings settings = StartSettings();
+    settings.wb.mode = WBMode::kCamera;
+    settings.profile = 4;
+    const Lista expected = {"-v", "-4", "-T", "-r", "1",  "1", "1", "1",
+                            "-q", "3",  "-o", "0",  "-t", "0", "-h"};
+    EXPECT_EQ(ComandoDCRAW(settings, true, true), expected);
+}
+
+TEST(DcrawCommand, DecimalCommaBecomesAPoint) {
+    DevelopSettings settings = StartSettings();
+    settings.wb.mode = WBMode::kCoeffs;
+    settings.wb.txtWB = {"2,1", "1", "1,5"};
+    const Lista lista = ComandoDCRAW(settings, false, false);
+    const Lista wb(lista.begin() + 3, lista.begin() + 8);
+    EXPECT_EQ(wb, (Lista{"-r", "2.1", "1", "1.5", "1"}));
+}
+
+TEST(DcrawCommand, SaturationDemosaicProfileAndUserOptionsInOrder) {
+    DevelopSettings settings = StartSettings();
+    settings.txtSat = "15299";
+    settings.quality = 0;
+    settings.profile = 5;
+    settings.txtDCRAW = "-k 512 -n 100";
+    const Lista expected = {"-v", "-4", "-T",    "-r", "2.132483", "1",  "1.480864",
+                            "1",  "-S", "15299", "-q", "0",        "-o", "5",
+                            "-t", "0",  "-h",    "-k", "512",      "-n", "100"};
+    EXPECT_EQ(ComandoDCRAW(settings, true, false), expected);
+    // A text that was never cleaned up still gives no empty arguments.
+    settings.txtDCRAW = "  -k   512 ";
+    const Lista lista = ComandoDCRAW(settings, false, false);
+    EXPECT_EQ(Lista(lista.end() - 2, lista.end()), (Lista{"-k", "512"}));
+}
+
+TEST(DcrawCommand, JobListsAppendTheirPaths) {
+    DevelopSettings settings = StartSettings();
+    settings.txtDCRAW = "-k 512";
+    const Lista common = ComandoDCRAW(settings, false, false);
+
+    Lista batch = common;
+    batch.insert(batch.end(), {"/p/a.cr2", "/p/b.cr2"});
+    EXPECT_EQ(ArgumentosLote(settings, {"/p/a.cr2", "/p/b.cr2"}), batch);
+
+    Lista hl = common;
+    hl.insert(hl.end(), {"-H", "2", "/p/a.cr2"});  // after the user's options
+    EXPECT_EQ(ArgumentosHLRecovery(settings, "/p/a.cr2"), hl);
+
+    Lista quick = ComandoDCRAW(settings, true, true);
+    quick.push_back("/p/a.cr2");
+    EXPECT_EQ(ArgumentosRapido(settings, true, "/p/a.cr2"), quick);
+}
+
+TEST(DcrawCommand, FolderWithABlankStaysOneArgumentAndIsQuotedWhenShown) {
+    const DevelopSettings settings = StartSettings();
+    const std::string raw = "/home/me/my photos/IMG 1.cr2";
+    for (const Lista& lista :
+         {ArgumentosRapido(settings, false, raw), ArgumentosLote(settings, {raw}),
+          ArgumentosHLRecovery(settings, raw)}) {
+        EXPECT_EQ(lista.back(), raw);
+        const std::string linea = LineaDCRAW("/usr/bin/dcraw", lista);
+        EXPECT_EQ(linea.substr(linea.size() - raw.size() - 3), " \"" + raw + "\"");
+    }
+    EXPECT_EQ(LineaDCRAW("/opt/my tools/dcraw", {"-v"}), "\"/opt/my tools/dcraw\" -v");
+}
+
+TEST(DcrawCommand, TiffBesideTheRawFile) {
+    EXPECT_EQ(RutaTIFFDe("/a.b/IMG_1.CR2"), "/a.b/IMG_1.tiff");
+}
+
+class DcrawLookup : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* path = std::getenv("PATH");
+        saved_ = path != nullptr ? path : "";
+    }
+    void TearDown() override { setenv("PATH", saved_.c_str(), 1); }
+
+    static void Executable(const std::string& path, bool executable) {
+        test::Touch(path);
+        ::chmod(path.c_str(), executable ? 0755 : 0644);
+    }
+
+    std::string saved_;
+    test::TempDir first_;
+    test::TempDir second_;
+};
+
+TEST_F(DcrawLookup, FirstExecutableOnThePathWins) {
+    Executable(first_.file("dcraw"), false);  // not executable: skipped
+    Executable(second_.file("dcraw"), true);
+    const std::string path = first_.path() + "::" + second_.path() + "/";
+    EXPECT_EQ(BuscarDCRAW(path), second_.file("dcraw"));
+    Executable(first_.file("dcraw"), true);
+    EXPECT_EQ(BuscarDCRAW(path), first_.file("dcraw"));
+}
+
+TEST_F(DcrawLookup, MissingDcrawNamesThePathSearched) {
+    const std::string path = first_.path() + ":" + second_.path();
+    EXPECT_FALSE(BuscarDCRAW(path).has_value());
+    EXPECT_FALSE(BuscarDCRAW("").has_value());
+    setenv("PATH", path.c_str(), 1);
+    RecorderChannel channel;
+    EXPECT_FALSE(LocalizarDCRAW(channel).has_value());
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_EQ(channel.boxes()[0].title, "ERROR");
+    EXPECT_EQ(channel.boxes()[0].text, "DCRAW not found in '" + path + "'");
+    EXPECT_TRUE(channel.allLines().empty());
+    // Without dcraw the shown line starts with the bare program name.
+    EXPECT_EQ(LineaRapida(StartSettings()).rfind("dcraw -v -4 -T ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace brimsal

@@ -1,0 +1,412 @@
+// The development jobs against a stand-in dcraw placed first on PATH: a shell script that
+// records its arguments and, depending on the case, copies the "RAW" file (a TIFF under a RAW
+// name) to the TIFF dcraw would write, fails, crashes, writes nothing, or hangs.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Misc.h"
+#include "app/RecorderChannel.h"
+#include "develop/DcrawCommand.h"
+#include "develop/DcrawProcess.h"
+#include "develop/DevelopJobs.h"
+#include "image/TiffIO.h"
+#include "support/Fixtures.h"
+
+namespace brimsal {
+namespace {
+
+using Lista = std::vector<std::string>;
+
+// Records the call, then leaves $last (the RAW path) and $tiff (its TIFF) for the case's body.
+const char* kPreambulo = R"sh(#!/bin/sh
+calls="$(dirname "$0")/calls"
+mkdir -p "$calls"
+printf '%s\n' "$@" > "$calls/call.$$"
+for last; do :; done
+tiff="${last%.*}.tiff"
+)sh";
+const char* kCopia = "cp \"$last\" \"$tiff\"\n";
+const char* kFallo =
+    "echo \"Loading $last ...\" >&2\n"
+    "echo \"$(basename \"$last\"): Unexpected end of file\" >&2\nexit 1\n";
+const char* kSinTIFF = "echo \"Writing data to somewhere ...\" >&2\nexit 0\n";
+const char* kCaida = "kill -SEGV $$\n";
+const char* kLento = "echo $$ > \"$calls/pid.$$\"\nprintf partial > \"$tiff\"\nexec sleep 60\n";
+
+// A channel that asks to cancel once every one of some files exists.
+class CancelarCuandoExistan : public RecorderChannel {
+  public:
+    explicit CancelarCuandoExistan(Lista paths) : paths_(std::move(paths)) {}
+    bool Cancelado() const override {
+        return std::all_of(paths_.begin(), paths_.end(),
+                           [](const std::string& p) { return ExisteArchivo(p); });
+    }
+
+  private:
+    Lista paths_;
+};
+
+class DevelopJobs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* path = std::getenv("PATH");
+        saved_path_ = path != nullptr ? path : "";
+        setenv("PATH", (bin_.path() + ":" + saved_path_).c_str(), 1);
+        settings_.wb.txtWB = {"2.132483", "1", "1.480864"};
+    }
+    void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
+
+    void FakeDcraw(const std::string& body) {
+        const std::string script = bin_.file("dcraw");
+        std::ofstream(script) << kPreambulo << body;
+        ::chmod(script.c_str(), 0755);
+    }
+
+    // A stand-in RAW file: a small constant TIFF that the fake dcraw copies.
+    void Raw(const std::string& name, uint16_t level) {
+        EscribirTIFF(test::ConstantFrame(8, 6, level, level, level), photos_.file(name));
+    }
+
+    Session MakeSession(const Lista& names) {
+        Session session;
+        session.Ruta = photos_.file(names.front());
+        session.ArchivosRAW = names;
+        session.threads = 2;
+        return session;
+    }
+
+    // The argument lists the fake dcraw was called with, in no particular order.
+    std::vector<Lista> Calls() const {
+        std::vector<Lista> calls;
+        const std::string dir = bin_.file("calls");
+        if (!std::filesystem::exists(dir)) {
+            return calls;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            if (entry.path().filename().string().rfind("call.", 0) != 0) {
+                continue;
+            }
+            std::ifstream in(entry.path());
+            Lista args;
+            for (std::string line; std::getline(in, line);) {
+                args.push_back(line);
+            }
+            calls.push_back(args);
+        }
+        return calls;
+    }
+
+    Lista Pids() const {
+        Lista pids;
+        for (const auto& entry : std::filesystem::directory_iterator(bin_.file("calls"))) {
+            if (entry.path().filename().string().rfind("pid.", 0) == 0) {
+                std::ifstream in(entry.path());
+                std::string pid;
+                in >> pid;
+                pids.push_back(pid);
+            }
+        }
+        return pids;
+    }
+
+    test::TempDir bin_;
+    test::TempDir photos_;
+    std::string saved_path_;
+    DevelopSettings settings_;
+};
+
+TEST_F(DevelopJobs, MissingDcrawShowsTheBoxAndLeavesTheLog) {
+    setenv("PATH", bin_.path().c_str(), 1);  // no dcraw there
+    Raw("a.dng", 1000);
+    Session session = MakeSession({"a.dng"});
+    RecorderChannel channel;
+    channel.AnadirLog("earlier line", false);
+    EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
+    EXPECT_FALSE(ReveladoRapido(session.Ruta, false, settings_, channel).terminado);
+    ASSERT_EQ(channel.boxes().size(), 2u);
+    EXPECT_EQ(channel.boxes()[0].text, "DCRAW not found in '" + bin_.path() + "'");
+    EXPECT_EQ(channel.log(), Lista{"earlier line"});
+}
+
+TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcess) {
+    FakeDcraw(kCopia);
+    Raw("a.dng", 1000);
+    Raw("b.dng", 2000);
+    Raw("c.dng", 4000);
+    std::filesystem::remove(photos_.file("b.dng"));  // deleted after the listing
+    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
+    RecorderChannel channel;
+    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    EXPECT_TRUE(result.terminado);
+    EXPECT_EQ(result.NumArchivosRevelar, 2);
+    EXPECT_TRUE(result.habilitar_ev);
+    EXPECT_EQ(channel.log(), (Lista{"3 RAW files selected in path", "file b.dng not found. Skipped",
+                                    "2 RAW files found now", "\nDeveloping 2 RAW files...",
+                                    "PLEASE WAIT", "DONE"}));
+    EXPECT_EQ(channel.beeps(), 1);
+    EXPECT_EQ(LeerTIFF(photos_.file("c.tiff")).pixels.front(), 4000);
+    EXPECT_FALSE(ExisteArchivo(photos_.file("b.tiff")));
+    // One process per file, each given the batch options and its one path.
+    Lista expected_a = ComandoDCRAW(settings_, false, false);
+    Lista expected_c = expected_a;
+    expected_a.push_back(photos_.file("a.dng"));
+    expected_c.push_back(photos_.file("c.dng"));
+    std::vector<Lista> calls = Calls();
+    std::sort(calls.begin(), calls.end());
+    EXPECT_EQ(calls, (std::vector<Lista>{expected_a, expected_c}));
+    // The quick line is shown again at the end.
+    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
+}
+
+TEST_F(DevelopJobs, FilesRunSideBySide) {
+    // Each stand-in waits until two of them have started: run one after the other, the first
+    // would give up and fail.
+    FakeDcraw(R"sh(touch "$calls/started.$$"
+n=0
+while [ "$(ls "$calls" | grep -c '^started')" -lt 2 ]; do
+  n=$((n+1)); [ $n -gt 400 ] && exit 3; sleep 0.05
+done
+)sh" + std::string(kCopia));
+    Raw("a.dng", 1000);
+    Raw("b.dng", 2000);
+    Session session = MakeSession({"a.dng", "b.dng"});
+    RecorderChannel channel;
+    EXPECT_TRUE(Revelado(session, settings_, channel).terminado);
+    EXPECT_TRUE(ExisteArchivo(photos_.file("a.tiff")));
+    EXPECT_TRUE(ExisteArchivo(photos_.file("b.tiff")));
+}
+
+TEST_F(DevelopJobs, BatchOfOneDoesNotEnableCalcEv) {
+    FakeDcraw(kCopia);
+    Raw("a.dng", 1000);
+    Session session = MakeSession({"a.dng"});
+    RecorderChannel channel;
+    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    EXPECT_TRUE(result.terminado);
+    EXPECT_FALSE(result.habilitar_ev);
+}
+
+TEST_F(DevelopJobs, NoFileLeftToDevelop) {
+    FakeDcraw(kCopia);
+    Session session = MakeSession({"a.dng", "b.dng"});  // neither exists
+    RecorderChannel channel;
+    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    EXPECT_FALSE(result.terminado);
+    EXPECT_EQ(channel.log(), (Lista{"2 RAW files selected in path", "file a.dng not found. Skipped",
+                                    "file b.dng not found. Skipped", "0 RAW files found now",
+                                    "Not files to develop", "\nDONE"}));
+    EXPECT_EQ(channel.beeps(), 1);
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(DevelopJobs, NonZeroExitIsReportedWithDcrawsLastLine) {
+    FakeDcraw(kFallo);
+    Raw("a.dng", 1000);
+    Session session = MakeSession({"a.dng"});
+    RecorderChannel channel;
+    EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
+    const Lista log = channel.log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2],
+              "Error developing a.dng (dcraw ended with exit code 1): a.dng: Unexpected end of "
+              "file");
+    EXPECT_EQ(log.back(), "DONE");
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_EQ(channel.boxes()[0].title, "ERROR");
+    EXPECT_EQ(channel.boxes()[0].text,
+              "DCRAW could not develop a.dng: dcraw ended with exit code 1\na.dng: Unexpected "
+              "end of file");
+    EXPECT_EQ(channel.beeps(), 0);
+}
+
+TEST_F(DevelopJobs, OneFailingFileEndsTheBatch) {
+    FakeDcraw(std::string("case \"$last\" in *b.dng) ") +
+              "echo 'b.dng: Cannot decode file' >&2; exit 1;; esac\n" + kCopia);
+    Raw("a.dng", 1000);
+    Raw("b.dng", 2000);
+    Raw("c.dng", 3000);
+    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
+    session.threads = 1;
+    RecorderChannel channel;
+    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    EXPECT_FALSE(result.terminado);
+    EXPECT_FALSE(result.habilitar_ev);
+    EXPECT_TRUE(channel.logContains(
+        "Error developing b.dng (dcraw ended with exit code 1): b.dng: Cannot decode file"));
+    EXPECT_TRUE(ExisteArchivo(photos_.file("a.tiff")));
+    EXPECT_FALSE(ExisteArchivo(photos_.file("c.tiff")));  // never started
+    EXPECT_EQ(Calls().size(), 2u);
+}
+
+TEST_F(DevelopJobs, ExitZeroWithoutTiffIsAFailureEvenWithAnOldTiff) {
+    FakeDcraw(kSinTIFF);
+    Raw("a.dng", 1000);
+    test::Touch(photos_.file("a.tiff"));  // left by an earlier development: deleted first
+    Session session = MakeSession({"a.dng"});
+    RecorderChannel channel;
+    EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
+    EXPECT_TRUE(channel.logContains(
+        "Error developing a.dng (dcraw wrote no TIFF): Writing data to somewhere ..."));
+    EXPECT_EQ(channel.log().back(), "DONE");
+    EXPECT_EQ(channel.boxes().size(), 1u);
+    EXPECT_FALSE(ExisteArchivo(photos_.file("a.tiff")));
+}
+
+TEST_F(DevelopJobs, CrashIsAFailure) {
+    FakeDcraw(kCaida);
+    Raw("a.dng", 1000);
+    RecorderChannel channel;
+    const ResultadoRevelado result =
+        ReveladoRapido(photos_.file("a.dng"), false, settings_, channel);
+    EXPECT_FALSE(result.terminado);
+    EXPECT_TRUE(channel.logContains("Error developing a.dng (dcraw crashed)"));
+    EXPECT_EQ(channel.boxes().size(), 1u);
+}
+
+TEST_F(DevelopJobs, DcrawThatCannotStartIsAFailure) {
+    const std::string script = bin_.file("dcraw");
+    std::ofstream(script) << "#!/nonexistent/interpreter\n";
+    ::chmod(script.c_str(), 0755);
+    Raw("a.dng", 1000);
+    Session session = MakeSession({"a.dng"});
+    RecorderChannel channel;
+    EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
+    const Lista log = channel.log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2].rfind("Error developing a.dng (dcraw could not be started", 0),
+              0u);
+    EXPECT_EQ(channel.boxes().size(), 1u);
+}
+
+TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
+    FakeDcraw(kLento);
+    Raw("a.dng", 1000);
+    Raw("b.dng", 2000);
+    Session session = MakeSession({"a.dng", "b.dng"});
+    CancelarCuandoExistan channel({photos_.file("a.tiff"), photos_.file("b.tiff")});
+    EXPECT_THROW(Revelado(session, settings_, channel), Cancelled);
+    EXPECT_FALSE(ExisteArchivo(photos_.file("a.tiff")));
+    EXPECT_FALSE(ExisteArchivo(photos_.file("b.tiff")));
+    const Lista pids = Pids();
+    EXPECT_EQ(pids.size(), 2u);
+    for (const std::string& pid : pids) {
+        errno = 0;
+        EXPECT_EQ(::kill(std::stoi(pid), 0), -1) << "process " << pid << " still runs";
+        EXPECT_EQ(errno, ESRCH);
+    }
+    EXPECT_TRUE(channel.boxes().empty());
+}
+
+TEST_F(DevelopJobs, QuickNeutralDevelopment) {
+    FakeDcraw(kCopia);
+    Raw("a.dng", 1000);
+    RecorderChannel channel;
+    channel.MostrarLineaDCRAW("shown before");
+    const ResultadoRevelado result =
+        ReveladoRapido(photos_.file("a.dng"), true, settings_, channel);
+    EXPECT_TRUE(result.terminado);
+    EXPECT_EQ(result.tiff, photos_.file("a.tiff"));
+    EXPECT_EQ(channel.log(),
+              (Lista{"Quick developing a.dng...", "a.dng neutral developed", "DONE"}));
+    EXPECT_EQ(channel.dcrawLine(), "shown before");  // the neutral line is not shown
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0], ArgumentosRapido(settings_, true, photos_.file("a.dng")));
+}
+
+TEST_F(DevelopJobs, QuickDisplayDevelopmentShowsItsLine) {
+    FakeDcraw(kCopia);
+    Raw("a.dng", 1000);
+    RecorderChannel channel;
+    const ResultadoRevelado result =
+        ReveladoRapido(photos_.file("a.dng"), false, settings_, channel);
+    EXPECT_TRUE(result.terminado);
+    EXPECT_EQ(channel.log(), Lista{"Quick developing a.dng..."});
+    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
+    RapidoMostrado(photos_.file("a.dng"), channel);
+    EXPECT_EQ(channel.log(),
+              (Lista{"Quick developing a.dng...", "a.dng developed and displayed", "DONE"}));
+    EXPECT_EQ(channel.beeps(), 1);
+}
+
+TEST_F(DevelopJobs, QuickDevelopmentOfAMissingFile) {
+    FakeDcraw(kCopia);
+    RecorderChannel channel;
+    channel.AnadirLog("before", false);
+    EXPECT_FALSE(ReveladoRapido(photos_.file("gone.dng"), true, settings_, channel).terminado);
+    EXPECT_EQ(channel.log(), (Lista{"before", "gone.dng not found.", "DONE"}));
+}
+
+TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {
+    FakeDcraw(kCopia);
+    Raw("a.dng", 30000);
+    Raw("b.dng", 1000);  // the darkest, in the middle of the names
+    Raw("c.dng", 8000);
+    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
+    DevelopSettings settings = settings_;
+    settings.hlRecovery = true;
+    RecorderChannel channel;
+    const ResultadoRevelado result = Revelado(session, settings, channel);
+    EXPECT_TRUE(result.terminado);
+    EXPECT_TRUE(result.habilitar_ev);
+    EXPECT_EQ(session.set.TIFFMasOscuro, photos_.file("b.tiff"));
+    EXPECT_FALSE(session.set.TIFFsCargados);
+
+    const Lista all = channel.allLines();
+    const auto waiting = std::find(all.begin(), all.end(), "Waiting to save last TIFF...");
+    ASSERT_NE(waiting, all.end());
+    EXPECT_EQ(*(waiting + 1), "\nDONE");
+    const Lista log = channel.log();  // restarted by the load of the set
+    EXPECT_EQ(log.front(), "Loading 3 TIFF files...");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "\nHighlight recovery on b.dng...");
+    EXPECT_EQ(log.back(), "DONE");
+    EXPECT_EQ(channel.beeps(), 1);
+
+    int hl_calls = 0;
+    for (const Lista& call : Calls()) {
+        if (std::find(call.begin(), call.end(), "-H") != call.end()) {
+            ++hl_calls;
+            EXPECT_EQ(call, ArgumentosHLRecovery(settings, photos_.file("b.dng")));
+        }
+    }
+    EXPECT_EQ(hl_calls, 1);
+    EXPECT_EQ(Calls().size(), 4u);
+    EXPECT_TRUE(ExisteArchivo(photos_.file("b.tiff")));
+}
+
+TEST_F(DevelopJobs, HighlightRecoveryNeedsTwoFrames) {
+    FakeDcraw(kCopia);
+    Raw("a.dng", 1000);
+    Session session = MakeSession({"a.dng"});
+    DevelopSettings settings = settings_;
+    settings.hlRecovery = true;
+    RecorderChannel channel;
+    const ResultadoRevelado result = Revelado(session, settings, channel);
+    EXPECT_FALSE(result.terminado);
+    EXPECT_FALSE(result.habilitar_ev);
+    EXPECT_FALSE(channel.logContains("\nHighlight recovery on a.dng..."));
+    EXPECT_EQ(Calls().size(), 1u);
+}
+
+TEST(DcrawProcessResult, EveryEndReadsAsOneReason) {
+    ResultadoDcraw result;
+    result.fin = FinDcraw::kCodigoSalida;
+    result.codigo_salida = 2;
+    EXPECT_EQ(result.Motivo(), "dcraw ended with exit code 2");
+    result.fin = FinDcraw::kHecho;
+    EXPECT_EQ(result.Motivo(), "");
+    EXPECT_TRUE(result.Hecho());
+}
+
+}  // namespace
+}  // namespace brimsal
