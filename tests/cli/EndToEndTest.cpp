@@ -1,0 +1,318 @@
+// The whole road with the real dcraw: brimsal-synth writes a bracketed series of a known scene,
+// brimsal-cli develops, measures, maps and blends it, and the output must give back the scene's
+// radiance on the exposure scale of the darkest frame, region by region, within the noise of
+// the frame the map chose there.
+//
+// Tolerances, each term beside its reason (levels are 0..65535 on the darkest frame's scale):
+// - statistics: kSigmas standard errors of the region's mean, from the sensor's shot and read
+//   noise in the chosen frame, divided by that frame's exposure factor (the blend scales it down);
+// - relative exposure: the median method measures each 2 EV step in 1/1000 EV bins from noisy
+//   samples; kEvErrorPerStep per step, accumulated over the steps up to the chosen frame;
+// - dcraw truncates at its integer steps (about -1.5 levels, SynthTest.cpp), scaled down too;
+// - the output is rounded to whole levels: 0.5 level, through the inverse gamma curve;
+// - the colour matrix is stored as fractions: 1e-4 of the level.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+#include <cmath>
+#include <filesystem>
+#include <set>
+
+#include "CliRunner.h"
+#include "RadianceTiff.h"
+#include "Scene.h"
+#include "SceneChecks.h"
+#include "Sensor.h"
+#include "image/TiffIO.h"
+#include "support/Fixtures.h"
+
+namespace brimsal {
+namespace {
+
+const std::string kCli = BRIMSAL_CLI_PATH;
+const std::string kSynth = BRIMSAL_SYNTH_PATH;
+
+constexpr int kWidth = 1200;
+constexpr int kHeight = 800;
+constexpr int kFrames = 5;
+constexpr double kEvStep = 2.0;
+constexpr uint64_t kSeed = 11;
+// brimsal-cli's start values: Daylight preset, map threshold 90 %, anti-ghosting 0 px,
+// progressive blending 3 px, gamma 2.2.
+constexpr std::array<double, 3> kDaylight = {2.132483, 1.0, 1.480864};
+constexpr double kThresholdLevel = 90 * 65535 / 100.0;
+constexpr int kHighestThreshold = 65279;
+constexpr float kDefaultInverseGamma = 1.0f / 2.2f;
+// Flat regions are measured inside: 15 % of their size and at least 12 pixels from their edges,
+// well beyond the anti-ghosting and progressive radii (3 + 3 px) and the demosaic's reach.
+constexpr double kInsideFraction = 0.15;
+constexpr int kInsidePixels = 12;
+
+// A patch whose level is 5 % away from a threshold is clear of it: single samples scatter by
+// less than 0.5 % at those levels (shot noise of tens of thousands of electrons).
+constexpr double kClearOfThreshold = 1.05;
+
+constexpr double kSigmas = 5.0;
+constexpr double kEvErrorPerStep = 0.005;
+constexpr double kDcrawTruncation = 2.0;
+constexpr double kOutputRounding = 0.5;
+constexpr double kMatrixRelative = 1e-4;
+
+struct Road {
+    test::TempDir dir;
+    test::RunResult synth;
+    test::RunResult cli;
+    std::string first_frame;
+};
+
+std::vector<std::string> FilesLike(const std::string& folder, const std::string& prefix,
+                                   const std::string& suffix, const std::string& exclude = "") {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(prefix) && name.ends_with(suffix) &&
+            (exclude.empty() || !name.ends_with(exclude))) {
+            found.push_back(entry.path().string());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string Transcript(const test::RunResult& run) {
+    return "exit code " + std::to_string(run.exit_code) + "\n--- stdout\n" + run.out +
+           "--- stderr\n" + run.err;
+}
+
+// The thresholds of the map step for the Daylight preset: the multiplier times 90 % of full
+// scale, at most 65279.
+std::array<double, 3> Thresholds() {
+    std::array<double, 3> t{};
+    for (int c = 0; c < 3; ++c) {
+        t[c] = std::min<double>(kHighestThreshold, std::nearbyint(kDaylight[c] * kThresholdLevel));
+    }
+    return t;
+}
+
+double ExposureFactor(int rank) {
+    return std::exp2(kEvStep * rank);
+}
+
+// The brightest frame (rank, 0 = darkest) whose developed levels of `radiance` stay at or below
+// the thresholds; the margin to the threshold of that frame and of the next brighter one.
+struct Choice {
+    int rank = 0;
+    double headroom = 1e9;   // smallest threshold / level of the chosen frame
+    double overshoot = 1e9;  // largest level / threshold of the next frame
+};
+
+Choice ExpectedChoice(const synth::Rgb& radiance) {
+    const auto thresholds = Thresholds();
+    Choice choice;
+    for (int rank = kFrames - 1; rank >= 0; --rank) {
+        bool fits = true;
+        double headroom = 1e9;
+        double overshoot = 0;
+        for (int c = 0; c < 3; ++c) {
+            const double level =
+                synth::DevelopedRadiance(radiance[c], c, ExposureFactor(rank), kDaylight);
+            fits = fits && level <= thresholds[c];
+            headroom = std::min(headroom, thresholds[c] / level);
+            overshoot = std::max(overshoot, level / thresholds[c]);
+        }
+        if (fits || rank == 0) {
+            choice.rank = rank;
+            choice.headroom = headroom;
+            return choice;
+        }
+        choice.overshoot = overshoot;
+    }
+    return choice;
+}
+
+// The frame index (1 = darkest) of a whole-frame map level, 0 for a transition level.
+int FrameOfLevel(int level) {
+    for (int k = 1; k <= kFrames; ++k) {
+        if (std::nearbyint((k - kFrames) * 255.0 / (1 - kFrames)) == level) {
+            return k;
+        }
+    }
+    return 0;
+}
+
+// The linear level of an output sample written with `inverse_gamma`.
+double Linear(uint16_t sample, float inverse_gamma) {
+    if (inverse_gamma == 1.0f) {
+        return sample;
+    }
+    return 65535.0 * std::pow(sample / 65535.0, 1.0 / static_cast<double>(inverse_gamma));
+}
+
+std::array<double, 3> MeanLinear(const Frame& output, const test::Rect& r, float inverse_gamma) {
+    std::array<double, 3> sum{};
+    for (int y = r.y0; y < r.y1; ++y) {
+        for (int x = r.x0; x < r.x1; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                sum[c] += Linear(output.at(x, y)[c], inverse_gamma);
+            }
+        }
+    }
+    for (auto& s : sum) {
+        s /= static_cast<double>(r.area());
+    }
+    return sum;
+}
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        road_ = new Road;
+        road_->synth = test::Run(
+            kSynth, {"--out", road_->dir.path(), "--size",
+                     std::to_string(kWidth) + "x" + std::to_string(kHeight), "--frames",
+                     std::to_string(kFrames), "--ev-step", "2", "--seed", std::to_string(kSeed)});
+        const auto frames = FilesLike(road_->dir.path(), "synth_", ".dng");
+        if (road_->synth.exit_code != 0 || frames.empty()) {
+            return;
+        }
+        // The reference is the first file by name, which is not the darkest frame.
+        road_->first_frame = frames.front();
+        road_->cli = test::Run(kCli, {road_->first_frame});
+    }
+    static void TearDownTestSuite() {
+        delete road_;
+        road_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_EQ(road_->synth.exit_code, 0)
+            << "brimsal-synth failed: " << Transcript(road_->synth);
+        ASSERT_EQ(road_->cli.exit_code, 0)
+            << "brimsal-cli did not run the whole road over the sample series:\n"
+            << Transcript(road_->cli);
+    }
+
+    static const std::string& Folder() { return road_->dir.path(); }
+
+    // Compares every flat region of `output` (written with `inverse_gamma`) with the radiance
+    // on frame 1's scale, each region against the noise of the frame `chosen(region)`.
+    void ExpectRadianceAtFrameOneScale(const Frame& output, float inverse_gamma,
+                                       const std::vector<int>& chosen_ranks) {
+        const synth::RadianceImage radiance =
+            synth::ReadRadianceTiff(Folder() + "/synth_radiance.tif");
+        ASSERT_EQ(output.width, radiance.width);
+        ASSERT_EQ(output.height, radiance.height);
+        const synth::Scene scene(kWidth, kHeight, kSeed);
+        std::set<synth::Tone> tones;
+        for (size_t i = 0; i < scene.flatRegions().size(); ++i) {
+            const synth::FlatRegion& region = scene.flatRegions()[i];
+            const int rank = chosen_ranks[i];
+            const double factor = ExposureFactor(rank);
+            const test::Rect r = test::Inside(region, kInsideFraction, kInsidePixels);
+            const auto light = test::MeanRadiance(radiance.rgb.data(), radiance.width, r);
+            const auto measured = MeanLinear(output, r, inverse_gamma);
+            for (int c = 0; c < 3; ++c) {
+                const double expected = synth::DevelopedRadiance(light[c], c, 1.0, kDaylight);
+                const double in_frame = expected * factor;
+                const double sigma = synth::DevelopedNoise(in_frame, c, kDaylight) / factor;
+                // d(linear) / d(output sample) at the expected level, for the output's rounding.
+                const double slope = inverse_gamma == 1.0f
+                                         ? 1.0
+                                         : expected / (inverse_gamma * 65535.0 *
+                                                       std::pow(expected / 65535.0, inverse_gamma));
+                const double tolerance = kSigmas * test::StandardError(sigma, r.area()) +
+                                         expected * (std::exp2(kEvErrorPerStep * rank) - 1) +
+                                         kDcrawTruncation / factor + kOutputRounding * slope +
+                                         kMatrixRelative * expected;
+                EXPECT_NEAR(measured[c], expected, tolerance)
+                    << region.name << ", channel " << c << ", frame " << rank + 1;
+            }
+            tones.insert(region.tone);
+        }
+        EXPECT_EQ(tones.size(), 4u) << "shadow, midtone, highlight and colour regions checked";
+    }
+
+    // The frame (rank) the map chose inside each flat region.
+    std::vector<int> MapChoices() {
+        const auto maps = FilesLike(Folder(), "Map_", ".png", "_PB.png");
+        EXPECT_EQ(maps.size(), 1u);
+        std::vector<int> ranks;
+        if (maps.empty()) {
+            return ranks;
+        }
+        const QImage map(QString::fromStdString(maps.front()));
+        EXPECT_EQ(map.width(), kWidth);
+        EXPECT_EQ(map.height(), kHeight);
+        const synth::Scene scene(kWidth, kHeight, kSeed);
+        for (const synth::FlatRegion& region : scene.flatRegions()) {
+            const test::Rect r = test::Inside(region, kInsideFraction, kInsidePixels);
+            const int level = qRed(map.pixel(r.x0, r.y0));
+            bool uniform = true;
+            for (int y = r.y0; y < r.y1 && uniform; ++y) {
+                for (int x = r.x0; x < r.x1 && uniform; ++x) {
+                    uniform = qRed(map.pixel(x, y)) == level;
+                }
+            }
+            EXPECT_TRUE(uniform) << region.name << ": the map changes inside a flat region";
+            const int frame = FrameOfLevel(level);
+            EXPECT_GE(frame, 1) << region.name << ": transition level " << level;
+            ranks.push_back(std::max(frame, 1) - 1);
+        }
+        return ranks;
+    }
+
+    static Road* road_;
+};
+
+Road* EndToEnd::road_ = nullptr;
+
+TEST_F(EndToEnd, SampleSeriesGoesThroughTheWholeRoad) {
+    EXPECT_EQ(FilesLike(Folder(), "synth_", ".tiff").size(), static_cast<size_t>(kFrames));
+    EXPECT_EQ(FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif").size(), 1u) << Transcript(road_->cli);
+    EXPECT_EQ(FilesLike(Folder(), "His_", ".gif").size(), 1u);
+    // The exposure steps the road measured: +2, +4, +6, +8 EV above the darkest frame.
+    for (const char* step : {"4 (+2EV)", "16 (+4EV)", "64 (+6EV)", "256 (+8EV)"}) {
+        EXPECT_NE(road_->cli.out.find(step), std::string::npos) << step << "\n" << road_->cli.out;
+    }
+}
+
+// The map takes, in every flat region, the brightest frame whose channels all stay at or below
+// the thresholds; the scene keeps its patches clear of the thresholds so the choice is sharp.
+TEST_F(EndToEnd, MapTakesTheBrightestUnclippedFrameInEveryFlatRegion) {
+    const std::vector<int> ranks = MapChoices();
+    const synth::Scene scene(kWidth, kHeight, kSeed);
+    ASSERT_EQ(ranks.size(), scene.flatRegions().size());
+    std::set<int> frames_used;
+    for (size_t i = 0; i < ranks.size(); ++i) {
+        const synth::FlatRegion& region = scene.flatRegions()[i];
+        const Choice expected = ExpectedChoice(region.radiance);
+        EXPECT_GE(expected.headroom, kClearOfThreshold) << region.name << " is near a threshold";
+        EXPECT_GE(expected.overshoot, kClearOfThreshold) << region.name << " is near a threshold";
+        EXPECT_EQ(ranks[i] + 1, expected.rank + 1) << region.name;
+        frames_used.insert(ranks[i]);
+    }
+    EXPECT_EQ(frames_used.size(), static_cast<size_t>(kFrames)) << "every frame supplies a region";
+}
+
+TEST_F(EndToEnd, OutputGivesTheRadianceOnTheDarkestFramesScale) {
+    const auto outputs = FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif");
+    ASSERT_EQ(outputs.size(), 1u);
+    const std::vector<int> ranks = MapChoices();
+    ASSERT_FALSE(ranks.empty());
+    ExpectRadianceAtFrameOneScale(LeerTIFF(outputs.front()), kDefaultInverseGamma, ranks);
+}
+
+// The same blend written linear (--gamma 1) from the developed TIFFs already there.
+TEST_F(EndToEnd, LinearOutputGivesTheRadianceOnTheDarkestFramesScale) {
+    const std::vector<int> ranks = MapChoices();
+    ASSERT_FALSE(ranks.empty());
+    const test::RunResult linear =
+        test::Run(kCli, {"--no-develop", "--gamma", "1", road_->first_frame});
+    ASSERT_EQ(linear.exit_code, 0) << Transcript(linear);
+    const auto outputs = FilesLike(Folder(), "BR_", "_sRGB_g1.tif");
+    ASSERT_EQ(outputs.size(), 1u);
+    ExpectRadianceAtFrameOneScale(LeerTIFF(outputs.front()), 1.0f, ranks);
+}
+
+}  // namespace
+}  // namespace brimsal
