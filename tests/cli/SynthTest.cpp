@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <numeric>
 #include <set>
 
@@ -94,6 +96,7 @@ TEST(SynthSettings, UnusableSettingsAreRefusedBeforeAnyFileIsWritten) {
         with([](auto& s) { s.width = 601; }),       with([](auto& s) { s.height = 2; }),
         with([](auto& s) { s.frames = 0; }),        with([](auto& s) { s.frames = 11; }),
         with([](auto& s) { s.ev_step = 0; }),       with([](auto& s) { s.ev_step = -1; }),
+        with([](auto& s) { s.ev_step = 5.5; }),  // 5 frames 5.5 EV apart span 22 EV
         with([](auto& s) { s.base_name = "a/b"; }), with([](auto& s) { s.base_name = ""; }),
     };
     for (const auto& settings : bad) {
@@ -101,6 +104,36 @@ TEST(SynthSettings, UnusableSettingsAreRefusedBeforeAnyFileIsWritten) {
         EXPECT_THROW(synth::WriteSeries(settings), std::invalid_argument);
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(SynthSeries, SameSeedGivesTheSameFilesWhateverTheThreadCount) {
+    test::TempDir one, two;
+    synth::SeriesSettings settings;
+    settings.width = 256;
+    settings.height = 130;  // two bands of rows, the second short
+    settings.frames = 3;
+    settings.folder = one.path();
+    settings.threads = 1;
+    const auto first = synth::WriteSeries(settings);
+    settings.folder = two.path();
+    settings.threads = 2;
+    const auto second = synth::WriteSeries(settings);
+    ASSERT_EQ(first.frames.size(), second.frames.size());
+    for (size_t i = 0; i < first.frames.size(); ++i) {
+        EXPECT_EQ(FileBytes(first.frames[i].path), FileBytes(second.frames[i].path));
+    }
+    EXPECT_EQ(FileBytes(first.radiance_path), FileBytes(second.radiance_path));
+    // Another seed changes the noise.
+    test::TempDir three;
+    settings.folder = three.path();
+    settings.seed = 2;
+    const auto other = synth::WriteSeries(settings);
+    EXPECT_NE(FileBytes(first.frames[0].path), FileBytes(other.frames[0].path));
 }
 
 TEST(SynthDng, DcrawIdentifiesCameraPatternLevelsAndShutter) {

@@ -66,8 +66,9 @@ std::string CheckSettings(const SeriesSettings& s) {
     if (s.frames < 1 || s.frames > kMaxFrames) {
         return "the frame count must be 1 to " + std::to_string(kMaxFrames);
     }
-    if (!(s.ev_step > 0) || s.ev_step > 8) {
-        return "the EV step must be above 0 and at most 8";
+    if (!(s.ev_step > 0) || s.ev_step * (s.frames - 1) > kMaxSpanEv) {
+        return "the EV step must be above 0 and the series span at most " +
+               std::to_string(static_cast<int>(kMaxSpanEv)) + " EV";
     }
     if (s.base_name.empty() || s.base_name.find('/') != std::string::npos) {
         return "the base name must be a plain file name";

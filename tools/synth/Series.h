@@ -14,7 +14,7 @@ struct SeriesSettings {
     int width = 1200;      // even, kMinSide..kMaxSide
     int height = 800;      // even, kMinSide..kMaxSide
     int frames = 5;        // 1..kMaxFrames
-    double ev_step = 2.0;  // EV between neighbouring exposures, > 0
+    double ev_step = 2.0;  // EV between neighbouring exposures, > 0, span <= kMaxSpanEv
     uint64_t seed = 1;     // texture and noise
     std::string base_name = "synth";
     bool radiance = true;  // also write <base>_radiance.tif
@@ -24,6 +24,8 @@ struct SeriesSettings {
 inline constexpr int kMinSide = 64;
 inline constexpr int kMaxSide = 20000;
 inline constexpr int kMaxFrames = 10;
+// Longest series: 20 EV from the darkest frame (1/1024 s) to the brightest (1024 s).
+inline constexpr double kMaxSpanEv = 20.0;
 
 struct WrittenFrame {
     std::string path;
