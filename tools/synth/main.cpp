@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "DngWriter.h"
 #include "Scene.h"
 #include "Sensor.h"
 #include "Series.h"
@@ -116,12 +115,12 @@ SeriesSettings Parse(const std::vector<std::string>& args, bool& help) {
     return settings;
 }
 
+// Shutter speeds as photographers write them: 1/1024 s, 1/362.1 s, 2 s.
 std::string ExposureText(double seconds) {
-    const auto rational = ToRational(seconds);
-    if (rational[0] == 1 && rational[1] > 1) {
-        return "1/" + std::to_string(rational[1]) + " s";
+    if (seconds < 1) {
+        return "1/" + TextoNumero(std::nearbyint(10 / seconds) / 10, '.') + " s";
     }
-    return TextoNumero(seconds, '.') + " s";
+    return TextoNumero(std::nearbyint(seconds * 10) / 10, '.') + " s";
 }
 
 }  // namespace
