@@ -41,7 +41,21 @@ std::string LimpiarTxtDCRAW(const std::string& text);
 // CIE XYZ 10, every other row 22).
 int ElegirPerfil(DevelopSettings& settings, int row);
 
+// The warning the first click of chkHLRecovery shows (once per run, either direction).
+inline constexpr const char* kAvisoHLRecovery =
+    "Highlight recovery activated. This option will preserve ALL the highlights "
+    "information from the RAW files and as a consequence it will produce a bit darker image. "
+    "Use together with output ETTR recommended\n\n"
+    "(This message will not pop up again during this session)";
+
 // ---- White balance ----
+
+// The warning the first choice of the Camera mode shows (once per run).
+inline constexpr const char* kAvisoWBCamara =
+    "For proper results Brimsal requires all images to be processed using the same "
+    "WB coefficients so if WB changes in any of the shots, e.g. because 'Auto WB' "
+    "was used, this development option is not recommended\n\n"
+    "(This message will not pop up again during this session)";
 
 // AplicarPresetWB: writes red, "1" and blue of the preset row `wb.preset` into txtWB; a row
 // outside 0..7 writes nothing.

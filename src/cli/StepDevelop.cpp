@@ -59,6 +59,13 @@ ParcheWB LeerParche(const std::string& texto) {
 
 bool StepDevelop(const CliOptions& options, Session& session, UserChannel& channel) {
     DevelopSettings settings = AjustesRevelado(options);
+    // The warnings the window shows when these are chosen.
+    if (settings.wb.mode == WBMode::kCamera) {
+        channel.MensajeAviso(kAvisoWBCamara);
+    }
+    if (settings.hlRecovery) {
+        channel.MensajeAviso(kAvisoHLRecovery);
+    }
     if (options.wb_patch) {
         // Calc WB as the window runs it: a neutral quick development of the reference, the
         // patch measured on it, and the measured multipliers used for the whole set.

@@ -97,6 +97,20 @@ std::string LineaRapida(const DevelopSettings& settings) {
     return LineaDCRAW(programa.value_or(kProgramaDCRAW), ComandoDCRAW(settings, true, false));
 }
 
+ReaccionRevelado ReaccionCambioRevelado(const DevelopSettings& settings,
+                                        const std::string& linea_mostrada, bool con_deshabilitar,
+                                        bool imagen_mostrada) {
+    ReaccionRevelado reaccion;
+    reaccion.linea = LineaRapida(settings);
+    if (reaccion.linea == linea_mostrada) {
+        return reaccion;
+    }
+    reaccion.cambio = true;
+    reaccion.deshabilitar = con_deshabilitar;
+    reaccion.revelar_de_nuevo = imagen_mostrada;
+    return reaccion;
+}
+
 std::string RutaTIFFDe(const std::string& ruta_raw) {
     return QuitarExtension(ruta_raw) + ".tiff";
 }

@@ -50,6 +50,22 @@ std::string LineaDCRAW(const std::string& programa, const std::vector<std::strin
 // PATH) + ComandoDCRAW(rapido, not neutro).
 std::string LineaRapida(const DevelopSettings& settings);
 
+// ReaccionCambioRevelado: what a change of a development setting makes the window do. The
+// quick line is composed (with dcraw's path, as shown) and compared with the one shown: when it
+// is the same nothing happens; otherwise the new line is shown, the later steps are disabled
+// unless the caller skips that step (`con_deshabilitar` false: txtDCRAW, txtWB, cmbWB, the
+// patch drag), and the reference is quick-developed again when an image is on display.
+struct ReaccionRevelado {
+    bool cambio = false;            // the line differs: show `linea` in lblDCRAW
+    bool deshabilitar = false;      // disable cmdDevelop, cmdEV, cmdBuildMap, cmdBlend,
+                                    // cmdBlendBW and cmdTestBW
+    bool revelar_de_nuevo = false;  // ReveladoRapido of txtRuta's file, not neutral
+    std::string linea;
+};
+ReaccionRevelado ReaccionCambioRevelado(const DevelopSettings& settings,
+                                        const std::string& linea_mostrada, bool con_deshabilitar,
+                                        bool imagen_mostrada);
+
 // The TIFF dcraw writes for a RAW file: QuitarExtension(ruta_raw) + ".tiff".
 std::string RutaTIFFDe(const std::string& ruta_raw);
 

@@ -107,6 +107,31 @@ TEST(DcrawCommand, TiffBesideTheRawFile) {
     EXPECT_EQ(RutaTIFFDe("/a.b/IMG_1.CR2"), "/a.b/IMG_1.tiff");
 }
 
+TEST(DcrawCommand, ReactionOnlyWhenTheLineChanges) {
+    DevelopSettings settings = StartSettings();
+    const std::string shown = LineaRapida(settings);
+    // The same row chosen again: nothing is disabled, nothing developed again.
+    const ReaccionRevelado same = ReaccionCambioRevelado(settings, shown, true, true);
+    EXPECT_FALSE(same.cambio);
+    EXPECT_FALSE(same.deshabilitar);
+    EXPECT_FALSE(same.revelar_de_nuevo);
+
+    settings.quality = 1;
+    const ReaccionRevelado changed = ReaccionCambioRevelado(settings, shown, true, true);
+    EXPECT_TRUE(changed.cambio);
+    EXPECT_TRUE(changed.deshabilitar);
+    EXPECT_TRUE(changed.revelar_de_nuevo);
+    EXPECT_EQ(changed.linea, LineaRapida(settings));
+    EXPECT_NE(changed.linea.find(" -q 1 "), std::string::npos);
+
+    // txtDCRAW's reaction skips the disabling; nothing to develop without a displayed image.
+    settings.txtDCRAW = "-k 512";
+    const ReaccionRevelado user = ReaccionCambioRevelado(settings, shown, false, false);
+    EXPECT_TRUE(user.cambio);
+    EXPECT_FALSE(user.deshabilitar);
+    EXPECT_FALSE(user.revelar_de_nuevo);
+}
+
 class DcrawLookup : public ::testing::Test {
   protected:
     void SetUp() override {
