@@ -7,7 +7,28 @@
 #include <thread>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace brimsal {
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace {
+__attribute__((target("avx"))) void VaciarMitadesAltas() {
+    _mm256_zeroupper();
+}
+}  // namespace
+#endif
+
+void LimpiarEstadoVectorial() {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
+    if (avx) {
+        VaciarMitadesAltas();
+    }
+#endif
+}
 
 int HilosDisponibles() {
     const unsigned hardware = std::thread::hardware_concurrency();
@@ -35,6 +56,7 @@ void ParallelFor(int64_t count, int64_t grain,
     const int workers = static_cast<int>(std::min<int64_t>(threads, chunks));
     if (workers <= 1) {
         for (int64_t c = 0; c < chunks; ++c) {
+            LimpiarEstadoVectorial();
             body(c, c * grain, std::min(count, (c + 1) * grain));
         }
         return;
@@ -51,6 +73,7 @@ void ParallelFor(int64_t count, int64_t grain,
                 return;
             }
             try {
+                LimpiarEstadoVectorial();
                 body(c, c * grain, std::min(count, (c + 1) * grain));
             } catch (...) {
                 std::lock_guard lock(error_mutex);

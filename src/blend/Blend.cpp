@@ -55,28 +55,69 @@ void ComprobarConjunto(const ExposureSet& set) {
 }
 
 // The progressive map is the loaded map with its genuine pixels painted red: a transition pixel
-// keeps the map's own colour, as if read again and plotted.
-void GuardarMapaProgresivo(Picture& mapa, const std::vector<uint8_t>& niveles,
-                           const TablaNiveles& tabla, const std::string& ruta_mapa,
-                           UserChannel& channel) {
-    const int ancho = mapa.GetWidth();
-    const int alto = mapa.GetHeight();
-    mapa.SetDrawColor(kRojo);
-    for (int y = 0; y < alto; ++y) {
-        const uint8_t* fila = niveles.data() + static_cast<size_t>(y) * ancho;
-        for (int x = 0; x < ancho; ++x) {
-            if (tabla[fila[x]].genuino) {
-                mapa.PlotPoint(x, y);
+// keeps the map's own colour, as if read again and plotted. Painting and compressing it take as
+// long as a third of the blend, so it is done on its own thread while the frames are blended;
+// the outputs are put in place only after it is saved, so a failure still leaves no output.
+class MapaProgresivo {
+  public:
+    MapaProgresivo() = default;
+    ~MapaProgresivo() {
+        if (hilo_.joinable()) {
+            hilo_.join();
+        }
+    }
+    MapaProgresivo(const MapaProgresivo&) = delete;
+    MapaProgresivo& operator=(const MapaProgresivo&) = delete;
+
+    // Logs the name and starts painting and saving. `niveles` must outlive Esperar.
+    void Empezar(Picture mapa, const std::vector<uint8_t>& niveles, const TablaNiveles& tabla,
+                 const std::string& ruta_mapa, UserChannel& channel) {
+        const std::string carpeta = Carpeta(ruta_mapa);
+        const std::string nombre =
+            NombreSinSobrescribir(carpeta, SinCarpeta(QuitarExtension(ruta_mapa)) + "_PB", ".png");
+        channel.AnadirLog("Saving PNG progressive map as " + nombre + "...", true);
+        hilo_ = std::thread(
+            [this, mapa = std::move(mapa), &niveles, tabla, ruta = carpeta + nombre]() mutable {
+                try {
+                    LimpiarEstadoVectorial();
+                    Pintar(mapa, niveles, tabla);
+                    mapa.SetSaveFormat(SaveFormat::kPng);
+                    mapa.SaveToFile(ruta);
+                } catch (...) {
+                    error_ = std::current_exception();
+                }
+            });
+    }
+
+    // Waits until the file is saved; rethrows its failure.
+    void Esperar() {
+        if (hilo_.joinable()) {
+            hilo_.join();
+        }
+        if (error_) {
+            std::rethrow_exception(std::exchange(error_, nullptr));
+        }
+    }
+
+  private:
+    static void Pintar(Picture& mapa, const std::vector<uint8_t>& niveles,
+                       const TablaNiveles& tabla) {
+        const int ancho = mapa.GetWidth();
+        const int alto = mapa.GetHeight();
+        mapa.SetDrawColor(kRojo);
+        for (int y = 0; y < alto; ++y) {
+            const uint8_t* fila = niveles.data() + static_cast<size_t>(y) * ancho;
+            for (int x = 0; x < ancho; ++x) {
+                if (tabla[fila[x]].genuino) {
+                    mapa.PlotPoint(x, y);
+                }
             }
         }
     }
-    const std::string carpeta = Carpeta(ruta_mapa);
-    const std::string nombre =
-        NombreSinSobrescribir(carpeta, SinCarpeta(QuitarExtension(ruta_mapa)) + "_PB", ".png");
-    channel.AnadirLog("Saving PNG progressive map as " + nombre + "...", true);
-    mapa.SetSaveFormat(SaveFormat::kPng);
-    mapa.SaveToFile(carpeta + nombre);
-}
+
+    std::thread hilo_;
+    std::exception_ptr error_;
+};
 
 // Joins the writer threads of a band, also when the computing side leaves by an exception.
 class EscrituraEnCurso {
@@ -191,8 +232,9 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
     channel.AnadirLog("Image contribution...", true);
     RegistrarContribuciones(contribucion, pixeles, set.ArchivosTIFF, channel);
     ComprobarCancelacion(channel);
+    MapaProgresivo progresivo;
     if (contribucion.PixelesProgresivos > 0) {
-        GuardarMapaProgresivo(mapa, niveles, tabla, mapa_estado.RutaMapa, channel);
+        progresivo.Empezar(std::move(mapa), niveles, tabla, mapa_estado.RutaMapa, channel);
     }
     mapa = Picture();
 
@@ -243,6 +285,7 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
             std::make_unique<TiffStripWriter>(carpeta + nombres.back(), ancho, alto));
     }
     EscribirPorBandas(fusion, escritores, channel, threads);
+    progresivo.Esperar();
     for (int b = 1; b <= num_salidas; ++b) {
         if (num_salidas > 1) {
             channel.AnadirLog(

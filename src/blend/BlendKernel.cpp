@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/Misc.h"
+#include "app/Parallel.h"
 
 namespace brimsal {
 
@@ -60,6 +61,7 @@ uint16_t PalabraSalida(double valor) {
 FusionPorFilas::FusionPorFilas(DatosFusion datos) : datos_(std::move(datos)) {
     const TransformacionSalida& transformacion = datos_.transformacion;
     if (!transformacion.salida_bn && transformacion.gamma_inversa != 1.0f) {
+        LimpiarEstadoVectorial();  // the table is built on the caller's thread
         curva_.resize(datos_.imagenes.size());
         for (size_t k = 0; k < curva_.size(); ++k) {
             const double factor = datos_.factores[k];

@@ -131,6 +131,22 @@ TEST(BlendRun, LevelOutsideTheSetIsAnUnexpectedErrorWithNothingWritten) {
     EXPECT_EQ(prueba.Archivos(), antes);
 }
 
+TEST(BlendRun, FailedProgressiveMapSaveLeavesNoOutput) {
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    // A map name the file system takes, but too long once "_PB" and a temporary suffix are added.
+    const std::string largo = prueba.dir.file("Map_" + std::string(240, 'x') + ".png");
+    std::filesystem::rename(prueba.session.mapa.RutaMapa, largo);
+    prueba.session.mapa.RutaMapa = largo;
+    RecorderChannel channel;
+    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
+    for (const auto& nombre : prueba.Archivos()) {
+        EXPECT_EQ(nombre.rfind("BR_", 0), std::string::npos) << nombre;
+    }
+}
+
 TEST(BlendRun, MissingMapFileIsAnUnexpectedError) {
     auto creada = ConTransicion();
     SesionPrueba& prueba = *creada;
