@@ -5,8 +5,8 @@
 
 #include <QClipboard>
 #include <QFile>
-#include <QGuiApplication>
 #include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -224,8 +224,15 @@ void Picture::SaveToFile(const std::string& path) const {
     try {
         if (format_ == SaveFormat::kGif) {
             WriteGif(impl_->image, temporary);
-        } else if (!impl_->image.save(QString::fromStdString(temporary), "PNG")) {
-            Fail(path, "cannot write the PNG file");
+        } else {
+            // A grey picture (a map) is stored as an 8-bit greyscale PNG: the same levels,
+            // a third of the data to compress.
+            const QImage& image = impl_->image;
+            const QImage stored =
+                image.allGray() ? image.convertToFormat(QImage::Format_Grayscale8) : image;
+            if (!stored.save(QString::fromStdString(temporary), "PNG")) {
+                Fail(path, "cannot write the PNG file");
+            }
         }
     } catch (...) {
         std::remove(temporary.c_str());

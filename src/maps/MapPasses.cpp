@@ -14,6 +14,9 @@ namespace brimsal {
 
 namespace {
 
+// Columns of a tile of the progressive pass.
+constexpr int kColumnasPorTeja = 1024;
+
 // Above every frame index: the neutral value of a minimum.
 constexpr uint8_t kSinIndice = 255;
 
@@ -71,6 +74,32 @@ void PorBandas(int height, int radio, UserChannel& channel, int threads, const B
     progreso.Fin();
 }
 
+// The row kernels take their sizes by value: a length read through a reference could be
+// overwritten by a byte store, as far as the compiler knows, and the loops would not vectorise.
+
+// next[i] = min(prev[i - 1], prev[i], prev[i + 1]) for i = 1..n-2.
+void MinimoDeTres(const uint8_t* __restrict prev, uint8_t* __restrict next, int n) {
+    for (int i = 1; i < n - 1; ++i) {
+        const uint8_t a = prev[i - 1] < prev[i] ? prev[i - 1] : prev[i];
+        next[i] = a < prev[i + 1] ? a : prev[i + 1];
+    }
+}
+
+// dst[x] = min(dst[x], src[x]).
+void MinimoEn(uint8_t* __restrict dst, const uint8_t* __restrict src, int n) {
+    for (int x = 0; x < n; ++x) {
+        dst[x] = dst[x] < src[x] ? dst[x] : src[x];
+    }
+}
+
+// Adds the chord sums hi[x] - lo[x] (differences of row prefix sums).
+void SumarCuerda(int32_t* __restrict suma, const int32_t* __restrict hi,
+                 const int32_t* __restrict lo, int n) {
+    for (int x = 0; x < n; ++x) {
+        suma[x] += hi[x] - lo[x];
+    }
+}
+
 }  // namespace
 
 uint8_t NivelMapa(double indice, int n) {
@@ -98,11 +127,9 @@ PlanoMapa PasadaAntiGhost(const PlanoMapa& indices, int radio, UserChannel& chan
             // The window of half-width k + 1 is the union of the windows of half-width k one
             // step left, in place and one step right (the middle one matters only for k = 0).
             for (int k = 0; k < r; ++k) {
-                const uint8_t* __restrict prev = minimos.data() + static_cast<size_t>(k) * padded;
-                uint8_t* __restrict next = minimos.data() + static_cast<size_t>(k + 1) * padded;
-                for (int i = 1; i < padded - 1; ++i) {
-                    next[i] = std::min(std::min(prev[i - 1], prev[i]), prev[i + 1]);
-                }
+                const uint8_t* prev = minimos.data() + static_cast<size_t>(k) * padded;
+                uint8_t* next = minimos.data() + static_cast<size_t>(k + 1) * padded;
+                MinimoDeTres(prev, next, padded);
                 next[0] = kSinIndice;
                 next[padded - 1] = kSinIndice;
             }
@@ -111,12 +138,8 @@ PlanoMapa PasadaAntiGhost(const PlanoMapa& indices, int radio, UserChannel& chan
             const int yb = std::min(y1, ys + r + 1);
             for (int y = ya; y < yb; ++y) {
                 const int k = half[static_cast<size_t>(ys - y + r)];
-                const uint8_t* __restrict src =
-                    minimos.data() + static_cast<size_t>(k) * padded + r;
-                uint8_t* __restrict dst = acc.data() + static_cast<size_t>(y - y0) * w;
-                for (int x = 0; x < w; ++x) {
-                    dst[x] = std::min(dst[x], src[x]);
-                }
+                MinimoEn(acc.data() + static_cast<size_t>(y - y0) * w,
+                         minimos.data() + static_cast<size_t>(k) * padded + r, w);
             }
         }
         std::copy(acc.begin(), acc.end(), salida.row(y0));
@@ -137,51 +160,73 @@ PlanoMapa PasadaProgresiva(const PlanoMapa& indices, int n, int radio, UserChann
     }
     PlanoMapa salida(w, h);
     // Prefix arrays indexed j = x + off, off = r + 1, clamped to the row: the chord [x-k, x+k]
-    // sums to P[x + k + 1 + off] - P[x - k + off] whatever part of it leaves the image.
+    // sums to P[x + k + 1 + off] - P[x - k + off] whatever part of it leaves the image. The
+    // count of a chord's pixels inside the image is the same difference over the prefix of ones.
     const int off = r + 1;
     const int padded = w + 2 * r + 2;
-    std::vector<int32_t> cuenta_prefijo(static_cast<size_t>(padded));
+    std::vector<int32_t> prefijo_unos(static_cast<size_t>(padded));
     for (int j = 0; j < padded; ++j) {
-        cuenta_prefijo[static_cast<size_t>(j)] = std::clamp(j - off, 0, w);
+        prefijo_unos[static_cast<size_t>(j)] = std::clamp(j - off, 0, w);
+    }
+    // Pixels of the disc inside the image, columns [xa, xa + nt) of row y.
+    auto contar = [&](int y, int xa, int nt, int32_t* cuenta) {
+        std::fill_n(cuenta, nt, 0);
+        for (int ys = std::max(0, y - r); ys < std::min(h, y + r + 1); ++ys) {
+            const int k = half[static_cast<size_t>(ys - y + r)];
+            SumarCuerda(cuenta, prefijo_unos.data() + off + k + 1 + xa,
+                        prefijo_unos.data() + off - k + xa, nt);
+        }
+    };
+    // Every row whose disc stays inside the image vertically has the same counts.
+    const bool hay_interior = h > 2 * r;
+    std::vector<int32_t> cuenta_interior(static_cast<size_t>(w));
+    if (hay_interior) {
+        contar(r, 0, w, cuenta_interior.data());
     }
 
     PorBandas(h, r, channel, threads, [&](int y0, int y1) {
-        const size_t cells = static_cast<size_t>(y1 - y0) * w;
-        std::vector<int32_t> suma(cells, 0);
-        std::vector<int32_t> cuenta(cells, 0);
-        std::vector<int32_t> prefijo(static_cast<size_t>(padded));
         const int first = std::max(0, y0 - r);
         const int last = std::min(h, y1 + r);
+        std::vector<int32_t> prefijos(static_cast<size_t>(last - first) * padded);
         for (int ys = first; ys < last; ++ys) {
             const uint8_t* in = indices.row(ys);
+            int32_t* prefijo = prefijos.data() + static_cast<size_t>(ys - first) * padded;
             int32_t running = 0;
             for (int j = 0; j < padded; ++j) {
                 const int x = j - off;
                 if (x >= 1 && x <= w) {
                     running += in[x - 1];
                 }
-                prefijo[static_cast<size_t>(j)] = running;
-            }
-            const int ya = std::max(y0, ys - r);
-            const int yb = std::min(y1, ys + r + 1);
-            for (int y = ya; y < yb; ++y) {
-                const int k = half[static_cast<size_t>(ys - y + r)];
-                const int32_t* __restrict hi = prefijo.data() + off + k + 1;
-                const int32_t* __restrict lo = prefijo.data() + off - k;
-                const int32_t* __restrict chi = cuenta_prefijo.data() + off + k + 1;
-                const int32_t* __restrict clo = cuenta_prefijo.data() + off - k;
-                int32_t* __restrict s = suma.data() + static_cast<size_t>(y - y0) * w;
-                int32_t* __restrict c = cuenta.data() + static_cast<size_t>(y - y0) * w;
-                for (int x = 0; x < w; ++x) {
-                    s[x] += hi[x] - lo[x];
-                    c[x] += chi[x] - clo[x];
-                }
+                prefijo[j] = running;
             }
         }
-        uint8_t* out = salida.row(y0);
-        for (size_t i = 0; i < cells; ++i) {
-            const double media = static_cast<double>(suma[i]) / cuenta[i];
-            out[i] = NivelMapa(media, n);
+        // Column tiles keep the rows of prefixes a tile reads in the core's cache while every
+        // output row of the band is summed.
+        std::vector<int32_t> suma(static_cast<size_t>(kColumnasPorTeja));
+        std::vector<int32_t> cuenta_borde(static_cast<size_t>(kColumnasPorTeja));
+        for (int xa = 0; xa < w; xa += kColumnasPorTeja) {
+            const int nt = std::min(kColumnasPorTeja, w - xa);
+            for (int y = y0; y < y1; ++y) {
+                std::fill_n(suma.data(), nt, 0);
+                for (int ys = std::max(0, y - r); ys < std::min(h, y + r + 1); ++ys) {
+                    const int k = half[static_cast<size_t>(ys - y + r)];
+                    const int32_t* prefijo =
+                        prefijos.data() + static_cast<size_t>(ys - first) * padded;
+                    SumarCuerda(suma.data(), prefijo + off + k + 1 + xa, prefijo + off - k + xa,
+                                nt);
+                }
+                const int32_t* cuenta = cuenta_interior.data() + xa;
+                if (!hay_interior || y < r || y >= h - r) {
+                    contar(y, xa, nt, cuenta_borde.data());
+                    cuenta = cuenta_borde.data();
+                }
+                uint8_t* out = salida.row(y) + xa;
+                for (int i = 0; i < nt; ++i) {
+                    const double media =
+                        static_cast<double>(suma[static_cast<size_t>(i)]) / cuenta[i];
+                    out[i] = NivelMapa(media, n);
+                }
+            }
         }
     });
     return salida;

@@ -62,6 +62,17 @@ TEST(MapPasses, FastPassesEqualTheNaiveLoops) {
     }
 }
 
+// Wider than a column tile of the progressive pass, so tile seams are crossed too.
+TEST(MapPasses, TileSeamsDoNotShow) {
+    SilentChannel channel;
+    const PlanoMapa in = PlanoAleatorio(2100, 9, 6, 99);
+    for (int r : {3, 12, 50}) {
+        EXPECT_EQ(PasadaAntiGhost(in, r, channel, 2).data, PasadaAntiGhostIngenua(in, 6, r).data);
+        EXPECT_EQ(PasadaProgresiva(in, 6, r, channel, 2).data,
+                  PasadaProgresivaIngenua(in, 6, r).data);
+    }
+}
+
 // Tall enough for several bands of rows, so band seams are crossed.
 TEST(MapPasses, BandSeamsDoNotShow) {
     SilentChannel channel;
