@@ -3,9 +3,10 @@
 // exit code, a crash, done without the TIFF, or stopped. A stopped run (cancel, or a sibling's
 // failure) is killed and its partial TIFF removed; so is the TIFF of any failed run.
 //
-// Both entry points block the calling thread until the processes end; they run a local event
-// loop of that thread, so call them from a worker thread, never from the window's own thread.
-// A QCoreApplication must exist (QtRuntime).
+// A DcrawProcess reports its end through the event loop of the thread that started it.
+// EjecutarDcraw runs such a loop locally and blocks the calling thread until its processes end:
+// call it from a worker thread, never from the window's own thread. A QCoreApplication must
+// exist (QtRuntime).
 #pragma once
 
 #include <functional>
