@@ -44,13 +44,9 @@ void ConsoleChannel::AnadirLog(const std::string& line, bool) {
     std::fflush(stdout);
 }
 
-void ConsoleChannel::MostrarLineaDCRAW(const std::string& line) {
-    std::lock_guard lock(mutex_);
-    ClearProgress();
-    // The dcraw line is a read-out, not part of the log: stdout stays the log alone.
-    std::fflush(stdout);
-    std::fprintf(stderr, "dcraw: %s\n", line.c_str());
-}
+// The shown dcraw line is a read-out of the window (the quick-development line it would run
+// next); the console keeps stdout for the log and has nothing to refresh.
+void ConsoleChannel::MostrarLineaDCRAW(const std::string&) {}
 
 void ConsoleChannel::MensajeAviso(const std::string& text) {
     std::lock_guard lock(mutex_);
