@@ -77,6 +77,23 @@ void ElegirPresetWB(WhiteBalanceSettings& wb, int row) {
     wb.mode = WBMode::kPreset;
 }
 
+bool ElegirModoWB(WhiteBalanceSettings& wb, WBMode mode, bool& aviso_wb_mostrado) {
+    wb.mode = mode;
+    if (mode == WBMode::kPreset) {
+        AplicarPresetWB(wb);
+    }
+    if (mode == WBMode::kCamera && !aviso_wb_mostrado) {
+        aviso_wb_mostrado = true;
+        return true;
+    }
+    return false;
+}
+
+void ClicEnTxtWB(WhiteBalanceSettings& wb) {
+    bool ignored = true;
+    ElegirModoWB(wb, WBMode::kCoeffs, ignored);
+}
+
 std::optional<double> NumeroDeTexto(const std::string& text) {
     size_t begin = text.find_first_not_of(' ');
     const size_t last = text.find_last_not_of(' ');

@@ -62,6 +62,12 @@ inline constexpr const char* kAvisoWBCamara =
 void AplicarPresetWB(WhiteBalanceSettings& wb);
 // cmbWB click: stores the row, applies the preset and selects the Preset mode.
 void ElegirPresetWB(WhiteBalanceSettings& wb, int row);
+// optWB click: selects `mode`; Preset writes the preset row's values again. Returns true when
+// the Camera warning (kAvisoWBCamara) is due: the first Camera choice of the run, which sets
+// `aviso_wb_mostrado` (AvisoWBMostrado).
+bool ElegirModoWB(WhiteBalanceSettings& wb, WBMode mode, bool& aviso_wb_mostrado);
+// txtWB click: clicking into a coefficient box selects the Coeffs mode; the values stay.
+void ClicEnTxtWB(WhiteBalanceSettings& wb);
 
 // The number a coefficient text holds: optional blanks, a sign, digits with one decimal point
 // or decimal comma, an optional exponent. nullopt for anything else, and for infinities.

@@ -152,6 +152,27 @@ TEST(SettingsWhiteBalance, PresetRowWritesItsValuesAndSelectsPreset) {
     EXPECT_EQ(wb.txtWB[0], "a");
 }
 
+TEST(SettingsWhiteBalance, ModeChoices) {
+    PointLocale point;
+    WhiteBalanceSettings wb;
+    bool shown = false;
+    EXPECT_TRUE(ElegirModoWB(wb, WBMode::kCamera, shown));  // the first time only
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(ElegirModoWB(wb, WBMode::kCoeffs, shown));
+    EXPECT_FALSE(ElegirModoWB(wb, WBMode::kCamera, shown));
+    EXPECT_EQ(wb.mode, WBMode::kCamera);
+
+    // Coefficients typed by hand give way to the preset row when Preset is chosen again.
+    wb.txtWB = {"3", "1", "3"};
+    ElegirModoWB(wb, WBMode::kPreset, shown);
+    EXPECT_EQ(wb.txtWB[0], "2.132483");
+
+    // Clicking into a box switches Preset to Coeffs and keeps the values.
+    ClicEnTxtWB(wb);
+    EXPECT_EQ(wb.mode, WBMode::kCoeffs);
+    EXPECT_EQ(wb.txtWB[2], "1.480864");
+}
+
 TEST(SettingsWhiteBalance, PresetTextsUseTheLocaleSeparator) {
     ComaDecimal comma;
     if (!comma.available()) {

@@ -186,6 +186,20 @@ done
     EXPECT_TRUE(ExisteArchivo(photos_.file("b.tiff")));
 }
 
+TEST_F(DevelopJobs, LongPathsHaveNoLengthLimit) {
+    FakeDcraw(kCopia);
+    const std::string folder = photos_.file(std::string(150, 'x') + " with blanks");
+    std::filesystem::create_directory(folder);
+    const std::string raw = folder + "/" + std::string(100, 'y') + ".dng";
+    EscribirTIFF(test::ConstantFrame(4, 4, 7, 7, 7), raw);
+    Session session;
+    session.Ruta = raw;
+    session.ArchivosRAW = {NombreArchivo(raw)};
+    RecorderChannel channel;
+    EXPECT_TRUE(Revelado(session, settings_, channel).terminado);
+    EXPECT_TRUE(ExisteArchivo(RutaTIFFDe(raw)));
+}
+
 TEST_F(DevelopJobs, BatchOfOneDoesNotEnableCalcEv) {
     FakeDcraw(kCopia);
     Raw("a.dng", 1000);
