@@ -1,6 +1,7 @@
 // FusionarImagenes on five 6000x4000 frames already in memory: colour at gamma 1.0, colour at
 // gamma 2.2 with three bracketed outputs, B&W with ETTR; against the floor of writing one LZW
-// TIFF of that size, measured in the same run. Prints medians and the peak resident memory.
+// TIFF of that size, measured in the same run; then the contact sheet. Prints medians, each
+// blend's steps (last run) and the peak resident memory of the runs.
 // Usage: bench_blend [runs] [width] [height] [threads] [case 0..2]
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "app/RecorderChannel.h"
 #include "app/Session.h"
 #include "blend/Blend.h"
+#include "bwtest/ContactSheet.h"
 #include "image/Picture.h"
 #include "image/TiffIO.h"
 
@@ -147,11 +149,14 @@ int main(int argc, char** argv) {
     session.Ruta = dir + "/IMG_1.CR2";
     session.threads = threads;
     CrearConjunto(w, h, dir, session);
-    std::printf("%d frames %dx%d, %d threads, %d runs; memory after set-up %.0f MiB\n", kImagenes,
-                w, h, threads > 0 ? threads : HilosDisponibles(), runs, bench::PeakMemoryMiB());
+    std::printf("%d frames %dx%d, %d threads, %d runs\n", kImagenes, w, h,
+                threads > 0 ? threads : HilosDisponibles(), runs);
 
-    // From here on the peak is the blend's own: frames, map and bands.
+    // From here on the peak is the runs' own: frames, map, bands and pictures.
     std::ofstream("/proc/self/clear_refs") << "5";
+    const double base = bench::PeakMemoryMiB();
+    const double frames = kImagenes * static_cast<double>(w) * h * 6 / (1 << 20);
+    std::printf("resident before the runs %.0f MiB (frames %.0f MiB)\n", base, frames);
     const double floor = bench::MedianSeconds(runs, [&] {
         EscribirTIFF(session.set.Imagenes.front(), dir + "/floor.tif");
         Limpiar(dir);
@@ -189,8 +194,25 @@ int main(int argc, char** argv) {
         std::printf("%-32s %7.2f s  (%.2f x floor)\n", caso.nombre, t, t / floor);
         channel.Imprimir();  // the last run, step by step
     }
-    std::printf("peak memory %.0f MiB (frames %.0f MiB)\n", bench::PeakMemoryMiB(),
-                kImagenes * static_cast<double>(w) * h * 6 / (1 << 20));
+    if (solo < 0) {
+        SilentChannel channel;
+        const double t = bench::MedianSeconds(runs, [&] {
+            if (TestImagenesBN(session.Ruta, session.set, session.mapa, channel, session.threads) !=
+                1) {
+                std::fprintf(stderr, "contact sheet failed\n");
+                std::exit(1);
+            }
+            for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+                if (entry.path().filename().string().rfind("BWTest_", 0) == 0) {
+                    std::filesystem::remove(entry.path());
+                }
+            }
+        });
+        std::printf("%-32s %7.2f s\n", "contact sheet (66 cells)", t);
+    }
+    const double pico = bench::PeakMemoryMiB();
+    std::printf("peak during the runs %.0f MiB (%.0f MiB over the resident set before them)\n",
+                pico, pico - base);
     std::filesystem::remove_all(dir);
     return 0;
 }

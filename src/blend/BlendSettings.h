@@ -6,24 +6,18 @@
 
 #include <string>
 
+#include "app/Settings.h"
+
 namespace brimsal {
 
-inline constexpr int kGammaDiez = 22;     // hscGamma start value: gamma 2.2
-inline constexpr int kGammaDiezMin = 10;  // hscGamma range 10..30 (gamma x 10)
-inline constexpr int kGammaDiezMax = 30;
-inline constexpr int kMezclaInicial = 33;  // hscBWR / hscBWB start value, percent
-inline constexpr int kBracketNumMax = 7;   // hscBracketNum range 1..7
-inline constexpr int kBracketPasoMax = 4;  // hscBracketEV range 1..4
-inline constexpr int kBracketPasoInicial = 2;
-
 struct BlendSettings {
-    int BWR = kMezclaInicial;  // hscBWR: red weight of the B&W mix, percent 0..100
-    int BWB = kMezclaInicial;  // hscBWB: blue weight, percent 0..100; BWR + BWB <= 100
-    int Gamma10 = kGammaDiez;  // hscGamma: output gamma x 10, 10..30
-    bool ETTR = false;         // chkETTR
-    int NumBracketing = 1;     // hscBracketNum: number of outputs, 1..7
-    int PasoBracketing = kBracketPasoInicial;  // hscBracketEV: EV between outputs, 1..4
-    std::string Perfil = "sRGB";  // the text of cmbProfile (blanks are dropped in names)
+    int BWR = kRangoBWR.inicial;        // hscBWR: red weight of the B&W mix, percent 0..100
+    int BWB = kRangoBWB.inicial;        // hscBWB: blue weight, percent 0..100; BWR + BWB <= 100
+    int Gamma10 = kRangoGamma.inicial;  // hscGamma: output gamma x 10, 10..30
+    bool ETTR = kETTRInicial;           // chkETTR
+    int NumBracketing = kRangoBracketNum.inicial;  // hscBracketNum: number of outputs, 1..7
+    int PasoBracketing = kRangoBracketEV.inicial;  // hscBracketEV: EV between outputs, 1..4
+    std::string Perfil = kPerfiles[kPerfilSRGB];   // cmbProfile's text (blanks dropped in names)
 };
 
 // Weights of the B&W mix, each a float: PesoR = BWR / 100, PesoB = BWB / 100 and
