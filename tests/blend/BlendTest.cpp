@@ -2,6 +2,7 @@
 // variants, names, failures.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -378,6 +379,43 @@ TEST(BlendState, CancelLeavesNoOutputFile) {
     for (const auto& nombre : prueba.Archivos()) {
         EXPECT_EQ(nombre.find("BR_"), std::string::npos) << nombre;
     }
+}
+
+// Numbers in log lines follow the user's decimal separator; numbers in file names never do.
+class ComaDecimal {
+  public:
+    ComaDecimal() : anterior_(std::setlocale(LC_NUMERIC, nullptr)) {
+        disponible_ = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
+                      std::setlocale(LC_NUMERIC, "de_DE.utf8") != nullptr;
+    }
+    ~ComaDecimal() { std::setlocale(LC_NUMERIC, anterior_.c_str()); }
+    bool disponible() const { return disponible_; }
+
+  private:
+    std::string anterior_;
+    bool disponible_ = false;
+};
+
+TEST(BlendLocale, CommaInLogLinesPointInNames) {
+    ComaDecimal coma;
+    if (!coma.disponible()) {
+        GTEST_SKIP() << "no comma locale installed";
+    }
+    auto creada = ConTransicion();
+    SesionPrueba& prueba = *creada;
+    prueba.session.set.Imagenes[0].at(0, 0)[0] = 43690;
+    BlendSettings settings;  // gamma 2.2
+    settings.ETTR = true;
+    settings.NumBracketing = 2;
+    RecorderChannel channel;
+    ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+    EXPECT_TRUE(channel.logContains("IMG_2.tiff: 34,4%"));
+    EXPECT_TRUE(channel.logContains("87,5% genuine pixels"));
+    EXPECT_TRUE(channel.logContains("Histogram correction by +0,585EV"));
+    const auto nombres = SalidasDelLog(channel.log());
+    ASSERT_EQ(nombres.size(), 2u);
+    EXPECT_NE(nombres[0].find("_sRGB_g2.2_0EV.tif"), std::string::npos) << nombres[0];
+    EXPECT_NE(nombres[1].find("_sRGB_g2.2_+2EV.tif"), std::string::npos) << nombres[1];
 }
 
 }  // namespace

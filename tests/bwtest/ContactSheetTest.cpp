@@ -173,7 +173,13 @@ TEST(ContactSheetRun, LabelsInWhiteAtTheCellCorner) {
         EXPECT_GT(Contar(hoja->imagen, x0 + 1, y0 + 12 * linea, 49, 12, kWhite), 10) << linea;
     }
     EXPECT_EQ(Contar(hoja->imagen, x0, y0 + 37, 50, 3, kWhite), 0);
-    // Every drawn pixel is grey or white, none drawn in an undrawn cell.
+    // A black scene renders black in every drawn cell.
+    for (int i = 0; i <= 10; ++i) {
+        for (int j = 0; j <= 10 - i; ++j) {
+            EXPECT_EQ(hoja->imagen.GetPixelColor(X0(i, 50) + 49, Y0(j, 40) + 39), kBlack);
+        }
+    }
+    // No white in an undrawn cell.
     EXPECT_EQ(Contar(hoja->imagen, X0(6, 50), Y0(5, 40), 50, 40, kWhite), 0);
     std::filesystem::copy_file(prueba->dir.file(hoja->nombre), "/tmp/brimsal-sheet-labels.gif",
                                std::filesystem::copy_options::overwrite_existing);
