@@ -25,6 +25,9 @@ constexpr uint32_t kRojo = RGB(255, 0, 0);
 // (a few rows per thread per output) yet long enough to keep every core busy.
 constexpr int kFilasPorTrozo = 8;
 constexpr int kTrozosPorHilo = 4;
+// The band buffers of all outputs (two sets: one computed, one being written) stay below this,
+// however many cores and outputs there are.
+constexpr size_t kBytesBandas = size_t{64} << 20;
 constexpr int kPorCiento = 100;
 
 // The folder of a path (up to and including its last "/"), or "" for a bare file name.
@@ -173,9 +176,13 @@ void EscribirPorBandas(const FusionPorFilas& fusion,
     const int hilos = threads > 0 ? threads : HilosDisponibles();
     const int ancho = fusion.ancho();
     const int alto = fusion.alto();
-    const int filas_banda = std::min(alto, kFilasPorTrozo * kTrozosPorHilo * hilos);
     const size_t muestras_fila = static_cast<size_t>(ancho) * 3;
     const size_t salidas = escritores.size();
+    const size_t bytes_fila = 2 * salidas * muestras_fila * sizeof(uint16_t);
+    const int filas_memoria = std::max(
+        kFilasPorTrozo, static_cast<int>(std::min<size_t>(kBytesBandas / bytes_fila, 1 << 20)));
+    const int filas_banda =
+        std::min({alto, kFilasPorTrozo * kTrozosPorHilo * hilos, filas_memoria});
     std::vector<std::vector<uint16_t>> bandas[2];
     for (auto& banda : bandas) {
         banda.assign(salidas, std::vector<uint16_t>(muestras_fila * filas_banda));
