@@ -185,6 +185,8 @@ int ErrorDeSalto(UserChannel& channel, const std::string& tipo, const std::strin
 
 int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings& settings,
                          ExposureSet& set, UserChannel& channel, int threads) {
+    // A cancelled run leaves the previous relative exposures as they were.
+    std::vector<double> previas = set.ExpRelativas;
     try {
         const Metodo metodo = settings.average ? Metodo::kAverage : Metodo::kMedian;
         const int n = set.N();
@@ -265,6 +267,7 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
         channel.Beep();
         return 1;
     } catch (const Cancelled&) {
+        set.ExpRelativas = std::move(previas);
         throw;
     } catch (const std::exception& error) {
         ErrorInesperado(channel, "CalcularExpRelativas", error);

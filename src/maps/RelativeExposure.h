@@ -35,7 +35,8 @@ inline constexpr int kNivelSuelo = 1024;     // below this a sample is too noisy
 // Returns 1 on success; -1 after an exposure gap error ("Too wide exposure gap" when a pair has
 // no sample, "Too narrow exposure gap" in Average when the darker image sums more: log lines,
 // "DONE" and an error box naming both files) or an unexpected error (reported as
-// "CalcularExpRelativas"). Cancelled is rethrown; no histogram is then written.
+// "CalcularExpRelativas"). Cancelled (checked per band of rows) is rethrown with no histogram
+// written and ExpRelativas as it was before the run.
 // Deterministic whatever `threads` (0 = all cores).
 int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings& settings,
                          ExposureSet& set, UserChannel& channel, int threads = 0);

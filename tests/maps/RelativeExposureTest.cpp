@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <random>
 
 #include "app/Misc.h"
 #include "app/RecorderChannel.h"
@@ -153,8 +154,7 @@ TEST(RelativeExposure, HistogramHasOneBandPerPair) {
     EXPECT_EQ(gif.GetHeight(), 512);
     for (int band = 0; band < 4; ++band) {
         EXPECT_EQ(gif.GetPixelColor(125, band * 128 + 3), kRed);
-        // The one column holding every sample is the tallest: 127 pixels above the baseline...
-        // under the red line. Its neighbours are empty.
+        // Every sample lies in the column under the red line; its neighbours hold no bar.
         EXPECT_EQ(gif.GetPixelColor(124, band * 128 + 100), kWhite);
     }
 }
@@ -305,6 +305,87 @@ TEST(RelativeExposure, HistogramNeverOverwritesAFile) {
     ASSERT_EQ(CalcularExpRelativas(dir.file("ref.CR2"), Metodo(false), set, channel, 1), 1);
     EXPECT_EQ(std::filesystem::file_size(dir.file("His_" + now + ".gif")), 0u);
     EXPECT_EQ(Archivos(dir.path(), "His_").size(), 2u);
+}
+
+// The step of one pair written as plainly as it is described: x outer, y inner, the neighbours
+// tested one by one, ln(b / a) evaluated for every sample.
+double PasoIngenuo(const Frame& a, const Frame& b, bool average, double e_previa) {
+    const int dxs[] = {-1, 0, 1, -1, 1, -1, 0, 1};
+    const int dys[] = {-1, -1, -1, 0, 0, 1, 1, 1};
+    double sa = 0;
+    double sb = 0;
+    std::vector<int64_t> bins(8192, 0);
+    for (int x = 1; x <= a.width - 2; ++x) {
+        for (int y = 1; y <= a.height - 2; ++y) {
+            bool clipped = false;
+            for (int i = 0; i < 8 && !clipped; ++i) {
+                const uint16_t* p = b.at(x + dxs[i], y + dys[i]);
+                clipped = p[0] >= 58982 || p[1] >= 58982 || p[2] >= 58982;
+            }
+            if (clipped) {
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) {
+                const int va = a.at(x, y)[c];
+                const int vb = b.at(x, y)[c];
+                if (va > 1024 && va < 58982 && vb > 1024 && vb < 58982) {
+                    sa += va;
+                    sb += vb;
+                    const double d =
+                        std::nearbyint(std::log(static_cast<double>(vb) / va) * 1442.69504088896);
+                    const int bin = static_cast<int>(std::max(0.0, std::min(8191.0, d)));
+                    bins[static_cast<size_t>(bin)] +=
+                        1 + static_cast<int>(std::floor(16.0 * vb / 65535));
+                }
+            }
+        }
+    }
+    if (average) {
+        return sa / sb * e_previa;
+    }
+    int64_t total = 0;
+    for (int64_t v : bins) {
+        total += v;
+    }
+    int64_t cumulative = 0;
+    int k = 0;
+    while (static_cast<double>(cumulative + bins[static_cast<size_t>(k)]) < total / 2.0) {
+        cumulative += bins[static_cast<size_t>(k++)];
+    }
+    return e_previa / std::pow(2.0, k / 1000.0);
+}
+
+TEST(RelativeExposure, MatchesThePlainLoopOnNoisyFrames) {
+    TempDir dir;
+    std::mt19937 rng(2024);
+    auto frame = [&](double gain) {
+        std::uniform_real_distribution<double> spread(0.8, 1.25);
+        return MakeFrame(73, 41, [&](int x, int y, int c) -> uint16_t {
+            const double scene = 300.0 * std::exp2(8.0 * x / 73 + 0.5 * c) * (1 + y % 3);
+            return static_cast<uint16_t>(std::min(65535.0, scene * gain * spread(rng)));
+        });
+    };
+    std::vector<Frame> frames = {frame(1), frame(2.3), frame(5.1)};
+    for (bool average : {true, false}) {
+        ExposureSet set = SetDe(dir, frames);
+        RecorderChannel channel;
+        ASSERT_EQ(CalcularExpRelativas(dir.file("ref.CR2"), Metodo(average), set, channel, 0), 1);
+        const double e2 = PasoIngenuo(frames[0], frames[1], average, 1.0);
+        const double e3 = PasoIngenuo(frames[1], frames[2], average, e2);
+        EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1.0, e2, e3})) << average;
+    }
+}
+
+TEST(RelativeExposure, CancelledRunKeepsThePreviousStateAndWritesNothing) {
+    TempDir dir;
+    ExposureSet set = SetDe(dir, {Escalon(20, 200, 0), Escalon(20, 200, 1)});
+    set.ExpRelativas = {1.0, 0.25};
+    RecorderChannel channel;
+    channel.Cancelar();
+    EXPECT_THROW(CalcularExpRelativas(dir.file("ref.CR2"), Metodo(false), set, channel, 1),
+                 Cancelled);
+    EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1.0, 0.25}));
+    EXPECT_TRUE(Archivos(dir.path(), "His_").empty());
 }
 
 TEST(RelativeExposure, UnequalFramesAreAnUnexpectedError) {
