@@ -58,7 +58,7 @@ class CliFirstSteps : public ::testing::Test {
   protected:
     void SetUp() override {
         for (const auto& [name, level] : std::vector<std::pair<std::string, uint16_t>>{
-                 {"IMG_1", 4000}, {"IMG_2", 1000}, {"IMG_3", 16000}}) {
+                 {"IMG_1", 4000}, {"IMG_2", 1500}, {"IMG_3", 16000}}) {
             test::Touch(dir_.file(name + ".NEF"));
             EscribirTIFF(test::ConstantFrame(12, 8, level, level, level),
                          dir_.file(name + ".tiff"));
@@ -76,7 +76,7 @@ TEST_F(CliFirstSteps, ListsLoadsAndSorts) {
                                                "",
                                                "Calculating absolute exposure...",
                                                "IMG_1.tiff: 6.1%",
-                                               "IMG_2.tiff: 1.5%",
+                                               "IMG_2.tiff: 2.3%",
                                                "IMG_3.tiff: 24.4%",
                                                "Sorting images by exposure...",
                                                "Reloading sorted images..."};
