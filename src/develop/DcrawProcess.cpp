@@ -244,6 +244,9 @@ std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
     pedir_pasada();
     bucle.exec();
     vigilante.stop();
+    // Ctrl+C in a terminal reaches dcraw too: a process that died of it is a cancel, not a
+    // failure.
+    cancelado = cancelado || channel.Cancelado();
 
     for (size_t i = 0; i < n; ++i) {
         if (procesos[i]) {
