@@ -392,6 +392,12 @@ ParseResult ParseCliOptions(int argc, char** argv) {
             options.bracket_ev = ev;
         }
         options.contact_sheet = parser.isSet(contact_sheet);
+        if (options.wb_patch && !options.develop) {
+            // The patch is measured on a neutral development of the reference.
+            throw UsageError(
+                "--wb patch:... measures on a new development; it cannot be used "
+                "with --no-develop");
+        }
         result.options = options;
     } catch (const UsageError& error) {
         result.message =

@@ -37,7 +37,9 @@ bool StepMap(const CliOptions& options, Session& session, UserChannel& channel) 
     settings.threshold = options.threshold;
     settings.antighost = options.antighost;
     settings.progressive = options.progressive;
-    return GenerarMapa(session.Ruta, settings, options.wb, session.set, session.mapa, channel,
+    // A patch measured during development replaces the coefficients the options gave.
+    const WhiteBalanceSettings wb = session.wb_medido.value_or(options.wb);
+    return GenerarMapa(session.Ruta, settings, wb, session.set, session.mapa, channel,
                        session.threads);
 }
 

@@ -27,6 +27,7 @@ TEST(CliUsage, OutOfRangeOrMalformedOptionsExitTwoNamingTheOption) {
         {{"--wb", "purple", "x.cr2"}, "--wb"},
         {{"--ev-method", "mode", "x.cr2"}, "--ev-method"},
         {{"--steps", "print", "x.cr2"}, "--steps"},
+        {{"--no-develop", "--wb", "patch:0.1,0.1,0.2,0.2", "x.cr2"}, "--no-develop"},
         {{"--no-such-option", "x.cr2"}, "no-such-option"},
         {{}, "REFERENCE_RAW"},
         {{"a.cr2", "b.cr2"}, "REFERENCE_RAW"},
