@@ -35,7 +35,7 @@ struct DatosFusion {
     TablaNiveles tabla{};                 // every level that occurs must be valid
     std::vector<const Frame*> imagenes;   // frames 1..N (index 0 = frame 1), each ancho x alto
     std::vector<double> factores;         // FactoresExposicion (1..N)
-    TransformacionSalida transformacion;  //
+    TransformacionSalida transformacion;  // B&W mix and gamma curve
     std::vector<double> factores_salida;  // FactorBracketing of each output (1 for the first)
 };
 

@@ -17,7 +17,8 @@ namespace {
 constexpr const char* kProcedimiento = "TestImagenesBN";
 constexpr double kFondoEscala = 65535.0;
 constexpr int kGrisMaximo = 255;
-constexpr double kPorCiento = 100.0;
+constexpr int kTodo = 100;  // the three weights of a cell add up to 100 percent
+constexpr double kPorCiento = kTodo;
 constexpr int kCeldasDibujadas = 66;
 constexpr int kPasoEtiqueta = 12;  // pixels between the three labels of a cell
 constexpr double kGammaPantalla = 2.2;
@@ -182,7 +183,7 @@ int GenerarHoja(const std::string& ruta, ExposureSet& set, const MapState& mapa_
     for (int i = 0; i < kCeldasPorLado; ++i) {
         for (int j = 0; j < kCeldasPorLado; ++j) {
             const int verde =
-                100 - kPesosMezcla[static_cast<size_t>(i)] - kPesosMezcla[static_cast<size_t>(j)];
+                kTodo - kPesosMezcla[static_cast<size_t>(i)] - kPesosMezcla[static_cast<size_t>(j)];
             if (verde < 0) {
                 continue;
             }
@@ -192,7 +193,7 @@ int GenerarHoja(const std::string& ruta, ExposureSet& set, const MapState& mapa_
             DibujarCelda(hoja_imagen, hoja, i, j, pesos, muestras, tabla, set.ExpRelativas,
                          threads);
             ++celdas;
-            channel.MostrarProgreso(std::to_string(celdas * 100 / kCeldasDibujadas) + "%");
+            channel.MostrarProgreso(std::to_string(celdas * kTodo / kCeldasDibujadas) + "%");
         }
     }
 
