@@ -9,7 +9,6 @@
 #include "app/RecorderChannel.h"
 #include "blend/BlendFixtures.h"
 #include "blend/BlendMap.h"
-#include "image/Picture.h"
 
 namespace brimsal {
 namespace {
@@ -128,25 +127,6 @@ TEST(BlendMapReport, LinesRoundHalfToEvenWithOneDecimal) {
     RegistrarContribuciones(c, 8, {"/a/x.tiff", "/a/y.tiff", "/a/z.tiff"}, channel);
     EXPECT_EQ(channel.log(), (std::vector<std::string>{"x.tiff: 0%", "y.tiff: 100%", "z.tiff: 0%",
                                                        "100% genuine pixels"}));
-}
-
-TEST(BlendMapLoad, SizeMismatchLogsAndShowsTheBox) {
-    test::TempDir dir;
-    test::EscribirMapa(dir.file("m.png"), 9, 4, std::vector<uint8_t>(36, 0));
-    RecorderChannel channel;
-    Picture mapa;
-    EXPECT_FALSE(CargarMapaComprobado(dir.file("m.png"), 10, 4, mapa, channel));
-    EXPECT_EQ(channel.log(), (std::vector<std::string>{"Map dimensions mismatch", "DONE"}));
-    ASSERT_EQ(channel.boxes().size(), 1u);
-    EXPECT_EQ(channel.boxes()[0].title, "ERROR");
-    EXPECT_EQ(channel.boxes()[0].text, "Map dimensions do not match image dimensions");
-    EXPECT_TRUE(CargarMapaComprobado(dir.file("m.png"), 9, 4, mapa, channel));
-    try {
-        CargarMapaComprobado(dir.file("missing.png"), 9, 4, mapa, channel);
-        FAIL() << "no error";
-    } catch (const RunTimeError& error) {
-        EXPECT_EQ(error.number(), kErrFileNotFound);
-    }
 }
 
 }  // namespace

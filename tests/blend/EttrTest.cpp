@@ -85,15 +85,5 @@ TEST(EttrBlackAndWhite, ColourTestIsTheLargestChannel) {
     EXPECT_EQ(BrilloMaximoETTR(ConstantFrame(3, 3, 1, 2, 3), false, kPesos33), 3);
 }
 
-TEST(EttrScan, ThreadCountDoesNotMatter) {
-    Frame frame = test::MakeFrame(101, 67, [](int x, int y, int c) {
-        return static_cast<uint16_t>((x * 131 + y * 71 + c) % 60001);
-    });
-    const int64_t uno = BrilloMaximoETTR(frame, true, kPesos33, 1);
-    EXPECT_EQ(BrilloMaximoETTR(frame, true, kPesos33, 3), uno);
-    EXPECT_EQ(BrilloMaximoETTR(frame, false, kPesos33, 1),
-              BrilloMaximoETTR(frame, false, kPesos33, 4));
-}
-
 }  // namespace
 }  // namespace brimsal
