@@ -1,5 +1,6 @@
 #include "image/Picture.h"
 
+#include <fcntl.h>
 #include <gif_lib.h>
 #include <unistd.h>
 
@@ -95,9 +96,16 @@ void WriteGif(const QImage& image, const std::string& path) {
     if (map == nullptr) {
         Fail(path, "cannot build the GIF palette");
     }
+    // Opened here rather than by giflib, which would create the file readable by its owner only.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) {
+        GifFreeMapObject(map);
+        Fail(path, std::string("cannot create the file (") + std::strerror(errno) + ")");
+    }
     int error = 0;
-    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    GifFileType* gif = EGifOpenFileHandle(fd, &error);
     if (gif == nullptr) {
+        ::close(fd);
         GifFreeMapObject(map);
         Fail(path, "cannot create the file (" + GifMessage(error) + ")");
     }
