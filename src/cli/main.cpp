@@ -16,6 +16,12 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCancelled = 130;
 
+// Told on stderr (stdout is the log alone) when --steps ends the run early.
+int StoppedAfter(const char* step) {
+    std::fprintf(stderr, "brimsal-cli: stopped after the %s step (--steps %s)\n", step, step);
+    return kExitDone;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,19 +55,19 @@ int main(int argc, char** argv) {
             return kExitFailed;
         }
         if (options.last_step == LastStep::kDevelop) {
-            return kExitDone;
+            return StoppedAfter("develop");
         }
         if (!StepEv(options, session, channel)) {
             return kExitFailed;
         }
         if (options.last_step == LastStep::kEv) {
-            return kExitDone;
+            return StoppedAfter("ev");
         }
         if (!StepMap(options, session, channel)) {
             return kExitFailed;
         }
         if (options.last_step == LastStep::kMap) {
-            return kExitDone;
+            return StoppedAfter("map");
         }
         return StepBlend(options, session, channel) ? kExitDone : kExitFailed;
     } catch (const Cancelled&) {
