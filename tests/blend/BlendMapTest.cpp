@@ -1,4 +1,5 @@
-// Reading the map: level decoding, level counts, contributions and their report lines.
+// Reading the map: level decoding and the contribution sums (their report lines are checked by
+// the whole-blend tests).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,25 +7,21 @@
 #include <vector>
 
 #include "app/Misc.h"
-#include "app/RecorderChannel.h"
 #include "blend/BlendFixtures.h"
 #include "blend/BlendMap.h"
 
 namespace brimsal {
 namespace {
 
-using test::NivelDeImagen;
 using test::TablaIndicePorNivel;
 
-TEST(BlendMapLevels, WholeFrameLevelsAreGenuineAndOthersMixNeighbours) {
+TEST(BlendMapLevels, WholeFrameLevelsAreGenuineOthersMixNeighboursOutsideTheSetInvalid) {
     const TablaNiveles tabla = DecodificarNiveles(TablaIndicePorNivel(3), 3);
-    EXPECT_EQ(NivelDeImagen(2, 3), 128);  // 127.5 goes to the even 128
-    EXPECT_TRUE(tabla[0].genuino);
-    EXPECT_EQ(tabla[0].k, 3);
-    EXPECT_TRUE(tabla[128].genuino);
-    EXPECT_EQ(tabla[128].k, 2);
-    EXPECT_TRUE(tabla[255].genuino);
-    EXPECT_EQ(tabla[255].k, 1);
+    EXPECT_EQ(test::NivelDeImagen(2, 3), 128);  // 127.5 goes to the even 128
+    for (const auto& [nivel, k] : {std::pair{0, 3}, {128, 2}, {255, 1}}) {
+        EXPECT_TRUE(tabla[nivel].genuino) << nivel;
+        EXPECT_EQ(tabla[nivel].k, k) << nivel;
+    }
     // Level 64: 3 - 2 x 64 / 255 = 2.498..., between frames 2 and 3.
     EXPECT_FALSE(tabla[64].genuino);
     EXPECT_EQ(tabla[64].k, 2);
@@ -32,44 +29,13 @@ TEST(BlendMapLevels, WholeFrameLevelsAreGenuineAndOthersMixNeighbours) {
     for (const NivelMapa& nivel : tabla) {
         EXPECT_TRUE(nivel.valido);
     }
-}
-
-TEST(BlendMapLevels, IndicesOutsideTheSetAreInvalid) {
-    // A table built for five frames read with a set of three.
-    const TablaNiveles tabla = DecodificarNiveles(TablaIndicePorNivel(5), 3);
-    EXPECT_FALSE(tabla[0].valido);  // frame 5
-    EXPECT_TRUE(tabla[255].valido);
-    std::array<float, 256> ceros{};  // a table never built
-    EXPECT_FALSE(DecodificarNiveles(ceros, 3)[0].valido);
+    // A table built for five frames read with a set of three; a table never built; NaN.
+    EXPECT_FALSE(DecodificarNiveles(TablaIndicePorNivel(5), 3)[0].valido);  // frame 5
+    EXPECT_TRUE(DecodificarNiveles(TablaIndicePorNivel(5), 3)[255].valido);
+    EXPECT_FALSE(DecodificarNiveles(std::array<float, 256>{}, 3)[0].valido);
     std::array<float, 256> nan{};
     nan.fill(std::nanf(""));
     EXPECT_FALSE(DecodificarNiveles(nan, 3)[7].valido);
-}
-
-TEST(BlendMapContributions, TransitionPixelSplitsItsWeight) {
-    std::array<float, 256> indice = TablaIndicePorNivel(3);
-    indice[100] = 2.25f;
-    HistogramaNiveles histograma{};
-    histograma[100] = 1;
-    const ContribucionMapa c = CalcularContribuciones(histograma, DecodificarNiveles(indice, 3), 3);
-    EXPECT_EQ(c.Contribuciones, (std::vector<double>{0.0, 0.75, 0.25}));
-    EXPECT_EQ(c.PixelesProgresivos, 1);
-}
-
-TEST(BlendMapContributions, OccurringInvalidLevelThrowsSubscriptError) {
-    HistogramaNiveles histograma{};
-    histograma[0] = 5;
-    try {
-        CalcularContribuciones(histograma, DecodificarNiveles(TablaIndicePorNivel(5), 3), 3);
-        FAIL() << "no error";
-    } catch (const RunTimeError& error) {
-        EXPECT_EQ(error.number(), kErrSubscript);
-    }
-    // The same table is fine while no pixel uses the level.
-    histograma[0] = 0;
-    histograma[255] = 5;
-    EXPECT_NO_THROW(
-        CalcularContribuciones(histograma, DecodificarNiveles(TablaIndicePorNivel(5), 3), 3));
 }
 
 // The contribution sums are taken per level; the pixel-by-pixel sum in the column-by-column
@@ -111,22 +77,18 @@ TEST(BlendMapContributions, PerLevelSumEqualsPixelScanBitForBit) {
     }
 }
 
-TEST(BlendMapReport, LinesRoundHalfToEvenWithOneDecimal) {
-    ContribucionMapa c;
-    // 8 pixels: 3 -> 37.5; 2.75 -> 34.375 -> 34.4; 2.25 -> 28.125 -> 28.1 (281.25 to 281).
-    c.Contribuciones = {3.0, 2.75, 2.25};
-    c.PixelesProgresivos = 1;
-    RecorderChannel channel;
-    RegistrarContribuciones(c, 8, {"/a/IMG_1.tiff", "/a/IMG_2.tiff", "/a/IMG_3.tiff"}, channel);
-    EXPECT_EQ(channel.log(),
-              (std::vector<std::string>{"IMG_1.tiff: 37.5%", "IMG_2.tiff: 34.4%",
-                                        "IMG_3.tiff: 28.1%", "87.5% genuine pixels"}));
-    channel.clear();
-    c.Contribuciones = {0.0, 8.0, 0.0};
-    c.PixelesProgresivos = 0;
-    RegistrarContribuciones(c, 8, {"/a/x.tiff", "/a/y.tiff", "/a/z.tiff"}, channel);
-    EXPECT_EQ(channel.log(), (std::vector<std::string>{"x.tiff: 0%", "y.tiff: 100%", "z.tiff: 0%",
-                                                       "100% genuine pixels"}));
+TEST(BlendMapContributions, OnlyAnOccurringInvalidLevelIsASubscriptError) {
+    const TablaNiveles tabla = DecodificarNiveles(TablaIndicePorNivel(5), 3);
+    HistogramaNiveles histograma{};
+    histograma[255] = 5;
+    EXPECT_NO_THROW(CalcularContribuciones(histograma, tabla, 3));
+    histograma[0] = 1;  // frame 5 of a set of 3
+    try {
+        CalcularContribuciones(histograma, tabla, 3);
+        FAIL() << "no error";
+    } catch (const RunTimeError& error) {
+        EXPECT_EQ(error.number(), kErrSubscript);
+    }
 }
 
 }  // namespace

@@ -118,45 +118,42 @@ TEST(BlendRun, MapOnePixelNarrowerStopsBeforeStatistics) {
     EXPECT_EQ(prueba.Archivos(), antes);
 }
 
-TEST(BlendRun, LevelOutsideTheSetIsAnUnexpectedErrorWithNothingWritten) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    // A table built for five frames: level 0 stands for frame 5 of a set of 3.
-    prueba.session.mapa.IndicePorNivel = test::TablaIndicePorNivel(5);
-    const auto antes = prueba.Archivos();
-    RecorderChannel channel;
-    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
-    ASSERT_EQ(channel.boxes().size(), 1u);
-    EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
-    EXPECT_EQ(channel.log(), (std::vector<std::string>{"An unexpected error occurred"}));
-    EXPECT_EQ(prueba.Archivos(), antes);
-}
-
-TEST(BlendRun, FailedProgressiveMapSaveLeavesNoOutput) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    // A map name the file system takes, but too long once "_PB" and a temporary suffix are added.
-    const std::string largo = prueba.dir.file("Map_" + std::string(240, 'x') + ".png");
-    std::filesystem::rename(prueba.session.mapa.RutaMapa, largo);
-    prueba.session.mapa.RutaMapa = largo;
-    RecorderChannel channel;
-    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
-    ASSERT_EQ(channel.boxes().size(), 1u);
-    EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
-    for (const auto& nombre : prueba.Archivos()) {
-        EXPECT_EQ(nombre.rfind("BR_", 0), std::string::npos) << nombre;
+TEST(BlendRun, UnexpectedErrorsReportFusionarImagenesAndWriteNothing) {
+    const struct {
+        const char* nombre;
+        void (*preparar)(SesionPrueba&);
+        const char* texto;  // also in the report
+    } casos[] = {
+        // A table built for five frames: level 0 stands for frame 5 of a set of 3.
+        {"level outside the set",
+         [](SesionPrueba& p) { p.session.mapa.IndicePorNivel = test::TablaIndicePorNivel(5); },
+         "Subscript out of range"},
+        {"missing map file",
+         [](SesionPrueba& p) { p.session.mapa.RutaMapa = p.dir.file("Map_999999.png"); },
+         "Error number 53"},
+        // A map name the file system takes, but too long once "_PB" and a temporary suffix are
+        // added: the progressive map cannot be saved, so no output appears either.
+        {"progressive map not saved",
+         [](SesionPrueba& p) {
+             const std::string largo = p.dir.file("Map_" + std::string(240, 'x') + ".png");
+             std::filesystem::rename(p.session.mapa.RutaMapa, largo);
+             p.session.mapa.RutaMapa = largo;
+         },
+         "module FusionarImagenes "},
+    };
+    for (const auto& caso : casos) {
+        auto creada = ConTransicion();
+        SesionPrueba& prueba = *creada;
+        caso.preparar(prueba);
+        const auto antes = prueba.Archivos();
+        RecorderChannel channel;
+        EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1) << caso.nombre;
+        ASSERT_EQ(channel.boxes().size(), 1u) << caso.nombre;
+        EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
+        EXPECT_NE(channel.boxes()[0].text.find(caso.texto), std::string::npos) << caso.nombre;
+        EXPECT_EQ(channel.log(), (std::vector<std::string>{"An unexpected error occurred"}));
+        EXPECT_EQ(prueba.Archivos(), antes) << caso.nombre;
     }
-}
-
-TEST(BlendRun, MissingMapFileIsAnUnexpectedError) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    prueba.session.mapa.RutaMapa = prueba.dir.file("Map_999999.png");
-    RecorderChannel channel;
-    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
-    ASSERT_EQ(channel.boxes().size(), 1u);
-    EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
-    EXPECT_NE(channel.boxes()[0].text.find("Error number 53"), std::string::npos);
 }
 
 // A 2 x 1 set of one frame pair; pixel 0 from frame 1 holds `valor` in every channel.
@@ -167,69 +164,70 @@ std::unique_ptr<SesionPrueba> UnPixel(uint16_t valor) {
 }
 
 TEST(BlendVariants, GammaCurveOnWrittenWords) {
-    {
-        auto creada = UnPixel(8192);
+    // Gamma 3.0 maps 8192 to 32767.67, gamma 2.2 maps 32768 to 47823.85, gamma 1.0 leaves the
+    // value linear.
+    const struct {
+        uint16_t valor;
+        int gamma10;
+        uint16_t palabra;
+        const char* nombre;
+    } casos[] = {{8192, 30, 32768, "_sRGB_g3.tif"},
+                 {32768, 22, 47824, "_sRGB_g2.2.tif"},
+                 {12345, 10, 12345, "_sRGB_g1.tif"}};
+    for (const auto& caso : casos) {
+        auto creada = UnPixel(caso.valor);
         SesionPrueba& prueba = *creada;
         BlendSettings settings;
-        settings.Gamma10 = 30;
-        RecorderChannel channel;
-        ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
-        EXPECT_EQ(prueba.Salida(SalidasDelLog(channel.log())[0]).at(0, 0)[1], 32768);
-    }
-    {
-        auto creada = UnPixel(32768);
-        SesionPrueba& prueba = *creada;
-        BlendSettings settings;
-        settings.Gamma10 = 22;
+        settings.Gamma10 = caso.gamma10;
         RecorderChannel channel;
         ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
         const std::string nombre = SalidasDelLog(channel.log())[0];
-        EXPECT_EQ(prueba.Salida(nombre).at(0, 0)[0], 47824);
-        EXPECT_NE(nombre.find("_sRGB_g2.2.tif"), std::string::npos) << nombre;
+        EXPECT_NE(nombre.find(caso.nombre), std::string::npos) << nombre;
+        const Frame salida = prueba.Salida(nombre);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(salida.at(0, 0)[c], caso.palabra) << caso.gamma10;
+        }
     }
-    {
-        auto creada = UnPixel(12345);
-        SesionPrueba& prueba = *creada;
+}
+
+TEST(BlendVariants, EttrOnTheWrittenImageColourAndBlackAndWhite) {
+    // Colour, brightest word 32768: +1EV, the pixel reaches 65535. A frame clipped in red only:
+    // in colour already clipped; in B&W the mix 0.33 x 65535 rounds to 21627, log2(65535 /
+    // 21627) = 1.5994, and 0.33f x 65535 x 65535 / 21627 = 65533.64 is one grey in all channels.
+    const struct {
+        Frame uno;
+        bool bn;
+        const char* linea;
+        uint16_t palabras[3];
+    } casos[] = {
+        {ConstantFrame(2, 1, 32768, 32768, 32768),
+         false,
+         "Histogram correction by +1EV",
+         {65535, 65535, 65535}},
+        {ConstantFrame(2, 1, 65535, 0, 0), false, "Already clipped highlights", {65535, 0, 0}},
+        {ConstantFrame(2, 1, 65535, 0, 0),
+         true,
+         "Histogram correction by +1.599EV",
+         {65534, 65534, 65534}},
+    };
+    for (const auto& caso : casos) {
+        SesionPrueba prueba({caso.uno, ConstantFrame(2, 1, 0, 0, 0)}, {1.0, 0.5}, {255, 0});
+        BlendSettings settings = Lineal();
+        settings.ETTR = true;
         RecorderChannel channel;
-        ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
-        EXPECT_EQ(prueba.Salida(SalidasDelLog(channel.log())[0]).at(0, 0)[2], 12345);
+        ASSERT_EQ(Fusionar(prueba, channel, settings, caso.bn), 1);
+        const auto log = channel.log();
+        const auto at = std::find(log.begin(), log.end(), "\nCalculating ETTR correction...");
+        ASSERT_NE(at, log.end());
+        EXPECT_EQ(*(at + 1), caso.linea);
+        EXPECT_EQ(*(at + 2), "\nBlending images...");
+        const auto nombre = SalidasDelLog(log)[0];
+        EXPECT_EQ(nombre.rfind("BR_BW_", 0) == 0, caso.bn) << nombre;
+        const Frame salida = prueba.Salida(nombre);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(salida.at(0, 0)[c], caso.palabras[c]) << caso.linea;
+        }
     }
-}
-
-TEST(BlendVariants, EttrRaisesTheDarkestBrightestValueToFullScale) {
-    auto creada = UnPixel(32768);
-    SesionPrueba& prueba = *creada;
-    BlendSettings settings = Lineal();
-    settings.ETTR = true;
-    RecorderChannel channel;
-    ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
-    const auto log = channel.log();
-    const auto at = std::find(log.begin(), log.end(), "\nCalculating ETTR correction...");
-    ASSERT_NE(at, log.end());
-    EXPECT_EQ(*(at + 1), "Histogram correction by +1EV");
-    EXPECT_EQ(*(at + 2), "\nBlending images...");
-    EXPECT_EQ(prueba.Salida(SalidasDelLog(log)[0]).at(0, 0)[0], 65535);
-}
-
-TEST(BlendVariants, EttrInBlackAndWhiteUsesTheMix) {
-    SesionPrueba prueba({ConstantFrame(2, 1, 65535, 0, 0), ConstantFrame(2, 1, 0, 0, 0)},
-                        {1.0, 0.5}, {255, 0});
-    BlendSettings settings = Lineal();
-    settings.ETTR = true;
-    RecorderChannel colour;
-    ASSERT_EQ(Fusionar(prueba, colour, settings, false), 1);
-    EXPECT_TRUE(colour.logContains("Already clipped highlights"));
-    RecorderChannel bn;
-    ASSERT_EQ(Fusionar(prueba, bn, settings, true), 1);
-    // Mix 0.33 x 65535 rounds to 21627: log2(65535 / 21627) = 1.5994...
-    EXPECT_TRUE(bn.logContains("Histogram correction by +1.599EV"));
-    const auto nombre = SalidasDelLog(bn.log())[0];
-    EXPECT_EQ(nombre.rfind("BR_BW_", 0), 0u);
-    const Frame salida = prueba.Salida(nombre);
-    // 0.33f x 65535 x (65535 / 21627) = 65533.64, one grey in all three channels.
-    EXPECT_EQ(salida.at(0, 0)[0], 65534);
-    EXPECT_EQ(salida.at(0, 0)[1], 65534);
-    EXPECT_EQ(salida.at(0, 0)[2], 65534);
 }
 
 TEST(BlendVariants, BracketedOutputsAndTheirLog) {
@@ -263,38 +261,6 @@ TEST(BlendVariants, BracketedOutputsAndTheirLog) {
     EXPECT_EQ(mas8.at(0, 0)[0], 65535);
     EXPECT_EQ(mas8.at(1, 0)[0], 65280);
     EXPECT_EQ(prueba.Salida(nombres[1]).at(0, 0)[0], 1200);  // +2EV: x 4
-}
-
-TEST(BlendVariants, BlackAndWhiteMixIsGreyWithFloatWeights) {
-    SesionPrueba prueba({ConstantFrame(2, 1, 1000, 2000, 3000), ConstantFrame(2, 1, 0, 0, 0)},
-                        {1.0, 0.5}, {255, 0});
-    BlendSettings settings = Lineal();
-    settings.BWR = 50;
-    settings.BWB = 20;
-    RecorderChannel channel;
-    ASSERT_EQ(Fusionar(prueba, channel, settings, true), 1);
-    const Frame salida = prueba.Salida(SalidasDelLog(channel.log())[0]);
-    // 0.5 x 1000 + 0.3 x 2000 + 0.2 x 3000 = 1700 (up to the float weights).
-    EXPECT_EQ(salida.at(0, 0)[0], 1700);
-    EXPECT_EQ(salida.at(0, 0)[2], 1700);
-}
-
-TEST(BlendState, TwoBlendsInARowGiveTheSameImage) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    BlendSettings settings;
-    settings.NumBracketing = 2;
-    RecorderChannel primero;
-    ASSERT_EQ(Fusionar(prueba, primero, settings), 1);
-    RecorderChannel segundo;
-    ASSERT_EQ(Fusionar(prueba, segundo, settings), 1);
-    const auto a = SalidasDelLog(primero.log());
-    const auto b = SalidasDelLog(segundo.log());
-    ASSERT_EQ(a.size(), 2u);
-    ASSERT_EQ(b.size(), 2u);
-    EXPECT_NE(a, b);  // never the same file twice
-    EXPECT_EQ(prueba.Salida(a[0]).pixels, prueba.Salida(b[0]).pixels);
-    EXPECT_EQ(prueba.Salida(a[1]).pixels, prueba.Salida(b[1]).pixels);
 }
 
 TEST(BlendState, ReleasedDarkestFrameIsReloadedFromItsTiff) {
@@ -341,7 +307,9 @@ TEST(BlendState, ExistingFilesAreNeverOverwritten) {
     EXPECT_EQ(prueba.Salida(nombre).at(0, 0)[0], 100);
 }
 
-TEST(BlendState, ThreadCountDoesNotChangeTheOutput) {
+// Blends run one after the other (the darkest frame is never left holding an output) with 1, 2
+// and 3 threads give the same images under new names.
+TEST(BlendState, BlendsInARowAndAnyThreadCountGiveTheSameImage) {
     const int ancho = 131;
     const int alto = 150;  // more rows than one band of one thread
     std::vector<Frame> frames;
@@ -362,7 +330,9 @@ TEST(BlendState, ThreadCountDoesNotChangeTheOutput) {
         RecorderChannel channel;
         ASSERT_EQ(Fusionar(prueba, channel, settings, false, hilos), 1);
         nombres.push_back(SalidasDelLog(channel.log()));
+        ASSERT_EQ(nombres.back().size(), 3u);
     }
+    EXPECT_NE(nombres[0], nombres[1]);  // never the same file twice
     for (size_t b = 0; b < 3; ++b) {
         const auto uno = prueba.Salida(nombres[0][b]).pixels;
         EXPECT_EQ(prueba.Salida(nombres[1][b]).pixels, uno);
