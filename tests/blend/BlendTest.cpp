@@ -2,9 +2,10 @@
 // variants, names, failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -13,13 +14,11 @@
 #include "blend/Blend.h"
 #include "blend/BlendFixtures.h"
 #include "image/Picture.h"
-#include "image/TiffIO.h"
 
 namespace brimsal {
 namespace {
 
 using test::ConstantFrame;
-using test::NivelDeImagen;
 using test::SalidasDelLog;
 using test::SesionPrueba;
 
