@@ -9,16 +9,19 @@
 namespace brimsal {
 namespace {
 
-// Runs a test body with a decimal-comma LC_NUMERIC when the system has one.
-class ComaDecimal {
+// LC_NUMERIC set to the first of `names` the system has, for one test; restored afterwards.
+class Locale {
   public:
-    ComaDecimal() {
+    Locale(std::initializer_list<const char*> names) {
         const char* current = std::setlocale(LC_NUMERIC, nullptr);
         previous_ = current != nullptr ? current : "C";
-        available_ = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
-                     std::setlocale(LC_NUMERIC, "de_DE.utf8") != nullptr;
+        for (const char* name : names) {
+            if (!available_ && std::setlocale(LC_NUMERIC, name) != nullptr) {
+                available_ = true;
+            }
+        }
     }
-    ~ComaDecimal() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
+    ~Locale() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
     bool available() const { return available_; }
 
   private:
@@ -26,46 +29,28 @@ class ComaDecimal {
     bool available_ = false;
 };
 
-class PointLocale {
-  public:
-    PointLocale() {
-        const char* current = std::setlocale(LC_NUMERIC, nullptr);
-        previous_ = current != nullptr ? current : "C";
-        std::setlocale(LC_NUMERIC, "C");
-    }
-    ~PointLocale() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
-
-  private:
-    std::string previous_;
-};
-
-TEST(SettingsStart, DevelopmentSettingsStartAsTheWindowDoes) {
-    PointLocale point;
+TEST(SettingsStart, StartValuesAndRanges) {
+    Locale point({"C"});
     const DevelopSettings settings;
     EXPECT_EQ(settings.wb.mode, WBMode::kPreset);
     EXPECT_EQ(settings.wb.preset, 2);  // "Daylight"
-    EXPECT_EQ(settings.wb.txtWB[0], "2.132483");
-    EXPECT_EQ(settings.wb.txtWB[1], "1");
-    EXPECT_EQ(settings.wb.txtWB[2], "1.480864");
+    EXPECT_EQ(settings.wb.txtWB, (std::array<std::string, 3>{"2.132483", "1", "1.480864"}));
     EXPECT_EQ(settings.txtSat, "");
     EXPECT_EQ(settings.cmbSat, 0);
     EXPECT_EQ(settings.quality, 3);  // AHD
     EXPECT_EQ(settings.profile, 1);  // sRGB
     EXPECT_EQ(settings.txtDCRAW, "");
     EXPECT_FALSE(settings.hlRecovery);
-}
 
-TEST(SettingsStart, ProcessingRangesAndStartValues) {
     struct Row {
         RangoAjuste rango;
         int minimo, maximo, inicial;
     };
-    const Row rows[] = {{kRangoTH, 0, 99, 90},         {kRangoAntiGhost, 0, 50, 0},
-                        {kRangoProgressive, 0, 50, 3}, {kRangoGamma, 10, 30, 22},
-                        {kRangoBWR, 0, 100, 33},       {kRangoBWB, 0, 100, 33},
-                        {kRangoBracketNum, 1, 7, 1},   {kRangoBracketEV, 1, 4, 2},
-                        {kRangoTemp, 0, 100, 50},      {kRangoTint, 0, 100, 50}};
-    for (const Row& row : rows) {
+    for (const Row& row : {Row{kRangoTH, 0, 99, 90}, Row{kRangoAntiGhost, 0, 50, 0},
+                           Row{kRangoProgressive, 0, 50, 3}, Row{kRangoGamma, 10, 30, 22},
+                           Row{kRangoBWR, 0, 100, 33}, Row{kRangoBWB, 0, 100, 33},
+                           Row{kRangoBracketNum, 1, 7, 1}, Row{kRangoBracketEV, 1, 4, 2},
+                           Row{kRangoTemp, 0, 100, 50}, Row{kRangoTint, 0, 100, 50}}) {
         EXPECT_EQ(row.rango.minimo, row.minimo);
         EXPECT_EQ(row.rango.maximo, row.maximo);
         EXPECT_EQ(row.rango.inicial, row.inicial);
@@ -78,42 +63,40 @@ TEST(SettingsStart, ProcessingRangesAndStartValues) {
     EXPECT_FALSE(kETTRInicial);
 }
 
-TEST(SettingsSaturation, TypingKeepsDigitsOnly) {
+TEST(SettingsSaturation, TypingAndLeavingTheBox) {
     EXPECT_EQ(FiltrarTxtSat("12a3"), "123");
     EXPECT_EQ(FiltrarTxtSat(" 4,5.6-"), "456");
     EXPECT_EQ(FiltrarTxtSat("abc"), "");
-}
-
-TEST(SettingsSaturation, LeavingRoundsAndSwitchesToUserValue) {
-    DevelopSettings settings;
-    settings.txtSat = FiltrarTxtSat("12a3");
-    SalirDeTxtSat(settings);
-    EXPECT_EQ(settings.txtSat, "123");
-    EXPECT_EQ(settings.cmbSat, 1);
-
-    settings.cmbSat = 4;
-    settings.txtSat = "";
-    SalirDeTxtSat(settings);  // empty stays empty (no -S) but the row still switches
-    EXPECT_EQ(settings.txtSat, "");
-    EXPECT_EQ(settings.cmbSat, 1);
-
-    EXPECT_EQ(LimpiarTxtSat("007"), "7");
-    EXPECT_EQ(LimpiarTxtSat("2.5"), "2");  // halves go to the even neighbour
-    EXPECT_EQ(LimpiarTxtSat("3.5"), "4");
-    EXPECT_EQ(LimpiarTxtSat("x"), "");
+    // Leaving: a number rounded half to even, anything else empty.
+    const std::pair<const char*, const char*> cases[] = {
+        {"007", "7"}, {"2.5", "2"}, {"3.5", "4"}, {"x", ""}, {"", ""}};
+    for (const auto& [typed, left] : cases) {
+        EXPECT_EQ(LimpiarTxtSat(typed), left) << typed;
+    }
+    // Both a typed number and an empty box switch the row to "User value".
+    for (const char* typed : {"12a3", ""}) {
+        DevelopSettings settings;
+        settings.cmbSat = 4;
+        settings.txtSat = FiltrarTxtSat(typed);
+        SalirDeTxtSat(settings);
+        EXPECT_EQ(settings.txtSat, *typed ? "123" : "");
+        EXPECT_EQ(settings.cmbSat, 1);
+    }
 }
 
 TEST(SettingsSaturation, CameraRowsPutTheirLevel) {
     DevelopSettings settings;
-    ElegirFilaSat(settings, 5);
-    EXPECT_EQ(settings.txtSat, "15299");
-    EXPECT_EQ(settings.cmbSat, 5);
-    ElegirFilaSat(settings, 1);  // "User value" keeps the text
-    EXPECT_EQ(settings.txtSat, "15299");
-    ElegirFilaSat(settings, 2);
-    EXPECT_EQ(settings.txtSat, "3398");
-    ElegirFilaSat(settings, 0);  // "DCRAW value" empties it
-    EXPECT_EQ(settings.txtSat, "");
+    const std::pair<int, const char*> steps[] = {
+        {5, "15299"},  // Canon 7D ISO1600
+        {1, "15299"},  // "User value" keeps the text
+        {2, "3398"},   // Canon 30D
+        {0, ""},       // "DCRAW value" empties it
+    };
+    for (const auto& [row, level] : steps) {
+        ElegirFilaSat(settings, row);
+        EXPECT_EQ(settings.cmbSat, row);
+        EXPECT_EQ(settings.txtSat, level) << "row " << row;
+    }
     ElegirFilaSat(settings, 7);  // no such row: nothing changes
     EXPECT_EQ(settings.cmbSat, 0);
 }
@@ -126,26 +109,23 @@ TEST(SettingsUserOptions, BlanksCollapseAndTrim) {
 
 TEST(SettingsProfile, ProfileSetsTheOutputGamma) {
     DevelopSettings settings;
-    EXPECT_EQ(ElegirPerfil(settings, 4), 18);  // ProPhoto RGB: 1.8
-    EXPECT_EQ(settings.profile, 4);
-    EXPECT_EQ(ElegirPerfil(settings, 5), 10);  // CIE XYZ: 1.0
-    EXPECT_EQ(ElegirPerfil(settings, 1), 22);  // back to sRGB: 2.2
-    EXPECT_EQ(ElegirPerfil(settings, 0), 22);
-    EXPECT_EQ(ElegirPerfil(settings, 2), 22);
+    // ProPhoto RGB 1.8, CIE XYZ 1.0, back to sRGB 2.2, every other row 2.2.
+    const std::pair<int, int> rows[] = {{4, 18}, {5, 10}, {1, 22}, {0, 22}, {2, 22}, {3, 22}};
+    for (const auto& [row, gamma] : rows) {
+        EXPECT_EQ(ElegirPerfil(settings, row), gamma) << "row " << row;
+        EXPECT_EQ(settings.profile, row);
+    }
 }
 
 TEST(SettingsWhiteBalance, PresetRowWritesItsValuesAndSelectsPreset) {
-    PointLocale point;
+    Locale point({"C"});
     WhiteBalanceSettings wb;
     wb.mode = WBMode::kCoeffs;
     ElegirPresetWB(wb, 5);  // "Tungsten"
     EXPECT_EQ(wb.mode, WBMode::kPreset);
-    EXPECT_EQ(wb.txtWB[0], "1.392498");
-    EXPECT_EQ(wb.txtWB[1], "1");
-    EXPECT_EQ(wb.txtWB[2], "2.375114");
+    EXPECT_EQ(wb.txtWB, (std::array<std::string, 3>{"1.392498", "1", "2.375114"}));
     ElegirPresetWB(wb, 0);  // "None"
-    EXPECT_EQ(wb.txtWB[0], "1");
-    EXPECT_EQ(wb.txtWB[2], "1");
+    EXPECT_EQ(wb.txtWB, (std::array<std::string, 3>{"1", "1", "1"}));
     wb.preset = 8;  // no such row: nothing is written
     wb.txtWB = {"a", "b", "c"};
     AplicarPresetWB(wb);
@@ -153,7 +133,7 @@ TEST(SettingsWhiteBalance, PresetRowWritesItsValuesAndSelectsPreset) {
 }
 
 TEST(SettingsWhiteBalance, ModeChoices) {
-    PointLocale point;
+    Locale point({"C"});
     WhiteBalanceSettings wb;
     bool shown = false;
     EXPECT_TRUE(ElegirModoWB(wb, WBMode::kCamera, shown));  // the first time only
@@ -173,40 +153,29 @@ TEST(SettingsWhiteBalance, ModeChoices) {
     EXPECT_EQ(wb.txtWB[2], "1.480864");
 }
 
-TEST(SettingsWhiteBalance, PresetTextsUseTheLocaleSeparator) {
-    ComaDecimal comma;
-    if (!comma.available()) {
-        GTEST_SKIP() << "no decimal-comma locale installed";
-    }
-    WhiteBalanceSettings wb;
-    ElegirPresetWB(wb, 6);  // "Fluorescent"
-    EXPECT_EQ(wb.txtWB[0], "1,78344");
-    EXPECT_EQ(wb.txtWB[2], "1,997113");
-}
-
 TEST(SettingsWhiteBalance, CoefficientTextNormalisation) {
-    PointLocale point;
-    EXPECT_EQ(NormalizarTxtWB("abc"), "1");
-    EXPECT_EQ(NormalizarTxtWB(""), "1");
-    EXPECT_EQ(NormalizarTxtWB("2.50"), "2.5");
-    EXPECT_EQ(NormalizarTxtWB("2,500"), "2.5");  // a decimal comma is accepted
-    EXPECT_EQ(NormalizarTxtWB(" 3 "), "3");
-    EXPECT_EQ(NormalizarTxtWB("-1"), "-1");  // no range check
-    EXPECT_EQ(NormalizarTxtWB("0"), "0");
-    EXPECT_EQ(NormalizarTxtWB("+1.25"), "1.25");
-    EXPECT_EQ(NormalizarTxtWB("1,2,3"), "1");
-    EXPECT_EQ(NormalizarTxtWB("1.2,3"), "1");
-    EXPECT_EQ(NormalizarTxtWB("inf"), "1");
-    EXPECT_EQ(NormalizarTxtWB("2x"), "1");
+    Locale point({"C"});
+    const std::pair<const char*, const char*> cases[] = {
+        {"abc", "1"},   {"", "1"},      {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
+        {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
+        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},
+    };
+    for (const auto& [typed, left] : cases) {
+        EXPECT_EQ(NormalizarTxtWB(typed), left) << typed;
+    }
 }
 
-TEST(SettingsWhiteBalance, CoefficientTextInACommaLocale) {
-    ComaDecimal comma;
+TEST(SettingsWhiteBalance, CommaLocaleTexts) {
+    Locale comma({"de_DE.UTF-8", "de_DE.utf8"});
     if (!comma.available()) {
         GTEST_SKIP() << "no decimal-comma locale installed";
     }
     EXPECT_EQ(NormalizarTxtWB("2,500"), "2,5");
     EXPECT_EQ(NormalizarTxtWB("2.50"), "2,5");
+    WhiteBalanceSettings wb;
+    ElegirPresetWB(wb, 6);  // "Fluorescent"
+    EXPECT_EQ(wb.txtWB[0], "1,78344");
+    EXPECT_EQ(wb.txtWB[2], "1,997113");
 }
 
 }  // namespace

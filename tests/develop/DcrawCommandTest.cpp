@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <clocale>
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -31,29 +31,23 @@ TEST(DcrawCommand, StartValuesQuickLine) {
               "/usr/bin/dcraw -v -4 -T -r 2.132483 1 1.480864 1 -q 3 -o 1 -t 0 -h");
 }
 
-TEST(DcrawCommand, CameraWhiteBalanceReplacesTheMultipliers) {
-    DevelopSettings settings = StartSettings();
-    settings.wb.mode = WBMode::kCamera;
-    const Lista expected = {"-v", "-4", "-T", "-w", "-q", "3", "-o", "1"};
-    EXPECT_EQ(ComandoDCRAW(settings, false, false), expected);
-}
-
-TEST(DcrawCommand, NeutralIgnoresModeAndProfile) {
-    DevelopSettings settings = StartSettings();
-    settings.wb.mode = WBMode::kCamera;
-    settings.profile = 4;
-    const Lista expected = {"-v", "-4", "-T", "-r", "1",  "1", "1", "1",
-                            "-q", "3",  "-o", "0",  "-t", "0", "-h"};
-    EXPECT_EQ(ComandoDCRAW(settings, true, true), expected);
-}
-
-TEST(DcrawCommand, DecimalCommaBecomesAPoint) {
-    DevelopSettings settings = StartSettings();
-    settings.wb.mode = WBMode::kCoeffs;
-    settings.wb.txtWB = {"2,1", "1", "1,5"};
-    const Lista lista = ComandoDCRAW(settings, false, false);
-    const Lista wb(lista.begin() + 3, lista.begin() + 8);
-    EXPECT_EQ(wb, (Lista{"-r", "2.1", "1", "1.5", "1"}));
+TEST(DcrawCommand, WhiteBalancePieceByMode) {
+    // The list joined (an element with a blank would be quoted, so boundaries stay visible).
+    auto line = [](WBMode mode, std::array<std::string, 3> txtWB, int profile, bool neutro) {
+        DevelopSettings settings = StartSettings();
+        settings.wb.mode = mode;
+        settings.wb.txtWB = std::move(txtWB);
+        settings.profile = profile;
+        return LineaDCRAW("dcraw", ComandoDCRAW(settings, false, neutro));
+    };
+    // Camera: -w in place of the multipliers.
+    EXPECT_EQ(line(WBMode::kCamera, {"2", "1", "2"}, 1, false), "dcraw -v -4 -T -w -q 3 -o 1");
+    // Neutral: unity multipliers and raw colour whatever the mode and profile.
+    EXPECT_EQ(line(WBMode::kCamera, {"2", "1", "2"}, 4, true),
+              "dcraw -v -4 -T -r 1 1 1 1 -q 3 -o 0");
+    // Coefficients typed with a decimal comma reach dcraw with a point; green twice.
+    EXPECT_EQ(line(WBMode::kCoeffs, {"2,1", "1", "1,5"}, 1, false),
+              "dcraw -v -4 -T -r 2.1 1 1.5 1 -q 3 -o 1");
 }
 
 TEST(DcrawCommand, SaturationDemosaicProfileAndUserOptionsInOrder) {
@@ -88,6 +82,9 @@ TEST(DcrawCommand, JobListsAppendTheirPaths) {
     Lista quick = ComandoDCRAW(settings, true, true);
     quick.push_back("/p/a.cr2");
     EXPECT_EQ(ArgumentosRapido(settings, true, "/p/a.cr2"), quick);
+
+    // dcraw's TIFF: the extension of the name replaced, not a point of the folder.
+    EXPECT_EQ(RutaTIFFDe("/a.b/IMG_1.CR2"), "/a.b/IMG_1.tiff");
 }
 
 TEST(DcrawCommand, FolderWithABlankStaysOneArgumentAndIsQuotedWhenShown) {
@@ -101,10 +98,6 @@ TEST(DcrawCommand, FolderWithABlankStaysOneArgumentAndIsQuotedWhenShown) {
         EXPECT_EQ(linea.substr(linea.size() - raw.size() - 3), " \"" + raw + "\"");
     }
     EXPECT_EQ(LineaDCRAW("/opt/my tools/dcraw", {"-v"}), "\"/opt/my tools/dcraw\" -v");
-}
-
-TEST(DcrawCommand, TiffBesideTheRawFile) {
-    EXPECT_EQ(RutaTIFFDe("/a.b/IMG_1.CR2"), "/a.b/IMG_1.tiff");
 }
 
 TEST(DcrawCommand, ReactionOnlyWhenTheLineChanges) {

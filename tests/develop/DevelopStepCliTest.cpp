@@ -73,46 +73,35 @@ class DevelopStepCli : public ::testing::Test {
 
 TEST_F(DevelopStepCli, PatchMeasuredOnTheNeutralDevelopmentDrivesTheBatch) {
     FakeDcraw(kCopia);
-    const test::RunResult run =
-        test::Run(kCli, {"--steps", "develop", "--wb", "patch:0.25,0.25,0.5,0.5", "--threads", "1",
-                         photos_.file("a.dng")});
-    ASSERT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.outLines(),
-              (Lista{"2 RAW files selected in path", "Quick developing a.dng...",
-                     "a.dng neutral developed", "DONE", "Calculating WB in patch...", "DONE",
-                     "2 RAW files selected in path", "2 RAW files found now", "",
-                     "Developing 2 RAW files...", "PLEASE WAIT", "DONE"}));
-    // The neutral run, then one run per file with the measured multipliers 2, 1, 1.333.
-    const std::vector<Lista> calls = Calls();
-    ASSERT_EQ(calls.size(), 3u);
-    int neutral = 0;
-    int measured = 0;
-    for (const Lista& call : calls) {
-        const auto r = std::find(call.begin(), call.end(), "-r");
-        ASSERT_LE(r + 5, call.end());
-        const Lista multipliers(r + 1, r + 5);
-        if (multipliers == Lista{"1", "1", "1", "1"}) {
-            ++neutral;
-        } else {
-            EXPECT_EQ(multipliers, (Lista{"2", "1", "1.333", "1"}));
-            ++measured;
-        }
-    }
-    EXPECT_EQ(neutral, 1);
-    EXPECT_EQ(measured, 2);
-}
-
-TEST_F(DevelopStepCli, RoundPatchGivesTheSameMultipliers) {
-    FakeDcraw(kCopia);
-    const test::RunResult run = test::Run(
-        kCli, {"--steps", "develop", "--wb", "patch:0.5,0.5,0.6,0.5,round", photos_.file("a.dng")});
-    ASSERT_EQ(run.exit_code, 0) << run.err;
-    for (const Lista& call : Calls()) {
-        if (std::find(call.begin(), call.end(), "-h") == call.end()) {  // the batch runs
+    // A square and a round patch on the grey: both measure 2, 1, 1.333.
+    for (const char* patch : {"patch:0.25,0.25,0.5,0.5", "patch:0.5,0.5,0.6,0.5,round"}) {
+        std::filesystem::remove_all(bin_.file("calls"));
+        const test::RunResult run = test::Run(
+            kCli, {"--steps", "develop", "--wb", patch, "--threads", "1", photos_.file("a.dng")});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(run.outLines(),
+                  (Lista{"2 RAW files selected in path", "Quick developing a.dng...",
+                         "a.dng neutral developed", "DONE", "Calculating WB in patch...", "DONE",
+                         "2 RAW files selected in path", "2 RAW files found now", "",
+                         "Developing 2 RAW files...", "PLEASE WAIT", "DONE"}));
+        // The neutral run, then one run per file with the measured multipliers.
+        const std::vector<Lista> calls = Calls();
+        ASSERT_EQ(calls.size(), 3u);
+        int neutral = 0;
+        int measured = 0;
+        for (const Lista& call : calls) {
             const auto r = std::find(call.begin(), call.end(), "-r");
             ASSERT_LE(r + 5, call.end());
-            EXPECT_EQ(Lista(r + 1, r + 5), (Lista{"2", "1", "1.333", "1"}));
+            const Lista multipliers(r + 1, r + 5);
+            if (multipliers == Lista{"1", "1", "1", "1"}) {
+                ++neutral;
+            } else {
+                EXPECT_EQ(multipliers, (Lista{"2", "1", "1.333", "1"})) << patch;
+                ++measured;
+            }
         }
+        EXPECT_EQ(neutral, 1);
+        EXPECT_EQ(measured, 2);
     }
 }
 
@@ -143,9 +132,9 @@ TEST_F(DevelopStepCli, CameraWhiteBalanceAndHighlightRecoveryWarn) {
     }
 }
 
-TEST_F(DevelopStepCli, DcrawFailureExitsOne) {
+TEST_F(DevelopStepCli, DcrawFailureAndMissingDcrawExitOne) {
     FakeDcraw(kFallo);
-    const test::RunResult run =
+    test::RunResult run =
         test::Run(kCli, {"--steps", "develop", "--threads", "1", photos_.file("a.dng")});
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_NE(run.out.find("Error developing a.dng (dcraw ended with exit code 1): a.dng: Cannot "
@@ -153,13 +142,12 @@ TEST_F(DevelopStepCli, DcrawFailureExitsOne) {
               std::string::npos)
         << run.out;
     EXPECT_NE(run.err.find("ERROR: DCRAW could not develop a.dng"), std::string::npos);
-}
 
-TEST_F(DevelopStepCli, MissingDcrawExitsOne) {
-    setenv("PATH", bin_.path().c_str(), 1);
-    const test::RunResult run = test::Run(kCli, {"--steps", "develop", photos_.file("a.dng")});
+    setenv("PATH", photos_.path().c_str(), 1);  // no dcraw there
+    run = test::Run(kCli, {"--steps", "develop", photos_.file("a.dng")});
     EXPECT_EQ(run.exit_code, 1);
-    EXPECT_NE(run.err.find("ERROR: DCRAW not found in '" + bin_.path() + "'"), std::string::npos);
+    EXPECT_NE(run.err.find("ERROR: DCRAW not found in '" + photos_.path() + "'"),
+              std::string::npos);
 }
 
 }  // namespace
