@@ -74,6 +74,10 @@ TEST(WBPatchSums, SquareTakesTheRoundedRectangle) {
     // Up to the right and bottom edge: Round(10 * 1) = 10 is kept at 9.
     const SumasCanal edge = SumarParche(frame, Square(0.8, 0.8, 1.0, 1.0));
     EXPECT_EQ(edge.r, 100 * 4);
+    // Bounds on a half go to the even neighbour: 8 * 0.3125 = 2.5 -> 2, 8 * 0.5625 = 4.5 -> 4,
+    // so columns and rows 2..4 (halves away from zero would take 3..5: red sum 3645).
+    const SumasCanal tie = SumarParche(Numbered(8, 8), Square(0.3125, 0.3125, 0.5625, 0.5625));
+    EXPECT_EQ(tie.r, 612 + 912 + 1212);  // per row y: 3 (1 + 100 y) + 2 + 3 + 4
 }
 
 TEST(WBPatchSums, OnePointPatches) {
