@@ -95,43 +95,32 @@ TEST_F(ExposureSetTest, UnreadableTiffEndsTheLoadWithTheReport) {
     EXPECT_TRUE(set_.Imagenes.at(0).empty());
 }
 
+// Mean levels: a 12.34 %, b 50 %, c 4 %, the identical pair 25 %, black 0 %. Equal sums end in
+// reverse load order; the all-black frame is the darkest.
 TEST_F(ExposureSetTest, SortLogsAndOrdersDarkestFirst) {
-    // Mean levels: b 50%, a 12.34%, c 4%.
     Add("a", test::ConstantFrame(10, 10, 8087, 8087, 8087));
     Add("b", test::ConstantFrame(10, 10, 32768, 32767, 32768));
     Add("c", test::ConstantFrame(10, 10, 2621, 2622, 2621));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 3);
-    ASSERT_TRUE(OrdenarPorExposicion(true, set_, channel_));
-    EXPECT_EQ(channel_.log(), (std::vector<std::string>{
-                                  "Loading 3 TIFF files...", "\nCalculating absolute exposure...",
-                                  "a.tiff: 12.3%", "b.tiff: 50%", "c.tiff: 4%",
-                                  "Sorting images by exposure...", "Reloading sorted images..."}));
-    EXPECT_EQ(set_.ArchivosTIFF, (std::vector<std::string>{Tiff("c"), Tiff("a"), Tiff("b")}));
-    EXPECT_EQ(set_.TIFFMasOscuro, Tiff("c"));
-    EXPECT_EQ(set_.Imagenes[0].at(0, 0)[1], 2622);
-    EXPECT_EQ(set_.Imagenes[2].at(9, 9)[0], 32768);
-    EXPECT_TRUE(set_.TIFFsCargados);
-}
-
-TEST_F(ExposureSetTest, IdenticalFramesEndInReverseLoadOrder) {
-    const Frame same = test::MakeFrame(
-        6, 5, [](int x, int y, int c) { return static_cast<uint16_t>(1000 * x + 100 * y + c); });
+    const Frame same = test::MakeFrame(10, 10, [](int x, int y, int c) {
+        return static_cast<uint16_t>(16384 + (x - 5) * 3 + (y % 2 ? c : -c));
+    });
     Add("first", same);
     Add("second", same);
-    Add("dark", test::ConstantFrame(6, 5, 1, 1, 1));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 3);
+    Add("dark", test::ConstantFrame(10, 10, 0, 0, 0));
+    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 6);
     ASSERT_TRUE(OrdenarPorExposicion(true, set_, channel_));
+    EXPECT_EQ(channel_.log(),
+              (std::vector<std::string>{
+                  "Loading 6 TIFF files...", "\nCalculating absolute exposure...", "a.tiff: 12.3%",
+                  "b.tiff: 50%", "c.tiff: 4%", "first.tiff: 25%", "second.tiff: 25%",
+                  "dark.tiff: 0%", "Sorting images by exposure...", "Reloading sorted images..."}));
     EXPECT_EQ(set_.ArchivosTIFF,
-              (std::vector<std::string>{Tiff("dark"), Tiff("second"), Tiff("first")}));
-}
-
-TEST_F(ExposureSetTest, AllBlackFrameIsDarkestAndReadsZero) {
-    Add("a", test::ConstantFrame(4, 4, 500, 500, 500));
-    Add("b", test::ConstantFrame(4, 4, 0, 0, 0));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
-    ASSERT_TRUE(OrdenarPorExposicion(true, set_, channel_));
-    EXPECT_TRUE(channel_.logContains("b.tiff: 0%"));
-    EXPECT_EQ(set_.ArchivosTIFF.front(), Tiff("b"));
+              (std::vector<std::string>{Tiff("dark"), Tiff("c"), Tiff("a"), Tiff("second"),
+                                        Tiff("first"), Tiff("b")}));
+    EXPECT_EQ(set_.TIFFMasOscuro, Tiff("dark"));
+    EXPECT_EQ(set_.Imagenes[1].at(0, 0)[1], 2622);
+    EXPECT_EQ(set_.Imagenes[5].at(9, 9)[0], 32768);
+    EXPECT_TRUE(set_.TIFFsCargados);
 }
 
 TEST_F(ExposureSetTest, SortWithoutReloadKeepsLoadOrderAndReleases) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "app/RecorderChannel.h"
@@ -8,13 +9,12 @@
 namespace brimsal {
 namespace {
 
-// Random indices 1..n in blobs of varied size, so that both zone borders and isolated pixels
-// occur.
+// Random indices 1..n in runs of varied length: zone borders and isolated pixels both occur.
 PlanoMapa PlanoAleatorio(int w, int h, int n, unsigned seed) {
     std::mt19937 rng(seed);
-    PlanoMapa plano(w, h);
     std::uniform_int_distribution<int> indice(1, n);
     std::uniform_int_distribution<int> chance(0, 9);
+    PlanoMapa plano(w, h);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const bool keep = x > 0 && chance(rng) < 6;
@@ -30,68 +30,37 @@ PlanoMapa Llenar(int w, int h, uint8_t valor) {
     return plano;
 }
 
-struct Tamano {
-    int w;
-    int h;
-};
-
+// The chord passes against the offset-by-offset loops, edges included, on one thread and on
+// all: sizes that are multiples of nothing, one wider than a column tile and one taller than
+// several bands of rows.
 TEST(MapPasses, FastPassesEqualTheNaiveLoops) {
-    const Tamano tamanos[] = {{37, 23}, {101, 7}, {1, 50}, {50, 1}, {13, 13}};
-    std::vector<int> radios;
+    std::vector<int> todos;
     for (int r = 1; r <= 12; ++r) {
-        radios.push_back(r);
+        todos.push_back(r);
     }
-    radios.insert(radios.end(), {20, 50, 100});
+    todos.insert(todos.end(), {20, 50, 100});
+    struct Caso {
+        int w;
+        int h;
+        std::vector<int> radios;
+    };
+    const Caso casos[] = {{37, 23, todos},   {101, 7, todos}, {1, 50, todos},
+                          {50, 1, todos},    {13, 13, todos}, {2100, 9, {3, 12, 50}},
+                          {29, 300, {3, 40}}};
     SilentChannel channel;
     unsigned seed = 1;
-    for (const Tamano& t : tamanos) {
-        for (int r : radios) {
+    for (const Caso& caso : casos) {
+        for (int r : caso.radios) {
             const int n = 2 + static_cast<int>(seed % 9);
-            const PlanoMapa in = PlanoAleatorio(t.w, t.h, n, seed++);
+            const PlanoMapa in = PlanoAleatorio(caso.w, caso.h, n, seed++);
             const PlanoMapa ag = PasadaAntiGhostIngenua(in, n, r);
-            EXPECT_EQ(PasadaAntiGhost(in, r, channel, 1).data, ag.data)
-                << t.w << "x" << t.h << " r=" << r;
-            EXPECT_EQ(PasadaAntiGhost(in, r, channel, 0).data, ag.data)
-                << t.w << "x" << t.h << " r=" << r;
             const PlanoMapa pr = PasadaProgresivaIngenua(ag, n, r);
-            EXPECT_EQ(PasadaProgresiva(ag, n, r, channel, 1).data, pr.data)
-                << t.w << "x" << t.h << " r=" << r;
-            EXPECT_EQ(PasadaProgresiva(ag, n, r, channel, 0).data, pr.data)
-                << t.w << "x" << t.h << " r=" << r;
-        }
-    }
-}
-
-// Wider than a column tile of the progressive pass, so tile seams are crossed too.
-TEST(MapPasses, TileSeamsDoNotShow) {
-    SilentChannel channel;
-    const PlanoMapa in = PlanoAleatorio(2100, 9, 6, 99);
-    for (int r : {3, 12, 50}) {
-        EXPECT_EQ(PasadaAntiGhost(in, r, channel, 2).data, PasadaAntiGhostIngenua(in, 6, r).data);
-        EXPECT_EQ(PasadaProgresiva(in, 6, r, channel, 2).data,
-                  PasadaProgresivaIngenua(in, 6, r).data);
-    }
-}
-
-// Tall enough for several bands of rows, so band seams are crossed.
-TEST(MapPasses, BandSeamsDoNotShow) {
-    SilentChannel channel;
-    const PlanoMapa in = PlanoAleatorio(29, 300, 5, 77);
-    for (int r : {3, 40}) {
-        EXPECT_EQ(PasadaAntiGhost(in, r, channel, 2).data, PasadaAntiGhostIngenua(in, 5, r).data);
-        EXPECT_EQ(PasadaProgresiva(in, 5, r, channel, 2).data,
-                  PasadaProgresivaIngenua(in, 5, r).data);
-    }
-}
-
-TEST(MapPasses, RadiusOneTakesTheThreeByThreeMinimum) {
-    SilentChannel channel;
-    PlanoMapa in = Llenar(5, 5, 4);
-    in.at(0, 0) = 2;
-    const PlanoMapa out = PasadaAntiGhost(in, 1, channel);
-    for (int y = 0; y < 5; ++y) {
-        for (int x = 0; x < 5; ++x) {
-            EXPECT_EQ(out.at(x, y), (x <= 1 && y <= 1) ? 2 : 4) << x << "," << y;
+            for (int threads : {1, 0}) {
+                EXPECT_EQ(PasadaAntiGhost(in, r, channel, threads).data, ag.data)
+                    << caso.w << "x" << caso.h << " r=" << r;
+                EXPECT_EQ(PasadaProgresiva(ag, n, r, channel, threads).data, pr.data)
+                    << caso.w << "x" << caso.h << " r=" << r;
+            }
         }
     }
 }
@@ -101,33 +70,31 @@ TEST(MapPasses, SingleDarkPixelGrowsIntoTheDisc) {
     SilentChannel channel;
     PlanoMapa in = Llenar(21, 21, 3);
     in.at(10, 10) = 1;
-    auto count_ones = [](const PlanoMapa& p) {
-        return std::count(p.data.begin(), p.data.end(), uint8_t{1});
-    };
+    auto ones = [](const PlanoMapa& p) { return std::count(p.data.begin(), p.data.end(), 1); };
+    const PlanoMapa r1 = PasadaAntiGhost(in, 1, channel);
+    EXPECT_EQ(ones(r1), 9);  // the 3 x 3 square
+    EXPECT_EQ(r1.at(11, 11), 1);
     const PlanoMapa r2 = PasadaAntiGhost(in, 2, channel);
-    EXPECT_EQ(count_ones(r2), 21);
+    EXPECT_EQ(ones(r2), 21);
     EXPECT_EQ(r2.at(12, 11), 1);
     EXPECT_EQ(r2.at(12, 12), 3);
     const PlanoMapa r4 = PasadaAntiGhost(in, 4, channel);
-    EXPECT_EQ(count_ones(r4), 69);
+    EXPECT_EQ(ones(r4), 69);
     EXPECT_EQ(r4.at(14, 12), 1);  // offset (4, 2)
     EXPECT_EQ(r4.at(13, 13), 1);  // offset (3, 3)
     const PlanoMapa r5 = PasadaAntiGhost(in, 5, channel);
-    EXPECT_EQ(count_ones(r5), 89);
+    EXPECT_EQ(ones(r5), 89);
     EXPECT_EQ(r5.at(14, 14), 3);  // offset (4, 4)
     EXPECT_EQ(r5.at(15, 13), 3);  // offset (5, 3)
-
-    // At the corner the disc is cut by the edges: a quarter of the radius-2 disc, 3 x 3 less
-    // the cell (2, 2).
+    // At the corner the edges cut the disc: a quarter of radius 2, 3 x 3 less the cell (2, 2).
     PlanoMapa corner = Llenar(21, 21, 3);
     corner.at(0, 0) = 1;
-    EXPECT_EQ(count_ones(PasadaAntiGhost(corner, 2, channel)), 8);
+    EXPECT_EQ(ones(PasadaAntiGhost(corner, 2, channel)), 8);
 }
 
 // N = 2, anti-ghosting 0 + progressive 1: frame 2 for x < 10, frame 1 from x = 10.
 TEST(MapPasses, WorkedBorder) {
     SilentChannel channel;
-    const int n = 2;
     PlanoMapa in(16, 6);
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 16; ++x) {
@@ -135,41 +102,28 @@ TEST(MapPasses, WorkedBorder) {
         }
     }
     const PlanoMapa ag = PasadaAntiGhost(in, 1, channel);
+    const PlanoMapa levels = PasadaProgresiva(ag, 2, 1, channel);
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 16; ++x) {
-            ASSERT_EQ(ag.at(x, y), x < 9 ? 2 : 1);
-        }
-    }
-    const PlanoMapa levels = PasadaProgresiva(ag, n, 1, channel);
-    for (int y = 0; y < 6; ++y) {
-        for (int x = 0; x < 16; ++x) {
+            ASSERT_EQ(ag.at(x, y), x < 9 ? 2 : 1);  // the border moves one column left
             // Means 2, 5/3 (column 8), 4/3 (column 9), 1: levels 0, 85, 170, 255.
-            const int expected = x <= 7 ? 0 : x == 8 ? 85 : x == 9 ? 170 : 255;
-            EXPECT_EQ(levels.at(x, y), expected) << x << "," << y;
+            EXPECT_EQ(levels.at(x, y), x <= 7 ? 0 : x == 8 ? 85 : x == 9 ? 170 : 255) << x;
         }
     }
 }
 
-// At (0, 0) with radius 1 the mean is over the four pixels inside the image: 3 + 3 + 3 + 1
-// over 4 = 2.5 with N = 3 -> (2.5 - 3) * 255 / -2 = 63.75 -> 64. Over all nine cells (the
-// outside counted as zero or not counted but divided by 9) it would differ.
+// At (0, 0) with radius 1 the mean is over the 4 pixels inside the image: (3 + 3 + 3 + 1) / 4 =
+// 2.5 with N = 3 -> (2.5 - 3) * 255 / -2 = 63.75 -> 64 (over all nine cells it would differ).
 TEST(MapPasses, CornerMeanOverInsidePixelsOnly) {
     SilentChannel channel;
     PlanoMapa in = Llenar(6, 6, 3);
     in.at(1, 1) = 1;
     const PlanoMapa levels = PasadaProgresiva(in, 3, 1, channel);
     EXPECT_EQ(levels.at(0, 0), 64);
-    // Edge pixel (2, 0): six pixels, sum 3 * 5 + 1 = 16, mean 8/3. In exact arithmetic the level
-    // would be 42.5 (-> 42), but the double 16 / 6 lies just below 8/3, so (mean - 3) * 255 / -2
-    // is 42.50000000000002 and rounds to 43: the level follows the double arithmetic.
+    // Edge pixel (2, 0): sum 16 over 6 pixels. Exactly 42.5 would go to 42, but the double
+    // 16 / 6 lies just below 8/3, the level is 42.50000000000002 and rounds to 43.
     EXPECT_EQ(levels.at(2, 0), 43);
-}
-
-TEST(MapPasses, LevelOfAFrameIndex) {
-    EXPECT_EQ(NivelMapa(2, 2), 0);
-    EXPECT_EQ(NivelMapa(1, 2), 255);
     EXPECT_EQ(NivelMapa(2, 3), 128);  // 127.5 goes to the even 128
-    EXPECT_EQ(NivelMapa(4, 5), 64);   // 63.75
 }
 
 TEST(MapPasses, ProgressEndsAtOneHundredAndCancelStops) {
@@ -183,7 +137,6 @@ TEST(MapPasses, ProgressEndsAtOneHundredAndCancelStops) {
         EXPECT_NE(progress[i], "100%");
         EXPECT_EQ(progress[i].back(), '%');
     }
-
     RecorderChannel cancelling;
     cancelling.CancelarTrasProgresos(1);
     EXPECT_THROW(PasadaProgresiva(in, 4, 2, cancelling, 1), Cancelled);
