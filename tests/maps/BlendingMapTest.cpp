@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/Misc.h"
@@ -131,7 +132,7 @@ TEST(BlendingMap, TwoAndThreeFrameLevelsWithoutPasses) {
 TEST(BlendingMap, FullLogOfARun) {
     TempDir dir;
     const std::string ruta = dir.file("ref.CR2");
-    const ExposureSet set = Columnas(30, 20, 2, [](int k) { return k == 2 ? 10 : 30; });
+    const ExposureSet set = Columnas(30, 200, 2, [](int k) { return k == 2 ? 10 : 30; });
     RecorderChannel channel;
     MapState mapa;
     ASSERT_TRUE(GenerarMapa(ruta, Radios(0, 3), Camara(), set, mapa, channel));
@@ -151,7 +152,14 @@ TEST(BlendingMap, FullLogOfARun) {
     EXPECT_EQ(archivo.substr(0, 4), "Map_");
     EXPECT_EQ(archivo.size(), std::string("Map_hhmmss.png").size());
     EXPECT_EQ(channel.beeps(), 1);
-    EXPECT_EQ(channel.progress().back(), "100%");
+    // Whole percentages, "100%" only at the end of each of the two passes.
+    const auto progress = channel.progress();
+    EXPECT_EQ(std::count(progress.begin(), progress.end(), "100%"), 2);
+    EXPECT_EQ(progress.back(), "100%");
+    for (const std::string& p : progress) {
+        EXPECT_EQ(p.find_first_not_of("0123456789"), p.size() - 1) << p;
+        EXPECT_EQ(p.back(), '%');
+    }
     EXPECT_EQ(mapa.Umbrales, (std::array<int32_t, 3>{58982, 58982, 58982}));
 
     // No radius: neither pass is logged. Anti-ghosting alone: its radius is antighost + 0.

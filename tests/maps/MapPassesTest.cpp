@@ -126,21 +126,5 @@ TEST(MapPasses, CornerMeanOverInsidePixelsOnly) {
     EXPECT_EQ(NivelMapa(2, 3), 128);  // 127.5 goes to the even 128
 }
 
-TEST(MapPasses, ProgressEndsAtOneHundredAndCancelStops) {
-    RecorderChannel channel;
-    const PlanoMapa in = PlanoAleatorio(40, 400, 4, 5);
-    PasadaAntiGhost(in, 2, channel, 1);
-    const auto progress = channel.progress();
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back(), "100%");
-    for (size_t i = 0; i + 1 < progress.size(); ++i) {
-        EXPECT_NE(progress[i], "100%");
-        EXPECT_EQ(progress[i].back(), '%');
-    }
-    RecorderChannel cancelling;
-    cancelling.CancelarTrasProgresos(1);
-    EXPECT_THROW(PasadaProgresiva(in, 4, 2, cancelling, 1), Cancelled);
-}
-
 }  // namespace
 }  // namespace brimsal
