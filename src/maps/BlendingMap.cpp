@@ -85,6 +85,7 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
                  const WhiteBalanceSettings& wb, const ExposureSet& set, MapState& mapa,
                  UserChannel& channel, int threads) {
     const std::array<int32_t, 3> umbrales_previos = mapa.Umbrales;
+    const std::array<float, 256> tabla_previa = mapa.IndicePorNivel;
     try {
         const int n = set.N();
         ComprobarTamanoSet(n);
@@ -123,7 +124,8 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         } else {
             niveles = NivelesDeIndices(indices, n);
         }
-        const std::array<float, 256> tabla = ConstruirIndicePorNivel(n);
+        // The table is the last map built: a file that then cannot be written does not undo it.
+        mapa.IndicePorNivel = ConstruirIndicePorNivel(n);
 
         channel.AnadirLog("Generating PNG map...", true);
         Picture mapa_png;
@@ -134,13 +136,13 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         mapa_png.SetSaveFormat(SaveFormat::kPng);
         mapa_png.SaveToFile(carpeta + archivo);
 
-        mapa.IndicePorNivel = tabla;
         mapa.RutaMapa = carpeta + archivo;
         channel.AnadirLog("DONE", true);
         channel.Beep();
         return true;
     } catch (const Cancelled&) {
         mapa.Umbrales = umbrales_previos;
+        mapa.IndicePorNivel = tabla_previa;
         throw;
     } catch (const std::exception& error) {
         ErrorInesperado(channel, "GenerarMapa", error);

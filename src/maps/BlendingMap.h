@@ -41,7 +41,8 @@ PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& um
 // mapa.RutaMapa (the map's full path), then logs "DONE" and beeps; returns true.
 // On an unexpected error (a set of fewer than 2 or more than 255 frames, frames of unequal size,
 // a coefficient that is not a number, a file that cannot be written) shows the unexpected-error
-// report naming "GenerarMapa" and returns false with IndicePorNivel and RutaMapa unchanged.
+// report naming "GenerarMapa" and returns false with RutaMapa unchanged; IndicePorNivel is
+// unchanged too unless the error came after the level table was built (a file not written).
 // Cancelled (checked during the passes) is rethrown with no file written and `mapa` unchanged.
 bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
                  const WhiteBalanceSettings& wb, const ExposureSet& set, MapState& mapa,

@@ -221,6 +221,22 @@ TEST(BlendingMap, UnexpectedErrors) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
+// The level table is built before the file is written: a map that cannot be written leaves
+// the old path, but the table is the new run's.
+TEST(BlendingMap, UnwritableMapKeepsThePathButTakesTheNewLevelTable) {
+    const ExposureSet set = Columnas(6, 4, 3, [](int k) { return 4 - k; });
+    MapState mapa;
+    mapa.RutaMapa = "/earlier/Map_000000.png";
+    mapa.IndicePorNivel = ConstruirIndicePorNivel(5);
+    RecorderChannel channel;
+    EXPECT_FALSE(
+        GenerarMapa("/no/such/folder/ref.CR2", Radios(0, 1), Camara(), set, mapa, channel));
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_NE(channel.boxes()[0].text.find("GenerarMapa"), std::string::npos);
+    EXPECT_EQ(mapa.RutaMapa, "/earlier/Map_000000.png");
+    EXPECT_EQ(mapa.IndicePorNivel, ConstruirIndicePorNivel(3));
+}
+
 TEST(BlendingMap, CancelledRunWritesNothingAndKeepsTheState) {
     TempDir dir;
     const ExposureSet set = Columnas(40, 300, 2, [](int k) { return k == 2 ? 20 : 40; });
