@@ -214,6 +214,10 @@ void Picture::LoadFromFile(const std::string& path) {
     if (IsGifFile(path)) {
         loaded = ReadGif(path);
     } else {
+        // Maps of 100 MP sets exceed Qt's default decoding limit (128 MB); the frames they
+        // belong to are far larger, so the limit protects nothing here.
+        static const bool unlimited = (QImageReader::setAllocationLimit(0), true);
+        (void)unlimited;
         QImageReader reader(QString::fromStdString(path));
         reader.setAutoTransform(false);
         loaded = reader.read();

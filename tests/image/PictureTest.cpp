@@ -135,3 +135,27 @@ TEST(Picture, RectangleOutlineCoversItsWidthAndHeight) {
 
 }  // namespace
 }  // namespace brimsal
+
+namespace brimsal {
+namespace {
+
+// A 134 MP map (the map of a 100 MP set with room to spare) decodes to more than the image
+// library's default allocation limit of 128 MB.
+TEST(Picture, MapsOfHundredMegapixelSetsLoad) {
+    test::TempDir dir;
+    const int w = 12000;
+    const int h = 11200;
+    std::vector<uint8_t> levels(static_cast<size_t>(w) * h, 85);
+    levels.back() = 170;
+    Picture map;
+    map.SetGreyLevels(w, h, levels.data());
+    map.SaveToFile(dir.file("large.png"));
+    Picture back;
+    ASSERT_NO_THROW(back.LoadFromFile(dir.file("large.png")));
+    EXPECT_EQ(back.GetWidth(), w);
+    EXPECT_EQ(back.GetPixelColor(0, 0), RGB(85, 85, 85));
+    EXPECT_EQ(back.GetPixelColor(w - 1, h - 1), RGB(170, 170, 170));
+}
+
+}  // namespace
+}  // namespace brimsal
