@@ -133,12 +133,6 @@ TEST(Picture, RectangleOutlineCoversItsWidthAndHeight) {
     EXPECT_EQ(picture.GetPixelColor(3, 5), kBlack);  // inside stays
 }
 
-}  // namespace
-}  // namespace brimsal
-
-namespace brimsal {
-namespace {
-
 // A 134 MP map (the map of a 100 MP set with room to spare) decodes to more than the image
 // library's default allocation limit of 128 MB.
 TEST(Picture, MapsOfHundredMegapixelSetsLoad) {
