@@ -18,11 +18,11 @@ QtRuntime::QtRuntime(int& argc, char** argv) : impl_(std::make_unique<Impl>()) {
     if (QCoreApplication::instance() != nullptr) {
         return;
     }
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    // Nothing here is shown on a screen, so no display is needed: a DISPLAY or WAYLAND_DISPLAY
+    // left from a closed session (ssh, cron, tmux) would otherwise abort the program. A platform
+    // the user chose still wins (the clipboard needs a real one).
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0') &&
-        (platform == nullptr || *platform == '\0')) {
+    if (platform == nullptr || *platform == '\0') {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     const char* runtime_dir = std::getenv("XDG_RUNTIME_DIR");

@@ -1,6 +1,6 @@
 // The Qt machinery the core needs for text on pictures and for child processes. brimsal-cli and
-// the test programs create one QtRuntime at the start of main; when no display is available it
-// chooses the offscreen platform itself, so nobody has to set an environment variable.
+// the test programs create one QtRuntime at the start of main; it chooses the offscreen platform
+// unless the user set QT_QPA_PLATFORM, so no display is ever needed. The window does not use it.
 #pragma once
 
 #include <memory>

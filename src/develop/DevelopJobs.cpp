@@ -14,9 +14,14 @@ namespace brimsal {
 
 namespace {
 
-// Deletes the TIFF a job is about to produce. A TIFF that cannot be deleted would later pass
-// for the new development, so that is an error.
-void BorrarTIFF(const std::string& tiff) {
+// Deletes the TIFF a job is about to produce from `ruta_raw`. A TIFF that cannot be deleted
+// would later pass for the new development, so that is an error; so is a RAW path that is its
+// own TIFF path, which would delete the very file to develop.
+void BorrarTIFF(const std::string& tiff, const std::string& ruta_raw) {
+    if (tiff == ruta_raw) {
+        throw RunTimeError(kErrFileAccess,
+                           "'" + ruta_raw + "' is a TIFF file: developing it would delete it");
+    }
     std::error_code error;
     std::filesystem::remove(tiff, error);
     if (error) {
@@ -103,7 +108,7 @@ ResultadoRevelado ReveladoRapido(const std::string& ruta_raw, bool neutro,
         }
         channel.AnadirLog("Quick developing " + nombre + "...", false);
         const std::string tiff = RutaTIFFDe(ruta_raw);
-        BorrarTIFF(tiff);
+        BorrarTIFF(tiff, ruta_raw);
         if (!neutro) {
             channel.MostrarLineaDCRAW(LineaDCRAW(*programa, ComandoDCRAW(settings, true, false)));
         }
@@ -154,11 +159,14 @@ ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings,
                 continue;
             }
             const std::string tiff = RutaTIFFDe(ruta);
-            BorrarTIFF(tiff);
+            BorrarTIFF(tiff, ruta);
             // One dcraw per file, so the files develop side by side.
             trabajos.push_back({ArgumentosLote(settings, {ruta}), tiff});
             nombres.push_back(nombre);
         }
+        // A skipped file's old TIFF, left from an earlier development with other settings,
+        // must not join the set: from here on the set is the files developed now.
+        session.ArchivosRAW = nombres;
         const int num_revelados = static_cast<int>(trabajos.size());
         resultado.NumArchivosRevelar = num_revelados;
         channel.AnadirLog(std::to_string(num_revelados) + " RAW files found now", true);
@@ -207,8 +215,8 @@ ResultadoRevelado ReveladoHLRecovery(Session& session, const DevelopSettings& se
             return resultado;
         }
         const std::string tiff = QuitarExtension(session.set.TIFFMasOscuro) + ".tiff";
-        BorrarTIFF(session.set.TIFFMasOscuro);
         const std::string ruta_raw = RAWDelTIFF(session.set.TIFFMasOscuro, session);
+        BorrarTIFF(session.set.TIFFMasOscuro, ruta_raw);
         const std::string nombre = NombreArchivo(ruta_raw);
         channel.AnadirLog("\nHighlight recovery on " + nombre + "...", true);
         const auto resultados = EjecutarDcraw(

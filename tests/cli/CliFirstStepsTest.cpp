@@ -1,6 +1,10 @@
 // brimsal-cli's options, exit codes and its first steps (listing, load and sort) on TIFFs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 #include "CliRunner.h"
 #include "image/TiffIO.h"
 #include "support/Fixtures.h"
@@ -47,11 +51,23 @@ TEST(CliUsage, HelpExitsZero) {
     EXPECT_TRUE(Contains(result.out, "--no-develop"));
 }
 
-TEST(CliUsage, MissingReferenceExitsOne) {
+// Run under a display that is gone (ssh after the forwarding died, cron, tmux): the console
+// program needs none and must not abort.
+TEST(CliUsage, MissingReferenceExitsOneEvenUnderAStaleDisplay) {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const std::string saved_platform = platform != nullptr ? platform : "";
+    unsetenv("QT_QPA_PLATFORM");
+    setenv("DISPLAY", ":97", 1);
+    setenv("WAYLAND_DISPLAY", "brimsal-gone-display", 1);
     test::TempDir dir;
     const test::RunResult result = test::Run(kCli, {"--no-develop", dir.file("none.cr2")});
-    EXPECT_EQ(result.exit_code, 1);
-    EXPECT_TRUE(Contains(result.err, "ERROR: ")) << result.err;
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    if (platform != nullptr) {
+        setenv("QT_QPA_PLATFORM", saved_platform.c_str(), 1);
+    }
+    EXPECT_EQ(result.exit_code, 1) << result.err;
+    EXPECT_TRUE(Contains(result.err, "ERROR: Reference RAW file")) << result.err;
 }
 
 // A folder of three RAW stand-ins with their TIFFs, one of them an odd case.
@@ -121,6 +137,24 @@ TEST_F(CliFirstSteps, ReferenceWithoutExtensionIsAClearError) {
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_TRUE(Contains(result.err, "Unexpected error occurred in module LeerArchivosRAW"))
         << result.err;
+}
+
+// Without --no-develop the TIFFs would be deleted before dcraw is run on them.
+TEST_F(CliFirstSteps, TiffGivenAsReferenceDeletesNothing) {
+    const auto contents = [this] {
+        std::vector<std::string> files;
+        for (const char* name : {"IMG_1.tiff", "IMG_2.tiff", "IMG_3.tiff", "IMG_1.NEF"}) {
+            std::ifstream in(dir_.file(name), std::ios::binary);
+            files.emplace_back(std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>());
+        }
+        return files;
+    };
+    const std::vector<std::string> before = contents();
+    const test::RunResult result = test::Run(kCli, {dir_.file("IMG_2.tiff")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(Contains(result.err, "ERROR: 'IMG_2.tiff' is a TIFF file")) << result.err;
+    EXPECT_EQ(contents(), before);
 }
 
 TEST_F(CliFirstSteps, RelativeReferenceIsResolved) {

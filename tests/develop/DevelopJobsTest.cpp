@@ -130,12 +130,14 @@ TEST_F(DevelopJobs, MissingDcrawShowsTheBoxAndLeavesTheLog) {
     EXPECT_EQ(channel.log(), Lista{"earlier line"});
 }
 
-TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcess) {
+// A RAW file deleted after the listing is skipped, and its old TIFF (another development)
+// stays on disk but out of the set.
+TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcessAndSkippedRawsOldTiffStaysOut) {
     FakeDcraw(kCopia);
     Raw("a.dng", 1000);
     Raw("b.dng", 2000);
     Raw("c.dng", 4000);
-    std::filesystem::remove(Foto("b.dng"));  // deleted after the listing
+    std::filesystem::rename(Foto("b.dng"), Foto("b.tiff"));
     Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
     RecorderChannel channel;
     const ResultadoRevelado result = Revelado(session, settings_, channel);
@@ -147,7 +149,8 @@ TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcess) {
                                     "PLEASE WAIT", "DONE"}));
     EXPECT_EQ(channel.beeps(), 1);
     EXPECT_EQ(LeerTIFF(Foto("c.tiff")).pixels.front(), 4000);
-    EXPECT_FALSE(ExisteArchivo(Foto("b.tiff")));
+    EXPECT_EQ(LeerTIFF(Foto("b.tiff")).pixels.front(), 2000);
+    EXPECT_EQ(session.ArchivosRAW, (Lista{"a.dng", "c.dng"}));
     // One process per file, each given the batch options and its one path.
     Lista expected_a = ComandoDCRAW(settings_, false, false);
     Lista expected_c = expected_a;

@@ -101,6 +101,42 @@ TEST(RawFileSet, ExtensionCaseIgnoredHiddenFilesAndFoldersLeftOut) {
     EXPECT_EQ(set, (Lista{"a.CR2", "b.cr2"}));
 }
 
+// Developing deletes name.tiff beside each RAW file first: a TIFF given as the reference, two
+// names one TIFF apart, or a name dcraw would be handed mangled must stop at the listing, with
+// every file left as it was.
+TEST(RawFileSet, TiffGivenAsReferenceOrCaseTwinsOrNonUtf8NamesAreRefused) {
+    struct Case {
+        Lista files;
+        std::string reference;
+        std::string cause;  // expected start of the error
+    };
+    const Case cases[] = {
+        {{"IMG_0001.tiff", "IMG_0002.tiff"}, "IMG_0001.tiff", "'IMG_0001.tiff' is a TIFF file"},
+        {{"IMG_0001.TIF"}, "IMG_0001.TIF", "'IMG_0001.TIF' is a TIFF file"},
+        {{"IMG_0001.dng", "IMG_0002.DNG", "IMG_0002.dng"},
+         "IMG_0001.dng",
+         "'IMG_0002.DNG' and 'IMG_0002.dng' differ only in letter case"},
+        {{"IMG_0001.dng", "IMG_\xE9.dng"}, "IMG_0001.dng", "The file name 'IMG_\\xE9.dng'"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        for (const std::string& name : c.files) {
+            test::WriteBytes(dir.file(name), {1, 2, 3});
+        }
+        std::string ruta = dir.file(c.reference);
+        Lista set = {"old.cr2"};
+        RecorderChannel channel;
+        EXPECT_FALSE(LeerArchivosRAW(ruta, set, channel)) << c.cause;
+        EXPECT_EQ(set, Lista{"old.cr2"});
+        ASSERT_EQ(channel.boxes().size(), 1u);
+        EXPECT_EQ(channel.boxes()[0].text.rfind(c.cause, 0), 0u) << channel.boxes()[0].text;
+        EXPECT_EQ(channel.log(), (Lista{channel.boxes()[0].text, "DONE"}));
+        for (const std::string& name : c.files) {
+            EXPECT_EQ(std::filesystem::file_size(dir.file(name)), 3u) << name;
+        }
+    }
+}
+
 TEST(RawFileSet, ReferenceWithoutExtensionIsReported) {
     test::TempDir dir;
     test::Touch(dir.file("IMG_0001"));
