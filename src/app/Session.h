@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +25,7 @@ struct Session {
     ExposureSet set;                       // the exposure set
     MapState mapa;                         // the blending map
     int threads = 0;                       // worker threads for kernels; 0 = all cores
-    ParcheWB parche;                       // the WB patch (Calc WB)
-    // The white balance the set was developed with when it was measured on the patch: the later
-    // steps read these coefficients instead of the settings' own. Empty otherwise.
-    std::optional<WhiteBalanceSettings> wb_medido;
+    ParcheWB parche;                       // the WB patch last measured (Calc WB)
 };
 
 }  // namespace brimsal

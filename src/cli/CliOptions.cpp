@@ -131,9 +131,11 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
         const auto parts = Split(text.substr(6), ',');
         const bool round = parts.size() == 5 && Lower(parts[4]) == "round";
         bool ok = parts.size() == 4 || round;
+        std::array<double, 4> points{};
         for (size_t i = 0; ok && i < 4; ++i) {
             const auto value = ToNumber(parts[i]);
             ok = value && *value >= 0 && *value <= 1;
+            points[i] = ok ? *value : 0;
         }
         if (!ok) {
             throw UsageError(
@@ -142,7 +144,14 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
                 text + "')");
         }
         options.wb.mode = WBMode::kPatch;
-        options.wb_patch = text.substr(6);
+        ParcheWB patch;
+        patch.ParcheX1 = points[0];
+        patch.ParcheY1 = points[1];
+        patch.ParcheX2 = points[2];
+        patch.ParcheY2 = points[3];
+        patch.ParcheCuadrado = !round;
+        patch.ParcheDefinido = true;
+        options.wb_patch = patch;
         return;
     }
     const auto parts = Split(text, ',');
@@ -405,6 +414,28 @@ ParseResult ParseCliOptions(int argc, char** argv) {
         result.exit_code = 2;
     }
     return result;
+}
+
+RoadSettings AjustesCamino(const CliOptions& options) {
+    RoadSettings settings;
+    settings.develop.wb = options.wb;
+    settings.develop.txtSat = options.saturation;
+    settings.develop.cmbSat = options.saturation_row;
+    settings.develop.quality = options.demosaic;
+    settings.develop.profile = options.profile;
+    settings.develop.txtDCRAW = options.dcraw_options;
+    settings.develop.hlRecovery = options.highlight_recovery;
+    settings.ev.average = options.ev_average;
+    settings.map.threshold = options.threshold;
+    settings.map.antighost = options.antighost;
+    settings.map.progressive = options.progressive;
+    settings.blend.BWR = options.bw_red;
+    settings.blend.BWB = options.bw_blue;
+    settings.blend.Gamma10 = options.gamma10;
+    settings.blend.ETTR = options.ettr;
+    settings.blend.NumBracketing = options.bracket_num;
+    settings.blend.PasoBracketing = options.bracket_ev;
+    return settings;
 }
 
 }  // namespace brimsal::cli

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/Road.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal::cli {
@@ -19,14 +20,14 @@ struct CliOptions {
     int threads = 0;  // 0 = all cores
 
     // Development.
-    WhiteBalanceSettings wb;              // --wb (default: Daylight preset)
-    std::optional<std::string> wb_patch;  // --wb patch:X1,Y1,X2,Y2[,round] (raw text)
-    std::string saturation;               // --saturation: empty = dcraw's own value
-    int saturation_row = 0;               // cmbSat row: 0 DCRAW value, 1 User value, 2..6 cameras
-    int demosaic = 3;                     // --demosaic: cmbQuality row (0 Bilinear .. 3 AHD)
-    int profile = 1;                      // --profile: cmbProfile row (0 None .. 5 CIE XYZ)
-    std::string dcraw_options;            // --dcraw-options, cleaned up
-    bool highlight_recovery = false;      // --hl
+    WhiteBalanceSettings wb;           // --wb (default: Daylight preset)
+    std::optional<ParcheWB> wb_patch;  // --wb patch:X1,Y1,X2,Y2[,round]
+    std::string saturation;            // --saturation: empty = dcraw's own value
+    int saturation_row = 0;            // cmbSat row: 0 DCRAW value, 1 User value, 2..6 cameras
+    int demosaic = 3;                  // --demosaic: cmbQuality row (0 Bilinear .. 3 AHD)
+    int profile = 1;                   // --profile: cmbProfile row (0 None .. 5 CIE XYZ)
+    std::string dcraw_options;         // --dcraw-options, cleaned up
+    bool highlight_recovery = false;   // --hl
 
     // Calc EV / Build map.
     bool ev_average = false;  // --ev-method average (default median)
@@ -55,5 +56,8 @@ struct ParseResult {
 };
 
 ParseResult ParseCliOptions(int argc, char** argv);
+
+// The road settings the options stand for, as the window's controls would hold them.
+RoadSettings AjustesCamino(const CliOptions& options);
 
 }  // namespace brimsal::cli

@@ -4,10 +4,10 @@
 
 #include "app/Misc.h"
 #include "app/QtRuntime.h"
+#include "app/Road.h"
 #include "app/Session.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleChannel.h"
-#include "cli/Steps.h"
 
 namespace {
 
@@ -20,6 +20,23 @@ constexpr int kExitCancelled = 130;
 int StoppedAfter(const char* step) {
     std::fprintf(stderr, "brimsal-cli: stopped after the %s step (--steps %s)\n", step, step);
     return kExitDone;
+}
+
+// The development: the warnings the window shows when these settings are chosen, the patch
+// measured first with --wb patch (its multipliers then serve the whole road), the batch.
+bool Develop(const brimsal::cli::CliOptions& options, brimsal::Session& session,
+             brimsal::DevelopSettings& settings, brimsal::UserChannel& channel) {
+    using namespace brimsal;
+    if (settings.wb.mode == WBMode::kCamera) {
+        channel.MensajeAviso(kAvisoWBCamara);
+    }
+    if (settings.hlRecovery) {
+        channel.MensajeAviso(kAvisoHLRecovery);
+    }
+    if (options.wb_patch && !RunMeasurePatch(session, *options.wb_patch, settings, channel)) {
+        return false;
+    }
+    return RunDevelop(session, settings, channel).terminado;
 }
 
 }  // namespace
@@ -47,29 +64,36 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
 
+    RoadSettings settings = AjustesCamino(options);
     try {
-        if (!StepListing(options, session, channel)) {
+        if (!RunListing(session, channel)) {
             return kExitFailed;
         }
-        if (options.develop && !StepDevelop(options, session, channel)) {
+        if (options.develop && !Develop(options, session, settings.develop, channel)) {
             return kExitFailed;
         }
         if (options.last_step == LastStep::kDevelop) {
             return StoppedAfter("develop");
         }
-        if (!StepEv(options, session, channel)) {
+        if (!RunCalcEv(session, settings, channel)) {
             return kExitFailed;
         }
         if (options.last_step == LastStep::kEv) {
             return StoppedAfter("ev");
         }
-        if (!StepMap(options, session, channel)) {
+        const bool mapped = options.map ? UseChosenMap(*options.map, session, channel)
+                                        : RunBuildMap(session, settings, channel);
+        if (!mapped) {
             return kExitFailed;
         }
         if (options.last_step == LastStep::kMap) {
             return StoppedAfter("map");
         }
-        return StepBlend(options, session, channel) ? kExitDone : kExitFailed;
+        if (!RunBlend(session, options.bw, settings, channel)) {
+            return kExitFailed;
+        }
+        return !options.contact_sheet || RunContactSheet(session, channel) ? kExitDone
+                                                                           : kExitFailed;
     } catch (const Cancelled&) {
         channel.MensajeAviso("Cancelled");
         return kExitCancelled;

@@ -1,0 +1,93 @@
+#include "app/Road.h"
+
+#include <filesystem>
+
+#include "app/Misc.h"
+#include "app/SettingsTables.h"
+#include "blend/Blend.h"
+#include "bwtest/ContactSheet.h"
+#include "develop/RawFileSet.h"
+#include "maps/BlendingMap.h"
+#include "maps/ExposureSet.h"
+
+namespace brimsal {
+
+BlendSettings AjustesFusion(const RoadSettings& settings) {
+    BlendSettings blend = settings.blend;
+    blend.Perfil = kPerfiles.at(static_cast<size_t>(settings.develop.profile));
+    return blend;
+}
+
+bool RunListing(Session& session, UserChannel& channel) {
+    return LeerArchivosRAW(session.Ruta, session.ArchivosRAW, channel);
+}
+
+ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings& settings,
+                                  UserChannel& channel) {
+    return ReveladoRapido(session.Ruta, false, settings, channel);
+}
+
+bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                     UserChannel& channel) {
+    if (!ReveladoRapido(session.Ruta, true, settings, channel).terminado) {
+        return false;
+    }
+    session.parche = patch;
+    if (CalcularWBPatch(session.Ruta, session.parche, settings.wb, channel) != 1) {
+        return false;
+    }
+    settings.wb.mode = WBMode::kPatch;
+    return true;
+}
+
+ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
+                             UserChannel& channel) {
+    return Revelado(session, settings, channel);
+}
+
+bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel) {
+    if (CargarTIFFs(session.Ruta, session.ArchivosRAW, session.set, channel, session.threads) < 2) {
+        return false;
+    }
+    if (!OrdenarPorExposicion(true, session.set, channel, session.threads)) {
+        return false;
+    }
+    return CalcularExpRelativas(session.Ruta, settings.ev, session.set, channel, session.threads) !=
+           -1;
+}
+
+bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel) {
+    return GenerarMapa(session.Ruta, settings.map, settings.develop.wb, session.set, session.mapa,
+                       channel, session.threads);
+}
+
+bool UseChosenMap(const std::string& file, Session& session, UserChannel& channel) {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(file, error);
+    const std::string path = error ? file : absolute.lexically_normal().string();
+    if (!ExisteArchivo(path)) {
+        channel.MensajeError("Map file '" + file + "' not found");
+        return false;
+    }
+    if (session.set.N() >= 2) {
+        try {
+            session.mapa.IndicePorNivel = ConstruirIndicePorNivel(session.set.N());
+        } catch (const std::exception& unexpected) {
+            ErrorInesperado(channel, "GenerarMapa", unexpected);
+            return false;
+        }
+    }
+    session.mapa.RutaMapa = path;
+    return true;
+}
+
+bool RunBlend(Session& session, bool bw, const RoadSettings& settings, UserChannel& channel) {
+    return FusionarImagenes(session.Ruta, bw, AjustesFusion(settings), session.set, session.mapa,
+                            channel, session.threads) >= 0;
+}
+
+bool RunContactSheet(Session& session, UserChannel& channel) {
+    return TestImagenesBN(session.Ruta, session.set, session.mapa, channel, session.threads) >= 0;
+}
+
+}  // namespace brimsal

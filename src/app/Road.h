@@ -1,0 +1,74 @@
+// The road: the sequencing of the steps, shared by the window and brimsal-cli so the two cannot
+// drift. Each front end keeps one RoadSettings value (the window reads its controls into it when
+// a step starts, brimsal-cli fills it from its options) and one Session; a Run... function fills
+// the step's own settings from the road settings, runs the step against the session and says
+// whether the road may go on. On false the step has already told the user why (log, box or
+// report). A cancelled step throws Cancelled with the session as it was.
+#pragma once
+
+#include <string>
+
+#include "app/Session.h"
+#include "app/Settings.h"
+#include "blend/BlendSettings.h"
+#include "develop/DevelopJobs.h"
+#include "maps/MapSettings.h"
+#include "maps/RelativeExposure.h"
+#include "whitebalance/WhiteBalance.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+// Every setting a step reads, as one value.
+struct RoadSettings {
+    DevelopSettings develop;      // "RAW development", "White balance", "DCRAW command line"
+    RelativeExposureSettings ev;  // cmdEVMethod
+    MapSettings map;              // hscTH, hscAntiGhost, hscProgressive
+    BlendSettings blend;          // "Image blending"; its Perfil follows develop.profile
+};
+
+// The blend settings the road settings stand for: the profile's caption comes from the
+// development profile (the outputs are named after the profile they were developed in).
+BlendSettings AjustesFusion(const RoadSettings& settings);
+
+// LeerArchivosRAW on session.Ruta into session.ArchivosRAW (session.Ruta may change to the tenth
+// file when more than ten match).
+bool RunListing(Session& session, UserChannel& channel);
+
+// The quick development of the reference for display (ReveladoRapido, not neutral). The
+// caller shows the TIFF, then calls RapidoMostrado.
+ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings& settings,
+                                  UserChannel& channel);
+
+// The white balance measured on `patch`: the neutral quick development of the reference, then
+// CalcularWBPatch. On success `settings.wb` holds the measured multipliers in the Patch mode,
+// so every later step (development, map thresholds) reads them; on failure it is unchanged.
+bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                     UserChannel& channel);
+
+// The batch development of the RAW set (Revelado, with highlight recovery when set).
+ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
+                             UserChannel& channel);
+
+// Calc EV: CargarTIFFs, OrdenarPorExposicion(true), CalcularExpRelativas. True when the
+// relative exposures are measured (Build map may follow).
+bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel);
+
+// Build map with the map settings and the white balance of the development (for the
+// thresholds). Leaves the map's path in session.mapa.RutaMapa.
+bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel);
+
+// A map file chosen by the user instead of a built one: `file` (relative to the working folder
+// when not absolute) must exist, else the error box "Map file '" + file + "' not found". With a
+// loaded set of two or more frames the level table is that of the set's size, as a map built
+// for the set would leave it. Sets session.mapa.RutaMapa.
+bool UseChosenMap(const std::string& file, Session& session, UserChannel& channel);
+
+// The blend into the output TIFF(s), colour or B&W (`bw`).
+bool RunBlend(Session& session, bool bw, const RoadSettings& settings, UserChannel& channel);
+
+// The B&W channel-mix contact sheet of the current map.
+bool RunContactSheet(Session& session, UserChannel& channel);
+
+}  // namespace brimsal
