@@ -289,7 +289,7 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
         nombres.push_back(
             NombreSinSobrescribir(carpeta, base + SufijoBracket(settings, b), ".tif"));
         escritores.push_back(
-            std::make_unique<TiffStripWriter>(carpeta + nombres.back(), ancho, alto));
+            std::make_unique<TiffStripWriter>(carpeta + nombres.back(), ancho, alto, threads));
     }
     EscribirPorBandas(fusion, escritores, channel, threads);
     progresivo.Esperar();

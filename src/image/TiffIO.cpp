@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/Misc.h"
+#include "app/Parallel.h"
 
 namespace brimsal {
 
@@ -95,6 +96,89 @@ void CopyBlock(const uint8_t* data, int bits, int spp, int plane, int block_w, i
     }
 }
 
+// The tags every written file carries, in the order they are set.
+void SetOutputTags(TIFF* tiff, int width, int height, int rows_per_strip) {
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows_per_strip));
+    TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
+}
+
+// A file in memory for libtiff's client interface: the strip encoder writes into it.
+struct MemoryFile {
+    std::vector<uint8_t> bytes;
+    uint64_t position = 0;
+
+    static tmsize_t Read(thandle_t handle, void* data, tmsize_t size) {
+        auto* file = static_cast<MemoryFile*>(handle);
+        const uint64_t available =
+            file->position < file->bytes.size() ? file->bytes.size() - file->position : 0;
+        const auto count = static_cast<tmsize_t>(std::min<uint64_t>(available, size));
+        std::memcpy(data, file->bytes.data() + file->position, static_cast<size_t>(count));
+        file->position += static_cast<uint64_t>(count);
+        return count;
+    }
+    static tmsize_t Write(thandle_t handle, void* data, tmsize_t size) {
+        auto* file = static_cast<MemoryFile*>(handle);
+        const uint64_t end = file->position + static_cast<uint64_t>(size);
+        if (end > file->bytes.size()) {
+            file->bytes.resize(end);
+        }
+        std::memcpy(file->bytes.data() + file->position, data, static_cast<size_t>(size));
+        file->position = end;
+        return size;
+    }
+    static toff_t Seek(thandle_t handle, toff_t offset, int whence) {
+        auto* file = static_cast<MemoryFile*>(handle);
+        const uint64_t base = whence == SEEK_SET   ? 0
+                              : whence == SEEK_CUR ? file->position
+                                                   : file->bytes.size();
+        file->position = base + offset;
+        return file->position;
+    }
+    static int Close(thandle_t) { return 0; }
+    static toff_t Size(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
+    static int Map(thandle_t, void**, toff_t*) { return 0; }
+    static void Unmap(thandle_t, void*, toff_t) {}
+};
+
+// One strip compressed by libtiff's own LZW codec, exactly as the file's writer would compress
+// it: a one-strip image with the file's tags is written into memory and its strip taken out.
+// `samples` is the strip's rows (libtiff may change them while encoding).
+std::vector<uint8_t> EncodeStrip(uint16_t* samples, int width, int rows) {
+    MemoryFile file;
+    TiffMessages messages;
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &messages);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, &messages);
+    TiffHandle tiff(TIFFClientOpenExt("strip", "w", &file, MemoryFile::Read, MemoryFile::Write,
+                                      MemoryFile::Seek, MemoryFile::Close, MemoryFile::Size,
+                                      MemoryFile::Map, MemoryFile::Unmap, options));
+    TIFFOpenOptionsFree(options);
+    if (!tiff) {
+        throw ImageError("cannot start the LZW encoder (" + Reason(messages, "no memory") + ")");
+    }
+    SetOutputTags(tiff.get(), width, rows, rows);
+    const auto size = static_cast<tmsize_t>(static_cast<size_t>(width) * 3 * rows * 2);
+    if (TIFFWriteEncodedStrip(tiff.get(), 0, samples, size) != size) {
+        throw ImageError("LZW encoding failed (" + Reason(messages, "no memory") + ")");
+    }
+    const uint64_t offset = TIFFGetStrileOffset(tiff.get(), 0);
+    const uint64_t count = TIFFGetStrileByteCount(tiff.get(), 0);
+    if (offset + count > file.bytes.size()) {
+        throw ImageError("LZW encoding failed (strip out of place)");
+    }
+    return {file.bytes.begin() + static_cast<ptrdiff_t>(offset),
+            file.bytes.begin() + static_cast<ptrdiff_t>(offset + count)};
+}
+
 std::string TemporaryName(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -109,7 +193,9 @@ Frame LeerTIFF(const std::string& path) {
         Fail(path, "file not found");
     }
     TiffMessages messages;
-    TiffHandle tiff = OpenTiff(path, "r", messages);
+    // Not memory-mapped: the mapping would count a whole file more in resident memory while
+    // the strips are copied out of it, and uncompressed strips are read straight into the frame.
+    TiffHandle tiff = OpenTiff(path, "rm", messages);
     if (!tiff) {
         Fail(path, "not a readable TIFF file (" + Reason(messages, "cannot open") + ")");
     }
@@ -216,12 +302,13 @@ Frame LeerTIFF(const std::string& path) {
     return frame;
 }
 
-TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height)
+TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height, int threads)
     : path_(path),
       temporary_(TemporaryName(path)),
       messages_(std::make_unique<Messages>()),
       width_(width),
-      height_(height) {
+      height_(height),
+      threads_(threads) {
     if (width <= 0 || height <= 0) {
         Fail(path, "cannot write an empty image");
     }
@@ -232,17 +319,7 @@ TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height)
         Fail(path, "cannot create the file (" + Reason(*messages_, std::strerror(errno)) + ")");
     }
     tiff_ = tiff;
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows_per_strip_));
-    TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
+    SetOutputTags(tiff, width, height, rows_per_strip_);
 }
 
 TiffStripWriter::~TiffStripWriter() {
@@ -255,20 +332,75 @@ TiffStripWriter::~TiffStripWriter() {
 }
 
 void TiffStripWriter::WriteRows(const uint16_t* samples, int rows) {
-    auto* tiff = static_cast<TIFF*>(tiff_);
-    if (next_row_ + rows > height_) {
+    if (rows < 0 || next_row_ + rows > height_) {
         Fail(path_, "more rows written than the image holds");
     }
-    std::vector<uint16_t> line(static_cast<size_t>(width_) * 3);
-    for (int r = 0; r < rows; ++r) {
-        // libtiff may modify the buffer it is given (predictor), so it gets a copy.
-        std::memcpy(line.data(), samples + static_cast<size_t>(r) * width_ * 3,
-                    line.size() * sizeof(uint16_t));
-        if (TIFFWriteScanline(tiff, line.data(), static_cast<uint32_t>(next_row_), 0) < 0) {
-            Fail(path_, "write error (" + Reason(*messages_, "disk full?") + ")");
-        }
-        ++next_row_;
+    const size_t row_samples = static_cast<size_t>(width_) * 3;
+    const int first_row = next_row_;
+    next_row_ += rows;
+    if (pending_.empty()) {
+        pending_.resize(row_samples * static_cast<size_t>(rows_per_strip_));
     }
+    // The strips these rows complete: one may begin in the rows kept from the last call.
+    struct Strip {
+        const uint16_t* samples;
+        int rows;
+    };
+    std::vector<Strip> strips;
+    int strip_start = next_strip_ * rows_per_strip_;
+    while (strip_start < height_) {
+        const int strip_end = std::min(height_, strip_start + rows_per_strip_);
+        if (strip_end > next_row_) {
+            break;
+        }
+        if (strip_start < first_row) {
+            std::memcpy(
+                pending_.data() + static_cast<size_t>(first_row - strip_start) * row_samples,
+                samples, static_cast<size_t>(strip_end - first_row) * row_samples * 2);
+            strips.push_back({pending_.data(), strip_end - strip_start});
+        } else {
+            strips.push_back({samples + static_cast<size_t>(strip_start - first_row) * row_samples,
+                              strip_end - strip_start});
+        }
+        strip_start = strip_end;
+    }
+
+    // Strips are compressed side by side, a few per thread at a time, then appended in order:
+    // the same bytes as one thread compressing row after row.
+    const int workers = threads_ > 0 ? threads_ : HilosDisponibles();
+    const size_t batch = static_cast<size_t>(2 * workers);
+    auto* tiff = static_cast<TIFF*>(tiff_);
+    for (size_t first = 0; first < strips.size(); first += batch) {
+        const size_t count = std::min(batch, strips.size() - first);
+        std::vector<std::vector<uint8_t>> encoded(count);
+        try {
+            ParallelFor(
+                static_cast<int64_t>(count), 1,
+                [&](int64_t s, int64_t, int64_t) {
+                    const Strip& strip = strips[first + static_cast<size_t>(s)];
+                    std::vector<uint16_t> copy(strip.samples,
+                                               strip.samples + row_samples * strip.rows);
+                    encoded[static_cast<size_t>(s)] = EncodeStrip(copy.data(), width_, strip.rows);
+                },
+                workers);
+        } catch (const ImageError& error) {
+            Fail(path_, error.what());
+        }
+        for (const std::vector<uint8_t>& bytes : encoded) {
+            const auto size = static_cast<tmsize_t>(bytes.size());
+            if (TIFFWriteRawStrip(tiff, static_cast<uint32_t>(next_strip_),
+                                  const_cast<uint8_t*>(bytes.data()), size) != size) {
+                Fail(path_, "write error (" + Reason(*messages_, "disk full?") + ")");
+            }
+            ++next_strip_;
+        }
+    }
+    // Rows of an unfinished strip wait for the next call.
+    const int strip_begin = std::min(next_row_, next_strip_ * rows_per_strip_);
+    const int kept_from = std::max(first_row, strip_begin);
+    std::memcpy(pending_.data() + static_cast<size_t>(kept_from - strip_begin) * row_samples,
+                samples + static_cast<size_t>(kept_from - first_row) * row_samples,
+                static_cast<size_t>(next_row_ - kept_from) * row_samples * 2);
 }
 
 void TiffStripWriter::Finish() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "image/Frame.h"
 
@@ -29,10 +30,12 @@ Frame LeerTIFF(const std::string& path);
 void EscribirTIFF(const Frame& frame, const std::string& path);
 
 // Writes a TIFF strip by strip, for outputs too large to hold twice in memory: rows are handed
-// over in order, the file appears under its name only when Finish succeeds.
+// over in order, the file appears under its name only when Finish succeeds. The strips that a
+// call completes are compressed on `threads` threads (0: one per core) by libtiff's own codec
+// and appended in order, so the file is the same, byte for byte, whatever the thread count.
 class TiffStripWriter {
   public:
-    TiffStripWriter(const std::string& path, int width, int height);
+    TiffStripWriter(const std::string& path, int width, int height, int threads = 0);
     ~TiffStripWriter();  // removes the temporary file when Finish was not reached
     TiffStripWriter(const TiffStripWriter&) = delete;
     TiffStripWriter& operator=(const TiffStripWriter&) = delete;
@@ -53,7 +56,10 @@ class TiffStripWriter {
     int width_;
     int height_;
     int rows_per_strip_;
-    int next_row_ = 0;
+    int threads_;
+    int next_row_ = 0;               // rows handed over
+    int next_strip_ = 0;             // strips written
+    std::vector<uint16_t> pending_;  // the rows of the strip not yet complete
     bool finished_ = false;
 };
 

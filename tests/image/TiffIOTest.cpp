@@ -263,6 +263,54 @@ TEST(TiffIO, StripWriterRemovesAnUnfinishedFile) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
+std::string FileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Strips compressed on several threads and handed over in any row chunks make the same file,
+// byte for byte, as libtiff compressing row after row with the writer's own tags.
+TEST(TiffIO, ParallelStripWriterMatchesSerialLibtiff) {
+    test::TempDir dir;
+    std::mt19937 rng(3);
+    const Frame noise = RandomFrame(3000, 130, 4);  // LZW output larger than its input
+    const Frame smooth = test::MakeFrame(3000, 130, [&](int x, int y, int c) {
+        return static_cast<uint16_t>(x * 7 + y * 50 + c * 900 + (rng() & 15));
+    });
+    for (const Frame* frame : {&noise, &smooth}) {
+        const std::string serial = dir.file("serial.tif");
+        TIFF* tiff = TIFFOpen(serial.c_str(), "w");
+        ASSERT_NE(tiff, nullptr);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, frame->width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, frame->height);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 58);  // the writer's ~1 MB strips
+        TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
+        for (int y = 0; y < frame->height; ++y) {
+            std::vector<uint16_t> line(frame->row(y), frame->row(y) + frame->width * 3);
+            ASSERT_GE(TIFFWriteScanline(tiff, line.data(), y, 0), 0);
+        }
+        TIFFClose(tiff);
+        for (const auto& [threads, chunk] : {std::pair{1, 130}, {2, 1}, {2, 7}, {3, 64}}) {
+            const std::string parallel = dir.file("parallel.tif");
+            TiffStripWriter writer(parallel, frame->width, frame->height, threads);
+            ASSERT_EQ(writer.rowsPerStrip(), 58);
+            for (int y = 0; y < frame->height; y += chunk) {
+                writer.WriteRows(frame->row(y), std::min(chunk, frame->height - y));
+            }
+            writer.Finish();
+            EXPECT_EQ(FileBytes(parallel), FileBytes(serial)) << threads << " threads, " << chunk;
+            std::filesystem::remove(parallel);
+        }
+    }
+}
+
 TEST(Channels, CanalALongAndLongACanal) {
     int64_t value = 70000;
     EXPECT_EQ(LongACanal(value), 65535);
