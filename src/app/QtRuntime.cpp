@@ -14,6 +14,16 @@ struct QtRuntime::Impl {
     std::unique_ptr<QGuiApplication> application;
 };
 
+void UseUserNumericLocale() {
+    // Qt takes the user's locale for everything; numbers in logs follow the user's
+    // LC_NUMERIC, but nothing else of the C library may change behaviour with it.
+    std::setlocale(LC_ALL, "C");
+    const char* numeric = std::setlocale(LC_NUMERIC, "");
+    if (numeric == nullptr) {
+        std::setlocale(LC_NUMERIC, "C");
+    }
+}
+
 QtRuntime::QtRuntime(int& argc, char** argv) : impl_(std::make_unique<Impl>()) {
     if (QCoreApplication::instance() != nullptr) {
         return;
@@ -33,13 +43,7 @@ QtRuntime::QtRuntime(int& argc, char** argv) : impl_(std::make_unique<Impl>()) {
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
     impl_->application = std::make_unique<QGuiApplication>(argc, argv);
-    // Qt takes the user's locale for everything; numbers in logs follow the user's
-    // LC_NUMERIC, but nothing else of the C library may change behaviour with it.
-    std::setlocale(LC_ALL, "C");
-    const char* numeric = std::setlocale(LC_NUMERIC, "");
-    if (numeric == nullptr) {
-        std::setlocale(LC_NUMERIC, "C");
-    }
+    UseUserNumericLocale();
 }
 
 QtRuntime::~QtRuntime() = default;

@@ -7,6 +7,11 @@
 
 namespace brimsal {
 
+// Once an application object exists (QtRuntime's, or a window program's QApplication): the C
+// library's locale back to "C" except for LC_NUMERIC, which follows the user, so numbers shown
+// to the user take the user's decimal separator and nothing else changes behaviour with it.
+void UseUserNumericLocale();
+
 class QtRuntime {
   public:
     QtRuntime(int& argc, char** argv);

@@ -1,0 +1,16 @@
+// Test main of the window tests: a QApplication on the offscreen platform, whatever display the
+// session has, with the runtime's numeric locale rule.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "app/QtRuntime.h"
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    brimsal::UseUserNumericLocale();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
