@@ -6,6 +6,7 @@
 #include "app/SettingsTables.h"
 #include "blend/Blend.h"
 #include "bwtest/ContactSheet.h"
+#include "develop/DcrawCommand.h"
 #include "develop/RawFileSet.h"
 #include "maps/BlendingMap.h"
 #include "maps/ExposureSet.h"
@@ -28,8 +29,9 @@ ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings&
 }
 
 bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
-                     UserChannel& channel) {
-    if (!ReveladoRapido(session.Ruta, true, settings, channel).terminado) {
+                     UserChannel& channel, const std::string& linea_mostrada) {
+    const bool neutral_shown = linea_mostrada == LineaRapida(settings, true);
+    if (!neutral_shown && !ReveladoRapido(session.Ruta, true, settings, channel).terminado) {
         return false;
     }
     session.parche = patch;
@@ -38,6 +40,14 @@ bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& s
     }
     settings.wb.mode = WBMode::kPatch;
     return true;
+}
+
+ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                            const std::string& linea_mostrada, UserChannel& channel) {
+    if (!RunMeasurePatch(session, patch, settings, channel, linea_mostrada)) {
+        return {};
+    }
+    return RunQuickDevelop(session, settings, channel);
 }
 
 ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,

@@ -44,8 +44,16 @@ ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings&
 // The white balance measured on `patch`: the neutral quick development of the reference, then
 // CalcularWBPatch. On success `settings.wb` holds the measured multipliers in the Patch mode,
 // so every later step (development, map thresholds) reads them; on failure it is unchanged.
+// When `linea_mostrada` (the line lblDCRAW shows) is already the neutral quick line, the TIFF
+// beside the reference is that development and is measured at once.
 bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
-                     UserChannel& channel);
+                     UserChannel& channel, const std::string& linea_mostrada = {});
+
+// Calc WB in the window: RunMeasurePatch, then, unless it failed, the quick development with
+// the measured multipliers, so the display shows the balanced image (the caller shows the TIFF
+// and calls RapidoMostrado). terminado is false when either failed.
+ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                            const std::string& linea_mostrada, UserChannel& channel);
 
 // The batch development of the RAW set (Revelado, with highlight recovery when set).
 ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,

@@ -33,8 +33,17 @@ bool Develop(const brimsal::cli::CliOptions& options, brimsal::Session& session,
     if (settings.hlRecovery) {
         channel.MensajeAviso(kAvisoHLRecovery);
     }
-    if (options.wb_patch && !RunMeasurePatch(session, *options.wb_patch, settings, channel)) {
-        return false;
+    if (options.wb_patch) {
+        if (!RunMeasurePatch(session, *options.wb_patch, settings, channel)) {
+            return false;
+        }
+        // The measured multipliers, as the option that gives them again (always with a point).
+        std::string multipliers;
+        for (const std::string& text : settings.wb.txtWB) {
+            multipliers += (multipliers.empty() ? "" : ",") + ReemplazarTodo(text, ",", ".");
+        }
+        std::fprintf(stderr, "brimsal-cli: white balance measured on the patch: --wb %s\n",
+                     multipliers.c_str());
     }
     return RunDevelop(session, settings, channel).terminado;
 }

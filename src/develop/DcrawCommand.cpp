@@ -92,9 +92,9 @@ std::string LineaDCRAW(const std::string& programa, const std::vector<std::strin
     return linea;
 }
 
-std::string LineaRapida(const DevelopSettings& settings) {
+std::string LineaRapida(const DevelopSettings& settings, bool neutro) {
     const std::optional<std::string> programa = BuscarDCRAW(RutaBusquedaDCRAW());
-    return LineaDCRAW(programa.value_or(kProgramaDCRAW), ComandoDCRAW(settings, true, false));
+    return LineaDCRAW(programa.value_or(kProgramaDCRAW), ComandoDCRAW(settings, true, neutro));
 }
 
 ReaccionRevelado ReaccionCambioRevelado(const DevelopSettings& settings,

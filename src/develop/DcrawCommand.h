@@ -47,8 +47,9 @@ std::vector<std::string> ArgumentosHLRecovery(const DevelopSettings& settings,
 std::string LineaDCRAW(const std::string& programa, const std::vector<std::string>& argumentos);
 
 // The quick-development line shown in lblDCRAW: dcraw's path (or "dcraw" when it is not on
-// PATH) + ComandoDCRAW(rapido, not neutro).
-std::string LineaRapida(const DevelopSettings& settings);
+// PATH) + ComandoDCRAW(rapido, neutro); `neutro` gives the line of the neutral development the
+// WB patch is measured on.
+std::string LineaRapida(const DevelopSettings& settings, bool neutro = false);
 
 // ReaccionCambioRevelado: what a change of a development setting makes the window do. The
 // quick line is composed (with dcraw's path, as shown) and compared with the one shown: when it

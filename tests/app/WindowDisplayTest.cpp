@@ -3,17 +3,28 @@
 // box with their outlines, the shape toggle and the mode handlers.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <clocale>
+#include <cstdio>
+#include <filesystem>
 
 #include "app/Display.h"
 #include "app/DisplayImage.h"
 #include "app/PictureView.h"
+#include "app/RecorderChannel.h"
+#include "app/Road.h"
 #include "app/WhiteBalanceFrame.h"
+#include "cli/CliRunner.h"
+#include "develop/DcrawCommand.h"
 #include "image/TiffIO.h"
 #include "support/Fixtures.h"
 
@@ -189,6 +200,132 @@ TEST_F(PatchDrag, MovesWithoutDragReadThePositionAndNoPictureIgnoresTheMouse) {
     QTest::mouseMove(&empty, QPoint(8, 8));
     EXPECT_FALSE(idle.Parche().ParcheDefinido);
     EXPECT_EQ(idleReadOut.count(), 0);
+}
+
+using Texts = std::array<std::string, 3>;
+
+void Type(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    QFocusEvent leave(QEvent::FocusOut);
+    QApplication::sendEvent(box, &leave);
+}
+
+TEST(WhiteBalanceModes, StartValuesAndTheHandlersOfTheControls) {
+    NumericLocale point("C");
+    WhiteBalanceFrame frame;
+    QSignalSpy warnings(&frame, &WhiteBalanceFrame::mensajeAviso);
+    QSignalSpy reaction(&frame, &WhiteBalanceFrame::reaccionCambioRevelado);
+    EXPECT_EQ(frame.title(), "White balance");
+    EXPECT_TRUE(frame.optWB(2)->isChecked());
+    EXPECT_EQ(frame.cmbWB()->currentIndex(), 2);
+    EXPECT_EQ(frame.Ajustes().txtWB, (Texts{"2.132483", "1", "1.480864"}));
+    EXPECT_FALSE(frame.optWB(4)->isEnabled() || frame.cmdParche()->isEnabled() ||
+                 frame.cmdCalculateWB()->isEnabled() || frame.hscTemp()->isEnabled());
+    EXPECT_EQ(frame.hscTint()->value(), 50);
+
+    // The Camera warning once per run.
+    frame.optWB(0)->click();
+    frame.optWB(1)->click();
+    frame.optWB(0)->click();
+    EXPECT_EQ(warnings.count(), 1);
+    EXPECT_EQ(frame.Ajustes().mode, WBMode::kCamera);
+
+    // A preset writes its values and selects Preset; the reactions come with and without
+    // disabling the later steps.
+    reaction.clear();
+    emit frame.cmbWB()->activated(5);
+    EXPECT_EQ(frame.Ajustes().txtWB, (Texts{"1.392498", "1", "2.375114"}));
+    EXPECT_EQ(frame.Ajustes().mode, WBMode::kPreset);
+    ASSERT_EQ(reaction.count(), 2);
+    EXPECT_TRUE(reaction.at(0).at(0).toBool());
+    EXPECT_FALSE(reaction.at(1).at(0).toBool());
+
+    // Clicking into a box selects Coeffs, the values stay; leaving it normalises the text.
+    QTest::mouseClick(frame.txtWB(2), Qt::LeftButton);
+    EXPECT_EQ(frame.Ajustes().mode, WBMode::kCoeffs);
+    EXPECT_EQ(frame.Ajustes().txtWB[2], "2.375114");
+    Type(frame.txtWB(2), "letters");
+    EXPECT_EQ(frame.txtWB(2)->text(), "1");
+    Type(frame.txtWB(0), " 2.50");
+    EXPECT_EQ(frame.txtWB(0)->text(), "2.5");
+    EXPECT_FALSE(reaction.last().at(0).toBool());
+}
+
+TEST(WhiteBalanceModes, CommaLocaleShowsACommaAndTheCommandLineAPoint) {
+    NumericLocale comma("de_DE.UTF-8");
+    if (!comma.available()) {
+        GTEST_SKIP() << "de_DE.UTF-8 not installed";
+    }
+    WhiteBalanceFrame frame;
+    emit frame.cmbWB()->activated(2);
+    EXPECT_EQ(frame.txtWB(0)->text(), "2,132483");
+    Type(frame.txtWB(0), "2,500");
+    EXPECT_EQ(frame.txtWB(0)->text(), "2,5");
+    DevelopSettings settings;
+    settings.wb = frame.Ajustes();
+    const std::vector<std::string> line = ComandoDCRAW(settings, true, false);
+    EXPECT_NE(std::find(line.begin(), line.end(), "2.5"), line.end());
+}
+
+// The real dcraw on a real camera file: a patch dragged on the colour chart's grey row, Calc WB
+// through the frame, the same multipliers as brimsal-cli's --wb patch for the same fractions,
+// and the balanced picture grey on the patch.
+TEST(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey) {
+    const std::string chart = test::SharedDataDir() + "/real/colorchart.dng";
+    if (test::SharedDataDir().empty() || !std::filesystem::exists(chart) ||
+        !BuscarDCRAW(RutaBusquedaDCRAW())) {
+        GTEST_SKIP() << "real camera data or dcraw not available";
+    }
+    NumericLocale point("C");
+    test::TempDir dir;
+    Session session;
+    session.Ruta = dir.file("chart.dng");
+    std::filesystem::copy_file(chart, session.Ruta);
+    ::chmod(session.Ruta.c_str(), 0644);
+    RecorderChannel channel;
+    DevelopSettings settings;
+    settings.profile = 0;  // raw colour, so balanced grey reads as equal channels
+    const ResultadoRevelado first = RunQuickDevelop(session, settings, channel);
+    ASSERT_TRUE(first.terminado);
+
+    PictureView view;
+    view.resize(588, 390);
+    WhiteBalanceFrame frame;
+    frame.AdjuntarImagen(&view);
+    view.MostrarImagen(ImagenParaMostrar(first.tiff, 588, 390));
+    ASSERT_EQ(view.AnchoMostrado(), 585);
+    // The fourth grey of the chart's bottom row, well inside its square.
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(307, 310));
+    QTest::mouseMove(&view, QPoint(314, 316));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(314, 316));
+    ASSERT_TRUE(frame.cmdCalculateWB()->isEnabled());
+
+    ResultadoRevelado balanced;
+    QObject::connect(&frame, &WhiteBalanceFrame::calcularWBPedido, [&] {
+        settings.wb = frame.Ajustes();
+        balanced = RunCalcWB(session, frame.Parche(), settings, LineaRapida(settings), channel);
+        frame.PonerTxtWB(settings.wb.txtWB);
+    });
+    frame.cmdCalculateWB()->click();
+    ASSERT_TRUE(balanced.terminado);
+    const Texts measured = frame.Ajustes().txtWB;
+    EXPECT_EQ(measured[1], "1");
+
+    char fractions[200];
+    const ParcheWB& patch = frame.Parche();
+    std::snprintf(fractions, sizeof fractions, "patch:%.17g,%.17g,%.17g,%.17g", patch.ParcheX1,
+                  patch.ParcheY1, patch.ParcheX2, patch.ParcheY2);
+    const test::RunResult cli = test::Run(BRIMSAL_CLI_PATH, {"--wb", fractions, "--profile", "none",
+                                                             "--steps", "develop", session.Ruta});
+    ASSERT_EQ(cli.exit_code, 0) << cli.err;
+    EXPECT_NE(cli.err.find("--wb " + measured[0] + "," + measured[1] + "," + measured[2] + "\n"),
+              std::string::npos)
+        << cli.err;
+
+    const SumasCanal sums = SumarParche(LeerTIFF(balanced.tiff), patch);
+    const double g = static_cast<double>(sums.g);
+    EXPECT_NEAR(static_cast<double>(sums.r) / g, 1.0, 0.02);
+    EXPECT_NEAR(static_cast<double>(sums.b) / g, 1.0, 0.02);
 }
 
 }  // namespace
