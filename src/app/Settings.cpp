@@ -7,6 +7,14 @@
 
 namespace brimsal {
 
+bool HeadroomActive(const DevelopSettings& settings) {
+    return settings.headroom && settings.wb.mode != WBMode::kCamera;
+}
+
+DevelopScale DevelopScaleOf(const DevelopSettings& settings) {
+    return HeadroomActive(settings) ? HeadroomScale(settings.wb) : DevelopScale{};
+}
+
 std::string FiltrarTxtSat(const std::string& text) {
     std::string digits;
     for (char c : text) {

@@ -21,7 +21,16 @@ struct DevelopSettings {
     int profile = kPerfilSRGB;    // cmbProfile row = dcraw's -o value
     std::string txtDCRAW;         // the user's extra dcraw options, cleaned up
     bool hlRecovery = false;      // chkHLRecovery
+    bool headroom = false;        // headroom development: dcraw's -H 1 on every development
 };
+
+// Headroom applies only where the multipliers are known beforehand: not in Camera mode, where the
+// development stays the normal one.
+bool HeadroomActive(const DevelopSettings& settings);
+// How the development scales the frames: HeadroomScale of the white balance when headroom is
+// active (which throws for a multiplier that is not a positive number), the normal scale
+// otherwise.
+DevelopScale DevelopScaleOf(const DevelopSettings& settings);
 
 // txtSat on every change: every character other than "0".."9" removed.
 std::string FiltrarTxtSat(const std::string& text);

@@ -1,9 +1,11 @@
 #include "blend/Blend.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <memory>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -29,6 +31,7 @@ constexpr int kTrozosPorHilo = 4;
 // however many cores and outputs there are.
 constexpr size_t kBytesBandas = size_t{64} << 20;
 constexpr int kPorCiento = 100;
+constexpr double kFondoEscala = 65535.0;
 
 // The folder of a path (up to and including its last "/"), or "" for a bare file name.
 std::string Carpeta(const std::string& ruta) {
@@ -123,6 +126,7 @@ class MapaProgresivo {
 };
 
 // Joins the writer threads of a band, also when the computing side leaves by an exception.
+template <typename Escritor, typename Muestra>
 class EscrituraEnCurso {
   public:
     explicit EscrituraEnCurso(size_t salidas) : errores_(salidas) {}
@@ -131,8 +135,8 @@ class EscrituraEnCurso {
     EscrituraEnCurso& operator=(const EscrituraEnCurso&) = delete;
 
     // Writes `filas` rows of each output's buffer to its writer, one thread per output.
-    void Empezar(std::vector<std::unique_ptr<TiffStripWriter>>& escritores,
-                 const std::vector<std::vector<uint16_t>>& buffers, int filas) {
+    void Empezar(std::vector<std::unique_ptr<Escritor>>& escritores,
+                 const std::vector<std::vector<Muestra>>& buffers, int filas) {
         for (size_t b = 0; b < escritores.size(); ++b) {
             hilos_.emplace_back(
                 [this, b, filas, escritor = escritores[b].get(), datos = buffers[b].data()] {
@@ -170,34 +174,35 @@ class EscrituraEnCurso {
 // One pass over the frames: each band of rows is computed on all cores into one buffer per
 // output, then handed to the writers, which compress it while the next band is computed.
 // Nothing in the result depends on the schedule: every word is a function of its pixel only.
+template <typename Escritor, typename Muestra>
 void EscribirPorBandas(const FusionPorFilas& fusion,
-                       std::vector<std::unique_ptr<TiffStripWriter>>& escritores,
-                       UserChannel& channel, int threads) {
+                       std::vector<std::unique_ptr<Escritor>>& escritores, UserChannel& channel,
+                       int threads) {
     const int hilos = threads > 0 ? threads : HilosDisponibles();
     const int ancho = fusion.ancho();
     const int alto = fusion.alto();
     const size_t muestras_fila = static_cast<size_t>(ancho) * 3;
     const size_t salidas = escritores.size();
-    const size_t bytes_fila = 2 * salidas * muestras_fila * sizeof(uint16_t);
+    const size_t bytes_fila = 2 * salidas * muestras_fila * sizeof(Muestra);
     const int filas_memoria = std::max(
         kFilasPorTrozo, static_cast<int>(std::min<size_t>(kBytesBandas / bytes_fila, 1 << 20)));
     const int filas_banda =
         std::min({alto, kFilasPorTrozo * kTrozosPorHilo * hilos, filas_memoria});
-    std::vector<std::vector<uint16_t>> bandas[2];
+    std::vector<std::vector<Muestra>> bandas[2];
     for (auto& banda : bandas) {
-        banda.assign(salidas, std::vector<uint16_t>(muestras_fila * filas_banda));
+        banda.assign(salidas, std::vector<Muestra>(muestras_fila * filas_banda));
     }
-    EscrituraEnCurso escritura(salidas);
+    EscrituraEnCurso<Escritor, Muestra> escritura(salidas);
     int ultimo_porcentaje = -1;
     int turno = 0;
     for (int y0 = 0; y0 < alto; y0 += filas_banda, turno ^= 1) {
         ComprobarCancelacion(channel);
         const int filas = std::min(filas_banda, alto - y0);
-        std::vector<std::vector<uint16_t>>& banda = bandas[turno];
+        std::vector<std::vector<Muestra>>& banda = bandas[turno];
         ParallelFor(
             filas, kFilasPorTrozo,
             [&](int64_t, int64_t inicio, int64_t fin) {
-                std::vector<uint16_t*> destinos(salidas);
+                std::vector<Muestra*> destinos(salidas);
                 for (size_t b = 0; b < salidas; ++b) {
                     destinos[b] = banda[b].data() + static_cast<size_t>(inicio) * muestras_fila;
                 }
@@ -215,6 +220,44 @@ void EscribirPorBandas(const FusionPorFilas& fusion,
         }
     }
     escritura.Esperar();
+}
+
+// Writes every output (`nombres`, in `carpeta`) in one pass, waits for the progressive map, then
+// puts the outputs in place with their log lines.
+template <typename Escritor, typename Muestra>
+void EscribirSalidas(const FusionPorFilas& fusion, const std::string& carpeta,
+                     const std::vector<std::string>& nombres, MapaProgresivo& progresivo,
+                     UserChannel& channel, int threads) {
+    std::vector<std::unique_ptr<Escritor>> escritores;
+    for (const std::string& nombre : nombres) {
+        if constexpr (std::is_same_v<Escritor, TiffStripWriter>) {
+            escritores.push_back(std::make_unique<Escritor>(carpeta + nombre, fusion.ancho(),
+                                                            fusion.alto(), threads));
+        } else {
+            escritores.push_back(
+                std::make_unique<Escritor>(carpeta + nombre, fusion.ancho(), fusion.alto()));
+        }
+    }
+    EscribirPorBandas<Escritor, Muestra>(fusion, escritores, channel, threads);
+    progresivo.Esperar();
+    const size_t num_salidas = nombres.size();
+    for (size_t b = 0; b < num_salidas; ++b) {
+        if (num_salidas > 1) {
+            channel.AnadirLog(
+                "Bracketing " + std::to_string(b + 1) + "/" + std::to_string(num_salidas) + "...",
+                true);
+        }
+        channel.AnadirLog("Saving image as " + nombres[b], true);
+        escritores[b]->Finish();
+    }
+}
+
+// The word at which a developed channel saturates, `share` of 65535: dcraw truncates its
+// scaled samples, and its float conversion to the output colour space can take a word or two
+// more off a saturated value.
+int NivelSaturacion(double share) {
+    constexpr int kHolgura = 2;
+    return static_cast<int>(std::floor(kFondoEscala * share)) - kHolgura;
 }
 
 int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& settings,
@@ -256,10 +299,18 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
                                               set.TIFFMasOscuro + "' has another size)");
     }
 
-    std::vector<double> factores = set.ExpRelativas;  // FactoresExposicion
+    // FactoresExposicion. A headroom development's frames are F times darker than the normal
+    // ones: F folds into the factors, so the output has the normal scale and colour.
+    const DevelopScale& escala = settings.scale;
+    const std::vector<double> factores_base = FactoresHeadroom(set.ExpRelativas, escala);
+    std::vector<double> factores = factores_base;
     const PesosMezcla pesos{PesoR(settings), PesoG(settings), PesoB(settings)};
     if (settings.ETTR) {
-        CorreccionETTR(oscuro, salida_bn, pesos, set.ExpRelativas, factores, channel, threads);
+        CorreccionETTR(oscuro, salida_bn, pesos, factores_base, factores, channel, threads,
+                       escala.factor);
+    }
+    if (escala.headroom) {
+        channel.AnadirLog("\nSet developed with headroom: F = " + TextoNumero(escala.factor), true);
     }
 
     channel.AnadirLog("\nBlending images...", true);
@@ -272,6 +323,13 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
         datos.imagenes.push_back(&imagen);
     }
     datos.factores = factores;
+    if (settings.floatOutput) {
+        // The highest level the darkest frame tells is where its last channel saturates.
+        for (size_t c = 0; c < 3; ++c) {
+            datos.saturacion_oscuro[c] = NivelSaturacion(escala.saturation[c]);
+        }
+        datos.nivel_neutro = kFondoEscala * factores.front();
+    }
     datos.transformacion = {salida_bn, pesos, GammaInversa(settings)};
     const int num_salidas = std::max(1, settings.NumBracketing);
     for (int b = 1; b <= num_salidas; ++b) {
@@ -284,23 +342,16 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
     const std::string base = NombreBaseSalida(settings, salida_bn, HoraHHMMSS());
     const std::string carpeta = Carpeta(ruta);
     std::vector<std::string> nombres;
-    std::vector<std::unique_ptr<TiffStripWriter>> escritores;
     for (int b = 1; b <= num_salidas; ++b) {
-        nombres.push_back(
-            NombreSinSobrescribir(carpeta, base + SufijoBracket(settings, b), ".tif"));
-        escritores.push_back(
-            std::make_unique<TiffStripWriter>(carpeta + nombres.back(), ancho, alto, threads));
+        nombres.push_back(NombreSinSobrescribir(
+            carpeta, base + SufijoBracket(settings, b) + SufijoFlotante(settings), ".tif"));
     }
-    EscribirPorBandas(fusion, escritores, channel, threads);
-    progresivo.Esperar();
-    for (int b = 1; b <= num_salidas; ++b) {
-        if (num_salidas > 1) {
-            channel.AnadirLog(
-                "Bracketing " + std::to_string(b) + "/" + std::to_string(num_salidas) + "...",
-                true);
-        }
-        channel.AnadirLog("Saving image as " + nombres[static_cast<size_t>(b - 1)], true);
-        escritores[static_cast<size_t>(b - 1)]->Finish();
+    if (settings.floatOutput) {
+        EscribirSalidas<TiffFloatWriter, float>(fusion, carpeta, nombres, progresivo, channel,
+                                                threads);
+    } else {
+        EscribirSalidas<TiffStripWriter, uint16_t>(fusion, carpeta, nombres, progresivo, channel,
+                                                   threads);
     }
     channel.AnadirLog("DONE", true);
     channel.Beep();

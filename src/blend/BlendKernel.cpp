@@ -1,6 +1,7 @@
 #include "blend/BlendKernel.h"
 
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 #include "app/Misc.h"
@@ -77,6 +78,17 @@ FusionPorFilas::FusionPorFilas(DatosFusion datos) : datos_(std::move(datos)) {
 }
 
 void FusionPorFilas::CalcularFilas(int y0, int y1, uint16_t* const* salidas) const {
+    Calcular(y0, y1, salidas);
+}
+
+void FusionPorFilas::CalcularFilas(int y0, int y1, float* const* salidas) const {
+    Calcular(y0, y1, salidas);
+}
+
+template <typename Muestra>
+void FusionPorFilas::Calcular(int y0, int y1, Muestra* const* salidas) const {
+    constexpr bool kFlotante = std::is_same_v<Muestra, float>;
+    const std::array<int, 3>& saturacion = datos_.saturacion_oscuro;
     const size_t num_imagenes = datos_.imagenes.size();
     const size_t num_salidas = datos_.factores_salida.size();
     const double* factores = datos_.factores.data();
@@ -125,11 +137,29 @@ void FusionPorFilas::CalcularFilas(int y0, int y1, uint16_t* const* salidas) con
                 }
                 AplicarTransformacion(datos_.transformacion, valores);
             }
-            for (size_t b = 0; b < num_salidas; ++b) {
-                uint16_t* salida = salidas[b] + desplazamiento + p;
-                const double multiplicador = factores_salida[b];
-                for (int i = 0; i < 3; ++i) {
-                    salida[i] = PalabraSalida(valores[i] * multiplicador);
+            if constexpr (kFlotante) {
+                // Where the darkest frame is saturated in every channel the channels stopped at
+                // different heights: the pixel is neutral at the highest level that frame tells.
+                const uint16_t* oscuro = filas[0] + p;
+                if (oscuro[0] >= saturacion[0] && oscuro[1] >= saturacion[1] &&
+                    oscuro[2] >= saturacion[2]) {
+                    valores[0] = valores[1] = valores[2] = datos_.nivel_neutro;
+                    AplicarTransformacion(datos_.transformacion, valores);
+                }
+                for (size_t b = 0; b < num_salidas; ++b) {
+                    float* salida = salidas[b] + desplazamiento + p;
+                    const double multiplicador = factores_salida[b] / kFondoEscala;
+                    for (int i = 0; i < 3; ++i) {
+                        salida[i] = static_cast<float>(valores[i] * multiplicador);
+                    }
+                }
+            } else {
+                for (size_t b = 0; b < num_salidas; ++b) {
+                    uint16_t* salida = salidas[b] + desplazamiento + p;
+                    const double multiplicador = factores_salida[b];
+                    for (int i = 0; i < 3; ++i) {
+                        salida[i] = PalabraSalida(valores[i] * multiplicador);
+                    }
                 }
             }
         }

@@ -3,6 +3,7 @@
 // output. Rows are independent, so any band of rows can be computed on any thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +38,12 @@ struct DatosFusion {
     std::vector<double> factores;         // FactoresExposicion (1..N)
     TransformacionSalida transformacion;  // B&W mix and gamma curve
     std::vector<double> factores_salida;  // FactorBracketing of each output (1 for the first)
+    // Float outputs only: a pixel whose frame-1 words are all at or above these (the darkest
+    // frame saturated in every channel) is made neutral, all three values nivel_neutro, before
+    // the output transform. The default is above any word: no pixel.
+    std::array<int, 3> saturacion_oscuro = {kSinSaturacion, kSinSaturacion, kSinSaturacion};
+    double nivel_neutro = 0;
+    static constexpr int kSinSaturacion = 65536;
 };
 
 // The blend of rows, all outputs at once.
@@ -55,8 +62,14 @@ class FusionPorFilas {
     // Computes rows [y0, y1) into salidas[b] (one pointer per output, each pointing at the
     // place of row y0; rows follow each other without padding, ancho x 3 words each).
     void CalcularFilas(int y0, int y1, uint16_t* const* salidas) const;
+    // The same rows as float samples: value x FactorBracketing(b) / 65535, not rounded, not
+    // clamped; frame-1-saturated pixels neutral (DatosFusion::saturacion_oscuro).
+    void CalcularFilas(int y0, int y1, float* const* salidas) const;
 
   private:
+    template <typename Muestra>
+    void Calcular(int y0, int y1, Muestra* const* salidas) const;
+
     DatosFusion datos_;
     // For colour output through a curve: the transformed value of every word c of frame k,
     // curva_[k - 1][c]; the same expression on the same inputs, computed once per word instead

@@ -85,4 +85,19 @@ std::string SufijoBracket(const BlendSettings& settings, int b) {
     return "_" + signo + TextoNumero((b - 1) * settings.PasoBracketing, '.') + "EV";
 }
 
+std::string SufijoFlotante(const BlendSettings& settings) {
+    return settings.floatOutput ? "_float" : "";
+}
+
+std::vector<double> FactoresHeadroom(const std::vector<double>& exp_relativas,
+                                     const DevelopScale& scale) {
+    std::vector<double> factores = exp_relativas;
+    if (scale.headroom) {
+        for (double& factor : factores) {
+            factor *= scale.factor;
+        }
+    }
+    return factores;
+}
+
 }  // namespace brimsal

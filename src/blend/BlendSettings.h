@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/Settings.h"
 
@@ -18,6 +19,8 @@ struct BlendSettings {
     int NumBracketing = kRangoBracketNum.inicial;  // hscBracketNum: number of outputs, 1..7
     int PasoBracketing = kRangoBracketEV.inicial;  // hscBracketEV: EV between outputs, 1..4
     std::string Perfil = kPerfiles[kPerfilSRGB];   // cmbProfile's text (blanks dropped in names)
+    bool floatOutput = false;  // 32-bit float linear outputs (1.0 = 65535), no clamp
+    DevelopScale scale;  // how the set was developed (DevelopScaleOf the development settings)
 };
 
 // Weights of the B&W mix, each a float: PesoR = BWR / 100, PesoB = BWB / 100 and
@@ -48,5 +51,13 @@ std::string NombreBaseSalida(const BlendSettings& settings, bool salida_bn,
 // The bracket suffix of output b: "" with one output, otherwise "_" + ("+" for b > 1) +
 // (b - 1) x PasoBracketing + "EV" ("_0EV", "_+2EV").
 std::string SufijoBracket(const BlendSettings& settings, int b);
+
+// What float outputs add to their name after the bracket suffix: "_float" ("" for 16-bit).
+std::string SufijoFlotante(const BlendSettings& settings);
+
+// The exposure factors of a blend before ETTR: ExpRelativas(i) x F, the headroom development's
+// factor, so that the output has the normal development's scale (F = 1 without headroom).
+std::vector<double> FactoresHeadroom(const std::vector<double>& exp_relativas,
+                                     const DevelopScale& scale);
 
 }  // namespace brimsal

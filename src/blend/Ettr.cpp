@@ -53,10 +53,11 @@ int64_t BrilloMaximoETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla&
 
 void CorreccionETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
                     const std::vector<double>& exp_relativas, std::vector<double>& factores,
-                    UserChannel& channel, int threads) {
+                    UserChannel& channel, int threads, double escala) {
     channel.AnadirLog("\nCalculating ETTR correction...", true);
     const int64_t m = BrilloMaximoETTR(oscuro, salida_bn, pesos, threads);
-    if (m >= kFondoEscala) {
+    const double brillo = static_cast<double>(m) * escala;
+    if (brillo >= static_cast<double>(kFondoEscala)) {
         channel.AnadirLog("Already clipped highlights", true);
         return;
     }
@@ -65,7 +66,6 @@ void CorreccionETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& peso
         channel.AnadirLog("No highlights to correct", true);
         return;
     }
-    const auto brillo = static_cast<double>(m);
     const double correccion = std::log(static_cast<double>(kFondoEscala) / brillo) / std::log(2.0);
     channel.AnadirLog("Histogram correction by +" +
                           TextoNumero(Redondear(correccion * kMilesimas) / kMilesimas) + "EV",

@@ -24,13 +24,15 @@ struct PesosMezcla {
 int64_t BrilloMaximoETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
                          int threads = 0);
 
-// The ETTR step: logs "\nCalculating ETTR correction...", then
+// The ETTR step: logs "\nCalculating ETTR correction...", then, with M the brightest value of
+// `oscuro` times `escala` (the darkest frame's value on the output's scale: F for a headroom
+// development, whose frames are F times darker, 1 otherwise):
 //  - M >= 65535: "Already clipped highlights", `factores` unchanged;
 //  - M = 0 (nothing to scale by): "No highlights to correct", `factores` unchanged;
 //  - otherwise "Histogram correction by +" & Round(C x 1000) / 1000 & "EV" with
 //    C = ln(65535 / M) / ln 2, and factores(i) = exp_relativas(i) x 65535 / M.
 void CorreccionETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
                     const std::vector<double>& exp_relativas, std::vector<double>& factores,
-                    UserChannel& channel, int threads = 0);
+                    UserChannel& channel, int threads = 0, double escala = 1.0);
 
 }  // namespace brimsal

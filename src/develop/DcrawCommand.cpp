@@ -47,6 +47,12 @@ std::vector<std::string> ComandoDCRAW(const DevelopSettings& settings, bool rapi
         Anadir(lista, {"-r", Multiplicador(txt[0]), Multiplicador(txt[1]), Multiplicador(txt[2]),
                        Multiplicador(txt[1])});
     }
+    // Headroom: dcraw divides the same multipliers by their largest instead of their smallest,
+    // so no channel clips before the sensor does. The highlight-recovery job's later "-H 2"
+    // overrides it and divides by the largest as well.
+    if (HeadroomActive(settings)) {
+        Anadir(lista, {"-H", "1"});
+    }
     if (!settings.txtSat.empty()) {
         Anadir(lista, {"-S", settings.txtSat});
     }

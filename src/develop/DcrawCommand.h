@@ -21,6 +21,7 @@ inline constexpr const char* kProgramaDCRAW = "dcraw";
 // ComandoDCRAW: the common part of every job's list, in this order:
 //   -v -4 -T                      verbose, linear 16-bit, TIFF
 //   -r 1 1 1 1 (neutro) | -w (Camera mode) | -r R G B G (txtWB, "," -> ".")
+//   -H 1                          headroom development (HeadroomActive)
 //   -S txtSat                     when txtSat is not empty
 //   -q quality
 //   -o 0 (neutro) | -o profile

@@ -187,6 +187,7 @@ std::string TemporaryName(const std::string& path) {
 }  // namespace
 
 struct TiffStripWriter::Messages : TiffMessages {};
+struct TiffFloatWriter::Messages : TiffMessages {};
 
 Frame LeerTIFF(const std::string& path) {
     if (!ExisteArchivo(path)) {
@@ -427,6 +428,114 @@ void EscribirTIFF(const Frame& frame, const std::string& path) {
     TiffStripWriter writer(path, frame.width, frame.height);
     writer.WriteRows(frame.pixels.data(), frame.height);
     writer.Finish();
+}
+
+TiffFloatWriter::TiffFloatWriter(const std::string& path, int width, int height)
+    : path_(path),
+      temporary_(TemporaryName(path)),
+      messages_(std::make_unique<Messages>()),
+      width_(width),
+      height_(height) {
+    if (width <= 0 || height <= 0) {
+        Fail(path, "cannot write an empty image");
+    }
+    TIFF* tiff = OpenTiff(temporary_, "w", *messages_).release();
+    if (tiff == nullptr) {
+        Fail(path, "cannot create the file (" + Reason(*messages_, std::strerror(errno)) + ")");
+    }
+    tiff_ = tiff;
+    // About 1 MB of samples per strip, as the 16-bit writer.
+    const int rows_per_strip = std::max(1, std::min(height, (1 << 20) / (width * 12)));
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 32);
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_FLOATINGPOINT);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows_per_strip));
+    TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
+}
+
+TiffFloatWriter::~TiffFloatWriter() {
+    if (tiff_ != nullptr) {
+        TIFFClose(static_cast<TIFF*>(tiff_));
+    }
+    if (!finished_) {
+        std::remove(temporary_.c_str());
+    }
+}
+
+void TiffFloatWriter::WriteRows(const float* samples, int rows) {
+    auto* tiff = static_cast<TIFF*>(tiff_);
+    if (next_row_ + rows > height_) {
+        Fail(path_, "more rows written than the image holds");
+    }
+    std::vector<float> line(static_cast<size_t>(width_) * 3);
+    for (int r = 0; r < rows; ++r) {
+        // The predictor works in the buffer it is given: a copy keeps the caller's rows intact.
+        std::memcpy(line.data(), samples + static_cast<size_t>(r) * width_ * 3,
+                    line.size() * sizeof(float));
+        if (TIFFWriteScanline(tiff, line.data(), static_cast<uint32_t>(next_row_), 0) < 0) {
+            Fail(path_, "write error (" + Reason(*messages_, "disk full?") + ")");
+        }
+        ++next_row_;
+    }
+}
+
+void TiffFloatWriter::Finish() {
+    if (next_row_ != height_) {
+        Fail(path_, "image incomplete");
+    }
+    auto* tiff = static_cast<TIFF*>(tiff_);
+    const int flushed = TIFFFlush(tiff);
+    TIFFClose(tiff);
+    tiff_ = nullptr;
+    if (flushed != 1) {
+        Fail(path_, "write error (disk full?)");
+    }
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        Fail(path_, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
+    }
+    finished_ = true;
+}
+
+std::vector<float> LeerTIFFFlotante(const std::string& path, int& width, int& height) {
+    TiffMessages messages;
+    TiffHandle tiff = OpenTiff(path, "r", messages);
+    if (!tiff) {
+        Fail(path, "cannot open (" + Reason(messages, "not a TIFF") + ")");
+    }
+    uint32_t w = 0;
+    uint32_t h = 0;
+    uint16_t bits = 0;
+    uint16_t spp = 0;
+    uint16_t format = SAMPLEFORMAT_UINT;
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
+    if (w == 0 || h == 0 || bits != 32 || spp != 3 || format != SAMPLEFORMAT_IEEEFP ||
+        planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tiff.get()) ||
+        static_cast<uint64_t>(w) * h > kMaxPixels) {
+        Fail(path, "not a 32-bit float RGB TIFF");
+    }
+    std::vector<float> samples(static_cast<size_t>(w) * h * 3);
+    for (uint32_t y = 0; y < h; ++y) {
+        if (TIFFReadScanline(tiff.get(), samples.data() + static_cast<size_t>(y) * w * 3, y, 0) <
+            0) {
+            Fail(path, "damaged image data (" + Reason(messages, "read error") + ")");
+        }
+    }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return samples;
 }
 
 bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel) {

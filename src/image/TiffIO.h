@@ -63,6 +63,37 @@ class TiffStripWriter {
     bool finished_ = false;
 };
 
+// Writes a 32-bit floating-point RGB TIFF strip by strip (LZW with the floating-point
+// predictor), for linear outputs beyond the 16-bit range: samples are written as given, with no
+// clamp. Like TiffStripWriter, the file appears under its name only when Finish succeeds.
+class TiffFloatWriter {
+  public:
+    TiffFloatWriter(const std::string& path, int width, int height);
+    ~TiffFloatWriter();  // removes the temporary file when Finish was not reached
+    TiffFloatWriter(const TiffFloatWriter&) = delete;
+    TiffFloatWriter& operator=(const TiffFloatWriter&) = delete;
+
+    // Appends `rows` rows of interleaved RGB samples (width * 3 each).
+    void WriteRows(const float* samples, int rows);
+    // Closes the file and renames it into place.
+    void Finish();
+
+  private:
+    struct Messages;
+    std::string path_;
+    std::string temporary_;
+    std::unique_ptr<Messages> messages_;
+    void* tiff_ = nullptr;
+    int width_;
+    int height_;
+    int next_row_ = 0;
+    bool finished_ = false;
+};
+
+// Reads a TIFF written by TiffFloatWriter (32-bit float RGB, chunky): width * height * 3
+// samples, row-major. Throws ImageError naming the file for anything else.
+std::vector<float> LeerTIFFFlotante(const std::string& path, int& width, int& height);
+
 // CargarGflBitmap: loads `path` into `frame`. On failure the unexpected-error report reads
 // "gflLoadBitmap [" + message + "]", `frame` keeps what it held, and the result is false.
 bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel);

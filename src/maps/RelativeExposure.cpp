@@ -48,8 +48,10 @@ struct MuestrasPar {
     }
 };
 
-bool EsMuestra(int v) {
-    return v > kNivelSuelo && v < kNivelRecorte;
+using NivelesRecorte = std::array<int32_t, 3>;
+
+bool EsMuestra(int v, int32_t recorte) {
+    return v > kNivelSuelo && v < recorte;
 }
 
 // The histogram bin of a sample pair: Round(ln(b / a) * 1442.69...) clamped to 0..8191. The
@@ -67,16 +69,18 @@ int BinDeMuestra(int a, int b, const double* ln) {
 }
 
 // Flags the pixels of row y of the brighter image that have a channel at or above the clip level.
-void MarcarRecortados(const Frame& brillante, int y, std::vector<uint8_t>& marcas) {
+void MarcarRecortados(const Frame& brillante, int y, const NivelesRecorte& recorte,
+                      std::vector<uint8_t>& marcas) {
     const uint16_t* p = brillante.row(y);
     for (int x = 0; x < brillante.width; ++x, p += 3) {
         marcas[static_cast<size_t>(x)] =
-            (p[0] >= kNivelRecorte) | (p[1] >= kNivelRecorte) | (p[2] >= kNivelRecorte);
+            (p[0] >= recorte[0]) | (p[1] >= recorte[1]) | (p[2] >= recorte[2]);
     }
 }
 
 MuestrasPar MuestrearPar(const Frame& oscura, const Frame& brillante, Metodo metodo,
-                         const std::vector<double>& ln, UserChannel& channel, int threads) {
+                         const NivelesRecorte& recorte, const std::vector<double>& ln,
+                         UserChannel& channel, int threads) {
     const int w = brillante.width;
     const int h = brillante.height;
     MuestrasPar total;
@@ -102,10 +106,10 @@ MuestrasPar MuestrearPar(const Frame& oscura, const Frame& brillante, Metodo met
                 m.assign(static_cast<size_t>(w), 0);
             }
             const int y_first = static_cast<int>(begin) + 1;
-            MarcarRecortados(brillante, y_first - 1, marcas[0]);
-            MarcarRecortados(brillante, y_first, marcas[1]);
+            MarcarRecortados(brillante, y_first - 1, recorte, marcas[0]);
+            MarcarRecortados(brillante, y_first, recorte, marcas[1]);
             for (int y = y_first; y < static_cast<int>(end) + 1; ++y) {
-                MarcarRecortados(brillante, y + 1, marcas[2]);
+                MarcarRecortados(brillante, y + 1, recorte, marcas[2]);
                 const uint8_t* arriba = marcas[0].data();
                 const uint8_t* medio = marcas[1].data();
                 const uint8_t* abajo = marcas[2].data();
@@ -120,7 +124,7 @@ MuestrasPar MuestrearPar(const Frame& oscura, const Frame& brillante, Metodo met
                     for (int c = 0; c < 3; ++c) {
                         const int a = pa[3 * x + c];
                         const int b = pb[3 * x + c];
-                        if (!EsMuestra(a) || !EsMuestra(b)) {
+                        if (!EsMuestra(a, recorte[c]) || !EsMuestra(b, recorte[c])) {
                             continue;
                         }
                         ++parcial.cuenta;
@@ -223,7 +227,8 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
         for (int i = 2; i <= n; ++i) {
             const size_t ii = static_cast<size_t>(i - 1);
             const MuestrasPar muestras =
-                MuestrearPar(set.Imagenes[ii - 1], set.Imagenes[ii], metodo, ln, channel, threads);
+                MuestrearPar(set.Imagenes[ii - 1], set.Imagenes[ii], metodo, settings.recorte, ln,
+                             channel, threads);
             int k = 0;
             if (metodo == Metodo::kAverage) {
                 if (muestras.suma_b == 0) {

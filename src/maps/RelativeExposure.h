@@ -1,9 +1,10 @@
 // CalcularExpRelativas: the relative exposure of each image of the sorted exposure set.
 //
 // Consecutive images i-1 (darker) and i (brighter) are compared on every pixel whose 8
-// neighbours lie inside the image and none of whose neighbours is clipped (any channel >= 58982)
-// in the brighter image; of such a pixel, each channel is a sample when it lies strictly between
-// 1024 and 58982 in both images.
+// neighbours lie inside the image and none of whose neighbours is clipped (any channel c at or
+// above its clip level, 58982 unless the settings say otherwise) in the brighter image; of such
+// a pixel, each channel c is a sample when it lies strictly between 1024 and its clip level in
+// both images.
 //   Average: E(i) = (sum of darker samples / sum of brighter samples) * E(i-1).
 //   Median:  each sample adds the weight 1 + floor(16 b / 65535) to the bin
 //            Round(ln(b / a) * 1000 / ln 2) (clamped to 0..8191) of an 8192-bin histogram;
@@ -14,6 +15,8 @@
 // share of samples used.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "maps/ExposureSet.h"
@@ -22,12 +25,15 @@ namespace brimsal {
 
 class UserChannel;
 
-struct RelativeExposureSettings {
-    bool average = false;  // MetodoEVPromedio: true Average, false Median (the start value)
-};
-
 inline constexpr int kNivelRecorte = 58982;  // near saturation: 90 % of 65535, rounded
 inline constexpr int kNivelSuelo = 1024;     // below this a sample is too noisy
+
+struct RelativeExposureSettings {
+    bool average = false;  // MetodoEVPromedio: true Average, false Median (the start value)
+    // The clip level of each channel (R, G, B); a set developed with headroom gets the map's
+    // thresholds here (NivelesRecorteEV).
+    std::array<int32_t, 3> recorte = {kNivelRecorte, kNivelRecorte, kNivelRecorte};
+};
 
 // Requires the loaded, sorted set (index 1 darkest). Fills set.ExpRelativas (1..N at [0..N-1],
 // E(1) = 1; from a failing pair on the entries stay 0). `ruta` is the reference RAW path: the

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Misc.h"
+#include "maps/RelativeExposure.h"
 
 namespace brimsal {
 
@@ -43,9 +44,14 @@ std::array<int32_t, 3> OptimizarUmbrales(const MapSettings& settings,
     const double t = static_cast<double>(settings.threshold * kEscala) / 100;
     std::array<int32_t, 3> umbrales{};
     for (size_t c = 0; c < 3; ++c) {
-        const double valor = wb.mode == WBMode::kCamera
-                                 ? Redondear(t)
-                                 : Redondear(CoeficienteDeTexto(wb.txtWB[c]) * t);
+        double valor;
+        if (settings.scale.headroom) {
+            valor = Redondear(settings.scale.saturation[c] * t);
+        } else if (wb.mode == WBMode::kCamera) {
+            valor = Redondear(t);
+        } else {
+            valor = Redondear(CoeficienteDeTexto(wb.txtWB[c]) * t);
+        }
         if (valor > std::numeric_limits<int32_t>::max() ||
             valor < std::numeric_limits<int32_t>::min()) {
             throw RunTimeError(kErrOverflow, "Overflow");
@@ -53,6 +59,14 @@ std::array<int32_t, 3> OptimizarUmbrales(const MapSettings& settings,
         umbrales[c] = std::min(kUmbralMaximo, static_cast<int32_t>(valor));
     }
     return umbrales;
+}
+
+std::array<int32_t, 3> NivelesRecorteEV(const MapSettings& settings,
+                                        const WhiteBalanceSettings& wb) {
+    if (settings.scale.headroom) {
+        return OptimizarUmbrales(settings, wb);
+    }
+    return {kNivelRecorte, kNivelRecorte, kNivelRecorte};
 }
 
 }  // namespace brimsal

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "app/Misc.h"
+#include "app/Settings.h"
 #include "image/Frame.h"
 #include "image/TiffIO.h"
 
@@ -16,6 +17,31 @@ std::array<std::string, 3> TextosPresetWB(int row) {
     }
     const WBPreset& preset = kWBPresets[static_cast<size_t>(row)];
     return {TextoNumero(preset.red), "1", TextoNumero(preset.blue)};
+}
+
+DevelopScale HeadroomScale(const WhiteBalanceSettings& wb) {
+    if (wb.mode == WBMode::kCamera) {
+        throw RunTimeError(kErrInvalidArgument,
+                           "Headroom development needs fixed white balance multipliers");
+    }
+    std::array<double, 3> multipliers{};
+    for (size_t c = 0; c < 3; ++c) {
+        const std::optional<double> value = NumeroDeTexto(wb.txtWB[c]);
+        if (!value || !(*value > 0)) {
+            throw RunTimeError(kErrInvalidArgument,
+                               "Headroom development needs positive white balance multipliers");
+        }
+        multipliers[c] = *value;
+    }
+    const double largest = *std::max_element(multipliers.begin(), multipliers.end());
+    const double smallest = *std::min_element(multipliers.begin(), multipliers.end());
+    DevelopScale scale;
+    scale.headroom = true;
+    scale.factor = largest / smallest;
+    for (size_t c = 0; c < 3; ++c) {
+        scale.saturation[c] = multipliers[c] / largest;
+    }
+    return scale;
 }
 
 void CambiarFormaParche(ParcheWB& parche) {

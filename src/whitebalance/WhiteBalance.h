@@ -47,6 +47,23 @@ struct WhiteBalanceSettings {
     std::array<std::string, 3> txtWB = TextosPresetWB(kDaylightPreset);
 };
 
+// How the frames of a set are scaled by their development. The normal development divides the
+// multipliers by their smallest, so a channel with a larger multiplier clips before the sensor
+// does. The headroom development (dcraw's -H 1 with the same -r multipliers) divides them by
+// their largest instead: channel c then saturates at 65535 x saturation[c] (the multiplier over
+// the largest), no channel clips before the sensor, and every frame is darker than the normal
+// development by `factor`, the largest multiplier over the smallest.
+struct DevelopScale {
+    bool headroom = false;
+    double factor = 1.0;                           // F
+    std::array<double, 3> saturation = {1, 1, 1};  // R, G, B, share of 65535
+};
+
+// The scale of a headroom development with the multipliers of txtWB (a decimal comma or point).
+// Throws RunTimeError 5 in Camera mode (the camera's multipliers are not known beforehand) and
+// for a multiplier that is not a positive number.
+DevelopScale HeadroomScale(const WhiteBalanceSettings& wb);
+
 // ---- The WB patch ----
 
 // The clip level of the patch: a pixel with a channel above it (square) or at or above it

@@ -14,11 +14,13 @@
 #include "blend/Blend.h"
 #include "blend/BlendFixtures.h"
 #include "image/Picture.h"
+#include "image/TiffIO.h"
 
 namespace brimsal {
 namespace {
 
 using test::ConstantFrame;
+using test::MakeFrame;
 using test::SalidasDelLog;
 using test::SesionPrueba;
 
@@ -225,6 +227,73 @@ TEST(BlendVariants, EttrOnTheWrittenImageColourAndBlackAndWhite) {
         const Frame salida = prueba.Salida(nombre);
         for (int c = 0; c < 3; ++c) {
             EXPECT_EQ(salida.at(0, 0)[c], caso.palabras[c]) << caso.linea;
+        }
+    }
+}
+
+// Headroom folds F into the factors (16-bit clamps, ETTR measures on the output's scale); float
+// outputs are value / 65535 unclamped, and a pixel saturated in every channel of the darkest
+// frame is neutral at 65535 x F(1) instead of the colour the channels stopped at.
+TEST(BlendVariants, HeadroomFactorFloatOutputAndNeutralClip) {
+    WhiteBalanceSettings daylight;
+    daylight.txtWB = {"2.132483", "1", "1.480864"};
+    const DevelopScale headroom = HeadroomScale(daylight);
+    const double f = headroom.factor;
+    const Frame saturada = MakeFrame(2, 1, [](int x, int, int c) {
+        const uint16_t saturated[3] = {65535, 30731, 45509};  // dcraw's -H 1 clip, Daylight
+        const uint16_t plain[3] = {1000, 2000, 3000};
+        return x == 0 ? saturated[c] : plain[c];
+    });
+    const struct {
+        Frame uno;
+        bool headroom;
+        bool ettr;
+        bool flotante;
+        std::array<double, 6> esperado;  // pixels (0, 0) and (1, 0)
+    } casos[] = {
+        {saturada, true, false, false, {65535, 65533, 65535, 2132, 4265, 6397}},
+        {saturada,
+         true,
+         false,
+         true,
+         {65535 * f, 65535 * f, 65535 * f, 1000 * f, 2000 * f, 3000 * f}},
+        {saturada, false, false, true, {65535, 30731, 45509, 1000, 2000, 3000}},
+        // M = 10000 x F on the output's scale: +1.62EV, 10000 reaches 65535 as without headroom.
+        {ConstantFrame(2, 1, 10000, 5001, 7001),
+         true,
+         true,
+         false,
+         {65535, 32774, 45881, 65535, 32774, 45881}},
+    };
+    for (const auto& caso : casos) {
+        SesionPrueba prueba({caso.uno, ConstantFrame(2, 1, 0, 0, 0)}, {1.0, 0.5}, {255, 255});
+        BlendSettings settings = Lineal();
+        settings.ETTR = caso.ettr;
+        settings.floatOutput = caso.flotante;
+        settings.scale = caso.headroom ? headroom : DevelopScale{};
+        RecorderChannel channel;
+        ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+        const auto log = channel.log();
+        const auto linea = std::find(log.begin(), log.end(),
+                                     "\nSet developed with headroom: F = " + TextoNumero(f));
+        EXPECT_EQ(linea != log.end(), caso.headroom);
+        if (caso.ettr) {
+            EXPECT_NE(std::find(log.begin(), log.end(),
+                                "Histogram correction by +" + TextoNumero(1.62) + "EV"),
+                      log.end());
+        }
+        const std::string nombre = SalidasDelLog(log)[0];
+        EXPECT_EQ(nombre.ends_with("_g1_float.tif"), caso.flotante) << nombre;
+        for (int p = 0; p < 6; ++p) {
+            const double esperado = caso.esperado[static_cast<size_t>(p)];
+            if (caso.flotante) {
+                int ancho = 0;
+                int alto = 0;
+                const auto muestras = LeerTIFFFlotante(prueba.dir.file(nombre), ancho, alto);
+                EXPECT_FLOAT_EQ(muestras[static_cast<size_t>(p)], esperado / 65535) << p;
+            } else {
+                EXPECT_EQ(prueba.Salida(nombre).pixels[static_cast<size_t>(p)], esperado) << p;
+            }
         }
     }
 }

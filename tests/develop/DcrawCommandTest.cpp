@@ -50,6 +50,24 @@ TEST(DcrawCommand, WhiteBalancePieceByMode) {
               "dcraw -v -4 -T -r 2.1 1 1.5 1 -q 3 -o 1");
 }
 
+TEST(DcrawCommand, HeadroomAddsHOneAfterTheMultipliersOfEveryJob) {
+    DevelopSettings settings = StartSettings();
+    settings.headroom = true;
+    settings.txtDCRAW = "-k 512";
+    EXPECT_EQ(LineaDCRAW("dcraw", ArgumentosRapido(settings, false, "a.dng")),
+              "dcraw -v -4 -T -r 2.132483 1 1.480864 1 -H 1 -q 3 -o 1 -t 0 -h -k 512 a.dng");
+    EXPECT_EQ(LineaDCRAW("dcraw", ArgumentosRapido(settings, true, "a.dng")),
+              "dcraw -v -4 -T -r 1 1 1 1 -H 1 -q 3 -o 0 -t 0 -h -k 512 a.dng");
+    // Highlight recovery's -H 2 comes later and wins; it divides by the largest as well.
+    EXPECT_EQ(LineaDCRAW("dcraw", ArgumentosHLRecovery(settings, "a.dng")),
+              "dcraw -v -4 -T -r 2.132483 1 1.480864 1 -H 1 -q 3 -o 1 -k 512 -H 2 a.dng");
+    // The camera's multipliers are not known beforehand: no headroom there.
+    settings.wb.mode = WBMode::kCamera;
+    EXPECT_EQ(LineaDCRAW("dcraw", ArgumentosLote(settings, {"a.dng"})),
+              "dcraw -v -4 -T -w -q 3 -o 1 -k 512 a.dng");
+    EXPECT_FALSE(DevelopScaleOf(settings).headroom);
+}
+
 TEST(DcrawCommand, SaturationDemosaicProfileAndUserOptionsInOrder) {
     DevelopSettings settings = StartSettings();
     settings.txtSat = "15299";

@@ -123,6 +123,37 @@ TEST(RelativeExposure, OneStopApart) {
     }
 }
 
+// Green clips at 6000 in the brighter frame's right half, as a headroom development's green
+// clips far below the fixed level: that level lets the clipped samples in and the Average step
+// drifts; a green level below the clip keeps them out and the step at 1 EV.
+TEST(RelativeExposure, PerChannelClipLevelsKeepClippedGreenOut) {
+    const Frame oscura = Escalon(40, 10, 0);
+    Frame brillante = Escalon(40, 10, 1);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 20; x < 40; ++x) {
+            uint16_t& green = brillante.at(x, y)[1];
+            green = std::min<uint16_t>(green, 6000);
+        }
+    }
+    for (bool average : {true, false}) {
+        std::vector<double> e2;
+        for (int32_t green_clip : {kNivelRecorte, 5999}) {
+            TempDir dir;
+            ExposureSet set = SetDe(dir, {oscura, brillante});
+            RelativeExposureSettings settings;
+            settings.average = average;
+            settings.recorte = {kNivelRecorte, green_clip, kNivelRecorte};
+            RecorderChannel channel;
+            ASSERT_EQ(CalcularExpRelativas(dir.file("ref.CR2"), settings, set, channel, 1), 1);
+            e2.push_back(set.ExpRelativas[1]);
+        }
+        if (average) {
+            EXPECT_GT(e2[0], 0.5 + 0.01);  // the Median outvotes a third of bad samples
+        }
+        EXPECT_EQ(e2[1], 0.5) << average;
+    }
+}
+
 TEST(RelativeExposure, HistogramHasOneBandPerPairAndNeverOverwrites) {
     TempDir dir;
     const std::string now = HoraHHMMSS();

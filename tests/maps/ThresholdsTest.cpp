@@ -33,6 +33,26 @@ TEST(Thresholds, FromThePercentageAndTheCoefficients) {
     }
 }
 
+// A headroom development saturates channel c at 65535 x its share of the largest multiplier:
+// each threshold is the percentage of its own channel's saturation, in any mode, and Calc EV
+// clips at the same levels; the normal development keeps the fixed 58982 in Calc EV.
+TEST(Thresholds, HeadroomFollowsEachChannelsSaturation) {
+    WhiteBalanceSettings wb;
+    wb.txtWB = {"2.132483", "1", "1,480864"};
+    MapSettings settings;
+    EXPECT_EQ(NivelesRecorteEV(settings, wb), (std::array<int32_t, 3>{58982, 58982, 58982}));
+    settings.scale = HeadroomScale(wb);
+    // 58981.5 x 1, x 0.4689370... = 27658.7, x 0.6944318... = 40958.6.
+    EXPECT_EQ(OptimizarUmbrales(settings, wb), (std::array<int32_t, 3>{58982, 27659, 40959}));
+    EXPECT_EQ(NivelesRecorteEV(settings, wb), OptimizarUmbrales(settings, wb));
+    settings.threshold = 99;  // 64879.65 x share
+    EXPECT_EQ(OptimizarUmbrales(settings, wb), (std::array<int32_t, 3>{64880, 30424, 45054}));
+    wb.txtWB = {"1", "2", "x"};
+    EXPECT_THROW(HeadroomScale(wb), RunTimeError);
+    wb.txtWB = {"1", "0", "1"};
+    EXPECT_THROW(HeadroomScale(wb), RunTimeError);
+}
+
 TEST(Thresholds, CoefficientTextThatIsNotANumberIsATypeMismatch) {
     for (const char* texto : {"abc", "", "1.5x"}) {
         try {
