@@ -19,6 +19,7 @@
 #include "app/Misc.h"
 #include "image/TiffIO.h"
 #include "support/Fixtures.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 namespace {
@@ -34,7 +35,7 @@ constexpr double kRoundingLevels = 2.0;
 constexpr double kMatrixRelative = 1e-4;
 
 synth::SeriesResult MakeSeries(const test::TempDir& dir, int width, int height, int frames,
-                               bool radiance = false) {
+                               bool radiance = false, double ev_step = 2.0) {
     synth::SeriesSettings settings;
     settings.folder = dir.path();
     settings.width = width;
@@ -42,6 +43,7 @@ synth::SeriesResult MakeSeries(const test::TempDir& dir, int width, int height, 
     settings.frames = frames;
     settings.radiance = radiance;
     settings.seed = 7;
+    settings.ev_step = ev_step;
     return synth::WriteSeries(settings);
 }
 
@@ -311,6 +313,46 @@ TEST(SynthDcraw, WhiteBalanceMatters) {
     // The camera's white balance (AsShotNeutral) is the inverse of the sensitivities, the same
     // multipliers as the Daylight preset up to dcraw's printing of them.
     ExpectDevelopedAsModelled(Develop(frame.path, {"-w"}), scene, frame.exposure_factor, kDaylight);
+}
+
+// What the headroom road relies on: with -H 1 dcraw divides the same multipliers by their
+// largest (and says so), each channel of a fully saturated area stops at 65535 times its share,
+// and an unclipped area is darker than the normal development by F in every channel.
+TEST(SynthDcraw, HeadroomDividesByTheLargestMultiplier) {
+    test::TempDir dir;
+    const auto series = MakeSeries(dir, 400, 300, 2, false, 3.0);
+    const synth::Scene scene(400, 300, 7);
+    WhiteBalanceSettings wb;
+    wb.txtWB = {"2.132483", "1", "1.480864"};
+    const DevelopScale scale = HeadroomScale(wb);
+    EXPECT_DOUBLE_EQ(scale.factor, 2.132483);
+    const std::string dng = series.frames[1].path;  // 3 EV up: the window clips everywhere
+    std::vector<std::string> arguments = Multipliers(kDaylight);
+    const Frame normal = Develop(dng, arguments);
+    arguments.insert(arguments.end(), {"-H", "1"});
+    const Frame headroom = Develop(dng, arguments);
+
+    const test::RunResult run =
+        test::Run("dcraw", {"-v", "-H", "1", "-r", "2.132483", "1", "1.480864", "1", "-c", dng});
+    EXPECT_NE(run.err.find("multipliers 1.000000 0.468937 0.694432 0.468937"), std::string::npos)
+        << run.err;
+    EXPECT_NEAR(scale.saturation[1], 0.468937, 1e-6);
+    EXPECT_NEAR(scale.saturation[2], 0.694432, 1e-6);
+    for (const FlatRegion& region : scene.flatRegions()) {
+        const test::Rect r = test::Inside(region, 0.15, 4);
+        const auto mean_normal = test::MeanLevels(normal, r);
+        const auto mean_headroom = test::MeanLevels(headroom, r);
+        for (int c = 0; c < 3; ++c) {
+            const double saturation = std::floor(65535 * scale.saturation[static_cast<size_t>(c)]);
+            if (region.name.starts_with("window pane")) {
+                EXPECT_NEAR(mean_headroom[c], saturation, 2.0) << region.name << " channel " << c;
+            } else if (mean_normal[c] > 1000 && mean_normal[c] < 60000) {
+                EXPECT_NEAR(mean_headroom[c] * scale.factor, mean_normal[c],
+                            0.001 * mean_normal[c] + 3.0)
+                    << region.name << " channel " << c;
+            }
+        }
+    }
 }
 
 }  // namespace

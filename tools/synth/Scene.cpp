@@ -48,6 +48,19 @@ constexpr std::array<ColourPatch, 6> kColourPatches = {{
     {"yellow", {0.220, 0.180, 0.030}},
 }};
 
+// The warm scene: the wall alternates tungsten-lit and sky-lit bands of rows, and the panes show
+// a sunset and a blue sky; each brightest channel stays 1.0 so the exposures match the standard
+// scene's.
+constexpr Rgb kTungstenTint = {1.0, 0.42, 0.20};
+constexpr Rgb kSkyTint = {0.22, 0.45, 1.0};
+constexpr int kWarmWallBands = 8;
+constexpr std::array<Rgb, 4> kWarmPanes = {{
+    {1.00, 0.40, 0.12},
+    {1.00, 0.55, 0.25},
+    {0.25, 0.45, 1.00},
+    {0.55, 0.35, 1.00},
+}};
+
 Tone WedgeTone(int ev) {
     return ev <= -11 ? Tone::kShadow : ev >= -1 ? Tone::kHighlight : Tone::kMidtone;
 }
@@ -62,7 +75,8 @@ void Fill(float* out, int x0, int x1, const Rgb& radiance) {
 
 }  // namespace
 
-Scene::Scene(int width, int height, uint64_t seed) : width_(width), height_(height), seed_(seed) {
+Scene::Scene(int width, int height, uint64_t seed, SceneStyle style)
+    : width_(width), height_(height), seed_(seed), style_(style) {
     texture_ = FromFractions(0.04, 0.05, 0.58, 0.47);
     window_ = FromFractions(0.62, 0.05, 0.96, 0.47);
 
@@ -96,8 +110,10 @@ Scene::Scene(int width, int height, uint64_t seed) : width_(width), height_(heig
             const double u0 = 0.62 + bar_u + col * (pane_w + bar_u);
             const double v0 = 0.05 + bar_v + row * (pane_h + bar_v);
             const Rect r = FromFractions(u0, v0, u0 + pane_w, v0 + pane_h);
+            const Rgb& sky =
+                style == SceneStyle::kWarm ? kWarmPanes[static_cast<size_t>(pane - 1)] : kSky;
             flat_.push_back({"window pane " + std::to_string(pane++), Tone::kHighlight, r.x0, r.y0,
-                             r.x1, r.y1, kSky});
+                             r.x1, r.y1, sky});
         }
     }
 }
@@ -115,8 +131,7 @@ double Scene::RangeEv() const {
         darkest =
             std::min(darkest, *std::min_element(region.radiance.begin(), region.radiance.end()));
     }
-    const double window = *std::max_element(kSky.begin(), kSky.end());
-    return std::log2(window / darkest);
+    return std::log2(1.0 / darkest);  // the window's brightest channel is 1.0 in both looks
 }
 
 void Scene::RadianceRow(int y, float* out) const {
@@ -140,6 +155,10 @@ void Scene::Wall(int y, float* out) const {
     const double v = height_ > 1 ? static_cast<double>(y) / (height_ - 1) : 0.0;
     const int cell_y = y / kWallMottleCell;
     const double fy = static_cast<double>(y % kWallMottleCell) / kWallMottleCell;
+    const bool tungsten_band = (y * kWarmWallBands / std::max(1, height_)) % 2 == 0;
+    const Rgb& tint = style_ == SceneStyle::kStandard ? kWallTint
+                      : tungsten_band                 ? kTungstenTint
+                                                      : kSkyTint;
     for (int x = 0; x < width_; ++x) {
         const double u = width_ > 1 ? static_cast<double>(x) / (width_ - 1) : 0.0;
         const double ev = kWallDarkEv + (kWallBrightEv - kWallDarkEv) * (0.75 * u + 0.25 * (1 - v));
@@ -153,7 +172,7 @@ void Scene::Wall(int y, float* out) const {
             fy * ((1 - fx) * lattice(cell_x, cell_y + 1) + fx * lattice(cell_x + 1, cell_y + 1));
         const double level = std::exp2(ev) * (1 + kWallMottle * (2 * noise - 1));
         for (int c = 0; c < 3; ++c) {
-            out[x * 3 + c] = static_cast<float>(level * kWallTint[c]);
+            out[x * 3 + c] = static_cast<float>(level * tint[c]);
         }
     }
 }

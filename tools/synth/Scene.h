@@ -18,6 +18,11 @@ using Rgb = std::array<double, 3>;
 // What a flat region is for in quality checks.
 enum class Tone { kShadow, kMidtone, kHighlight, kColour };
 
+// The look of the scene. kWarm keeps the layout but makes the bright areas strongly red and
+// blue (tungsten light, skin, a sunset and a blue sky), where a white-balanced development
+// clips red and blue long before the sensor does.
+enum class SceneStyle { kStandard, kWarm };
+
 // A flat rectangle of the scene, [x0, x1) x [y0, y1) in pixels, of constant radiance.
 struct FlatRegion {
     std::string name;  // e.g. "grey -15 EV", "red", "window pane 1"
@@ -29,7 +34,7 @@ struct FlatRegion {
 class Scene {
   public:
     // The scene at `width` x `height`; `seed` varies the texture, nothing else.
-    Scene(int width, int height, uint64_t seed);
+    Scene(int width, int height, uint64_t seed, SceneStyle style = SceneStyle::kStandard);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -55,6 +60,7 @@ class Scene {
     int width_;
     int height_;
     uint64_t seed_;
+    SceneStyle style_;
     Rect texture_;
     Rect window_;
     std::vector<FlatRegion> flat_;

@@ -82,7 +82,7 @@ SeriesResult WriteSeries(const SeriesSettings& settings) {
     }
     const int width = settings.width;
     const int height = settings.height;
-    const Scene scene(width, height, settings.seed);
+    const Scene scene(width, height, settings.seed, settings.style);
     const std::vector<int> names = ShuffledNameIndices(settings.frames, settings.seed);
 
     SeriesResult result;

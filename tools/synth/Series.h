@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Scene.h"
+
 namespace brimsal::synth {
 
 struct SeriesSettings {
@@ -18,7 +20,8 @@ struct SeriesSettings {
     uint64_t seed = 1;     // texture and noise
     std::string base_name = "synth";
     bool radiance = true;  // also write <base>_radiance.tif
-    int threads = 0;       // 0 = all cores
+    SceneStyle style = SceneStyle::kStandard;
+    int threads = 0;  // 0 = all cores
 };
 
 inline constexpr int kMinSide = 64;

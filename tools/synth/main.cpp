@@ -38,6 +38,8 @@ const char* const kHelp =
     "                   (default 2)\n"
     "  --seed N         texture and noise seed (default 1)\n"
     "  --name BASE      file base name: BASE_01.dng ..., BASE_radiance.tif (default synth)\n"
+    "  --scene warm     strongly red and blue bright areas (tungsten, sunset, blue sky)\n"
+    "                   instead of the standard near-neutral scene\n"
     "  --no-radiance    do not write the radiance TIFF\n"
     "  --threads N      worker threads (default: all cores)\n"
     "  -h, --help       show this help\n"
@@ -103,6 +105,11 @@ SeriesSettings Parse(const std::vector<std::string>& args, bool& help) {
             settings.seed = Number<uint64_t>(option, value);
         } else if (option == "--name") {
             settings.base_name = value;
+        } else if (option == "--scene") {
+            if (value != "warm" && value != "standard") {
+                throw UsageError{"--scene takes warm or standard (got '" + value + "')"};
+            }
+            settings.style = value == "warm" ? SceneStyle::kWarm : SceneStyle::kStandard;
         } else if (option == "--threads") {
             settings.threads = Number<int>(option, value);
         } else {
@@ -143,7 +150,7 @@ int main(int argc, char** argv) {
     try {
         std::filesystem::create_directories(settings.folder);
         const SeriesResult result = WriteSeries(settings);
-        const Scene scene(settings.width, settings.height, settings.seed);
+        const Scene scene(settings.width, settings.height, settings.seed, settings.style);
         std::printf("brimsal-synth: %d frame%s of %dx%d, %s EV apart, seed %llu\n", settings.frames,
                     settings.frames == 1 ? "" : "s", settings.width, settings.height,
                     TextoNumero(settings.ev_step, '.').c_str(),
