@@ -13,7 +13,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <clocale>
 #include <cstdio>
 #include <filesystem>
 
@@ -31,21 +30,7 @@
 namespace brimsal {
 namespace {
 
-// LC_NUMERIC for one test, restored afterwards; available() is false when the system lacks it.
-class NumericLocale {
-  public:
-    explicit NumericLocale(const char* name) {
-        const char* current = std::setlocale(LC_NUMERIC, nullptr);
-        previous_ = current != nullptr ? current : "C";
-        available_ = std::setlocale(LC_NUMERIC, name) != nullptr;
-    }
-    ~NumericLocale() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
-    bool available() const { return available_; }
-
-  private:
-    std::string previous_;
-    bool available_ = false;
-};
+using test::NumericLocale;
 
 TEST(DisplayArithmetic, FittedSizeFractionsAndReadOut) {
     NumericLocale point("C");
@@ -322,10 +307,9 @@ TEST(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey) 
               std::string::npos)
         << cli.err;
 
-    const SumasCanal sums = SumarParche(LeerTIFF(balanced.tiff), patch);
-    const double g = static_cast<double>(sums.g);
-    EXPECT_NEAR(static_cast<double>(sums.r) / g, 1.0, 0.02);
-    EXPECT_NEAR(static_cast<double>(sums.b) / g, 1.0, 0.02);
+    const auto [red, blue] = test::RedAndBlueOverGreen(LeerTIFF(balanced.tiff), patch);
+    EXPECT_NEAR(red, 1.0, 0.02);
+    EXPECT_NEAR(blue, 1.0, 0.02);
 }
 
 }  // namespace

@@ -81,10 +81,9 @@ TEST_F(RealDcraw, PatchOnTheGreyRowBalancesTheGrey) {
     settings.wb.mode = WBMode::kPatch;
     const ResultadoRevelado balanced = ReveladoRapido(raw_, false, settings, channel);
     ASSERT_TRUE(balanced.terminado);
-    const SumasCanal sums = SumarParche(LeerTIFF(balanced.tiff), patch);
-    const double g = static_cast<double>(sums.g);
-    EXPECT_NEAR(static_cast<double>(sums.r) / g, 1.0, 0.02);
-    EXPECT_NEAR(static_cast<double>(sums.b) / g, 1.0, 0.02);
+    const auto [red_ratio, blue_ratio] = test::RedAndBlueOverGreen(LeerTIFF(balanced.tiff), patch);
+    EXPECT_NEAR(red_ratio, 1.0, 0.02);
+    EXPECT_NEAR(blue_ratio, 1.0, 0.02);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -46,6 +47,22 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::pair<double, double> RedAndBlueOverGreen(const Frame& frame, const ParcheWB& patch) {
+    const SumasCanal sums = SumarParche(frame, patch);
+    const double green = static_cast<double>(sums.g);
+    return {static_cast<double>(sums.r) / green, static_cast<double>(sums.b) / green};
+}
+
+NumericLocale::NumericLocale(const char* name) {
+    const char* current = std::setlocale(LC_NUMERIC, nullptr);
+    previous_ = current != nullptr ? current : "C";
+    available_ = std::setlocale(LC_NUMERIC, name) != nullptr;
+}
+
+NumericLocale::~NumericLocale() {
+    std::setlocale(LC_NUMERIC, previous_.c_str());
 }
 
 std::string SharedDataDir() {

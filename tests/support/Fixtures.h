@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/Frame.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal::test {
 
@@ -34,6 +36,25 @@ Frame MakeFrame(int width, int height, const std::function<uint16_t(int, int, in
 void Touch(const std::string& path);
 // Writes bytes to a file.
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Red over green and blue over green of the channel sums over `patch` on `frame`: how far from
+// grey a balanced development leaves the patch.
+std::pair<double, double> RedAndBlueOverGreen(const Frame& frame, const ParcheWB& patch);
+
+// LC_NUMERIC set to `name` for one scope, the previous one restored afterwards; available() is
+// false when the system lacks the locale.
+class NumericLocale {
+  public:
+    explicit NumericLocale(const char* name);
+    ~NumericLocale();
+    NumericLocale(const NumericLocale&) = delete;
+    NumericLocale& operator=(const NumericLocale&) = delete;
+    bool available() const { return available_; }
+
+  private:
+    std::string previous_;
+    bool available_ = false;
+};
 
 // The shared data folder (real camera RAW files), or "" when it is not there.
 std::string SharedDataDir();
