@@ -1,6 +1,8 @@
 #include "app/Road.h"
 
 #include <filesystem>
+#include <memory>
+#include <utility>
 
 #include "app/Misc.h"
 #include "app/SettingsTables.h"
@@ -10,6 +12,7 @@
 #include "develop/RawFileSet.h"
 #include "maps/BlendingMap.h"
 #include "maps/ExposureSet.h"
+#include "maps/FramePreload.h"
 
 namespace brimsal {
 
@@ -52,11 +55,24 @@ ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSett
 
 ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
                              UserChannel& channel) {
-    return Revelado(session, settings, channel);
+    session.preloaded.reset();
+    if (settings.hlRecovery) {
+        return Revelado(session, settings, channel);  // the darkest TIFF is developed again
+    }
+    auto preloaded = std::make_shared<FramePreloader>();
+    ResultadoRevelado result = Revelado(session, settings, channel,
+                                        [&](const std::string& tiff) { preloaded->Submit(tiff); });
+    if (result.terminado) {
+        session.preloaded = std::move(preloaded);
+    }
+    return result;
 }
 
 bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel) {
-    if (CargarTIFFs(session.Ruta, session.ArchivosRAW, session.set, channel, session.threads) < 2) {
+    // Frames read during the development are taken over; whatever is left is dropped.
+    const std::shared_ptr<FramePreloader> preloaded = std::exchange(session.preloaded, nullptr);
+    if (CargarTIFFs(session.Ruta, session.ArchivosRAW, session.set, channel, session.threads,
+                    preloaded.get()) < 2) {
         return false;
     }
     if (!OrdenarPorExposicion(true, session.set, channel, session.threads)) {

@@ -55,12 +55,14 @@ bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& s
 ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSettings& settings,
                             const std::string& linea_mostrada, UserChannel& channel);
 
-// The batch development of the RAW set (Revelado, with highlight recovery when set).
+// The batch development of the RAW set (Revelado, with highlight recovery when set). Without
+// highlight recovery each TIFF is read as soon as its dcraw run ends, for the next Calc EV.
 ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
                              UserChannel& channel);
 
-// Calc EV: CargarTIFFs, OrdenarPorExposicion(true), CalcularExpRelativas. True when the
-// relative exposures are measured (Build map may follow).
+// Calc EV: CargarTIFFs (taking the frames read during the development), OrdenarPorExposicion
+// (true), CalcularExpRelativas. True when the relative exposures are measured (Build map may
+// follow).
 bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel);
 
 // Build map with the map settings and the white balance of the development (for the

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct MapState {
     std::string RutaMapa;                     // the map the blend reads (txtRutaMap)
 };
 
+class FramePreloader;
+
 struct Session {
     std::string Ruta;                      // reference RAW path (txtRuta)
     std::vector<std::string> ArchivosRAW;  // RAW set: names without folder, sorted by name
@@ -26,6 +29,8 @@ struct Session {
     MapState mapa;                         // the blending map
     int threads = 0;                       // worker threads for kernels; 0 = all cores
     ParcheWB parche;                       // the WB patch last measured (Calc WB)
+    // Frames read while the last development ran, for the next Calc EV to take; empty otherwise.
+    std::shared_ptr<FramePreloader> preloaded;
 };
 
 }  // namespace brimsal

@@ -184,7 +184,8 @@ const ResultadoDcraw& DcrawProcess::Resultado() const {
 
 std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
                                           const std::vector<TrabajoDcraw>& trabajos,
-                                          int simultaneos, const UserChannel& channel) {
+                                          int simultaneos, const UserChannel& channel,
+                                          const std::function<void(size_t)>& job_done) {
     const size_t n = trabajos.size();
     std::vector<ResultadoDcraw> resultados(n);
     if (n == 0) {
@@ -196,6 +197,7 @@ std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
     const size_t limite = static_cast<size_t>(simultaneos > 0 ? simultaneos : HilosDisponibles());
     std::vector<std::unique_ptr<DcrawProcess>> procesos(n);
     size_t siguiente = 0;
+    std::vector<bool> notified(n, false);
     bool cancelado = false;
     QEventLoop bucle;
 
@@ -219,6 +221,9 @@ std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
             } else if (!procesos[i]->Resultado().Hecho()) {
                 bucle.quit();  // the first failure ends the run
                 return;
+            } else if (job_done && !notified[i]) {
+                notified[i] = true;
+                job_done(i);
             }
         }
         while (corriendo < limite && siguiente < n) {

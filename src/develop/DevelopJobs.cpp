@@ -139,8 +139,8 @@ void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel) {
     channel.Beep();
 }
 
-ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings,
-                           UserChannel& channel) {
+ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, UserChannel& channel,
+                           const std::function<void(const std::string&)>& tiff_ready) {
     ResultadoRevelado resultado;
     try {
         const std::optional<std::string> programa = LocalizarDCRAW(channel);
@@ -178,7 +178,12 @@ ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings,
         }
         channel.AnadirLog("\nDeveloping " + std::to_string(num_revelados) + " RAW files...", true);
         channel.AnadirLog("PLEASE WAIT", true);
-        const auto resultados = EjecutarDcraw(*programa, trabajos, session.threads, channel);
+        const auto resultados =
+            EjecutarDcraw(*programa, trabajos, session.threads, channel, [&](size_t job) {
+                if (tiff_ready) {
+                    tiff_ready(trabajos[job].tiff);
+                }
+            });
         if (const auto fallo = PrimerFallo(resultados)) {
             InformarFallo(nombres[*fallo], resultados[*fallo], channel);
             return resultado;

@@ -13,6 +13,7 @@
 // thread. What the window does afterwards (display, buttons) comes back as a value.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/Session.h"
@@ -52,7 +53,9 @@ void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel);
 // a beep. With settings.hlRecovery the set is then loaded and sorted (CargarTIFFs,
 // OrdenarPorExposicion(false): session.set ends released, TIFFMasOscuro set) and the darkest
 // frame is developed again with highlight recovery (ReveladoHLRecovery).
-ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, UserChannel& channel);
+// `tiff_ready`, when given, receives each TIFF's path as soon as its dcraw run has ended well.
+ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, UserChannel& channel,
+                           const std::function<void(const std::string&)>& tiff_ready = {});
 
 // ReveladoHLRecovery: develops the darkest frame's RAW file (session.set.TIFFMasOscuro's name
 // with the RAW set's extension) again with "-H 2", replacing its TIFF. `num_revelados` is the

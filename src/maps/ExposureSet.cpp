@@ -7,6 +7,7 @@
 #include "app/Misc.h"
 #include "app/Parallel.h"
 #include "image/TiffIO.h"
+#include "maps/FramePreload.h"
 
 namespace brimsal {
 
@@ -14,6 +15,7 @@ void ExposureSet::Liberar() {
     for (Frame& frame : Imagenes) {
         frame.release();
     }
+    rgb_sums.clear();
     TIFFsCargados = false;
 }
 
@@ -22,7 +24,7 @@ namespace {
 // One TIFF of the set as the parallel load left it.
 struct LoadedTiff {
     bool exists = false;
-    Frame frame;
+    SummedFrame loaded;
     std::optional<std::string> error;  // the reader's message when the file could not be read
 };
 
@@ -65,7 +67,7 @@ uint64_t SumaRGB(const Frame& frame, int threads) {
 }  // namespace
 
 int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivos_raw,
-                ExposureSet& set, UserChannel& channel, int threads) {
+                ExposureSet& set, UserChannel& channel, int threads, FramePreloader* preloaded) {
     const int total_raw = static_cast<int>(archivos_raw.size());
     if (total_raw < 2) {
         channel.AnadirLog("\nInsufficient TIFF files", true);
@@ -81,6 +83,7 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
         }
         set.ArchivosTIFF.clear();
         set.Imagenes.clear();
+        set.rgb_sums.clear();
 
         // Load every existing TIFF in parallel; report in list order afterwards, so the log
         // reads as a one-by-one load would write it.
@@ -98,8 +101,17 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
                 if (!entry.exists || channel.Cancelado()) {
                     return;
                 }
+                const std::string& path = paths[static_cast<size_t>(i)];
+                if (preloaded != nullptr) {
+                    if (std::optional<SummedFrame> frame = preloaded->Take(path)) {
+                        entry.loaded = std::move(*frame);
+                        return;
+                    }
+                }
                 try {
-                    entry.frame = LeerTIFF(paths[static_cast<size_t>(i)]);
+                    entry.loaded.frame = LeerTIFF(path);
+                    LimpiarEstadoVectorial();
+                    entry.loaded.rgb_sum = SumRGB(entry.loaded.frame);
                 } catch (const ImageError& error) {
                     entry.error = error.what();
                 }
@@ -123,7 +135,8 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
                 ErrorInesperado(channel, "gflLoadBitmap [" + *entry.error + "]");
                 return -1;
             }
-            set.Imagenes.push_back(std::move(entry.frame));
+            set.Imagenes.push_back(std::move(entry.loaded.frame));
+            set.rgb_sums.push_back(entry.loaded.rgb_sum);
             const Frame& frame = set.Imagenes.back();
             if (count == 1) {
                 set.AnchoImagen = frame.width;
@@ -166,7 +179,9 @@ bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel,
             ComprobarCancelacion(channel);
             const Frame& frame = set.Imagenes[static_cast<size_t>(i)];
             // The integer sum is exact; as a double it is exact below 2^53.
-            const double s = static_cast<double>(SumaRGB(frame, threads));
+            const bool measured = set.rgb_sums.size() == static_cast<size_t>(n);
+            const double s = static_cast<double>(measured ? set.rgb_sums[static_cast<size_t>(i)]
+                                                          : SumaRGB(frame, threads));
             exposicion[static_cast<size_t>(i)] = s;
             const double p =
                 Redondear(s / 3 / 65535 / set.AnchoImagen / set.AltoImagen * 1000) / 10;
@@ -205,7 +220,11 @@ bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel,
         // in sorted order would give.
         std::vector<std::string> archivos(static_cast<size_t>(n));
         std::vector<Frame> imagenes(static_cast<size_t>(n));
+        std::vector<uint64_t> sumas;
         for (int k = 0; k < n; ++k) {
+            if (set.rgb_sums.size() == static_cast<size_t>(n)) {
+                sumas.push_back(set.rgb_sums[static_cast<size_t>(orden[static_cast<size_t>(k)])]);
+            }
             archivos[static_cast<size_t>(k)] =
                 std::move(set.ArchivosTIFF[static_cast<size_t>(orden[static_cast<size_t>(k)])]);
             imagenes[static_cast<size_t>(k)] =
@@ -213,6 +232,7 @@ bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel,
         }
         set.ArchivosTIFF = std::move(archivos);
         set.Imagenes = std::move(imagenes);
+        set.rgb_sums = std::move(sumas);
         return true;
     } catch (const Cancelled&) {
         throw;

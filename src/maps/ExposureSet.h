@@ -4,6 +4,7 @@
 // sorted, N = brightest). N is Imagenes.size().
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 
 namespace brimsal {
 
+class FramePreloader;
 class UserChannel;
 
 struct ExposureSet {
@@ -21,6 +23,9 @@ struct ExposureSet {
     bool TIFFsCargados = false;             // frames are loaded and must be released first
     std::string TIFFMasOscuro;              // path of the darkest image's TIFF
     std::vector<double> ExpRelativas;       // factor scaling image i to image 1 (Calc EV)
+    // The sum of R + G + B of each loaded frame, measured while loading (same order as
+    // Imagenes); empty when the frames were put in place otherwise.
+    std::vector<uint64_t> rgb_sums;
 
     int N() const { return static_cast<int>(Imagenes.size()); }
     // Releases every frame's pixel data (the paths and sizes stay).
@@ -30,9 +35,11 @@ struct ExposureSet {
 // CargarTIFFs: loads the TIFF beside each RAW file of `archivos_raw` (names without folder) in
 // the folder of `ruta` (the reference RAW path), checking that all have one size.
 // Returns the number loaded (>= 2 success; 0 or 1 too few, set released), or -1 on a size
-// mismatch, an unreadable TIFF or an unexpected error (set released). Frames load in parallel.
+// mismatch, an unreadable TIFF or an unexpected error (set released). Frames load in parallel;
+// those `preloaded` holds (read while the development ran) are taken from it instead.
 int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivos_raw,
-                ExposureSet& set, UserChannel& channel, int threads = 0);
+                ExposureSet& set, UserChannel& channel, int threads = 0,
+                FramePreloader* preloaded = nullptr);
 
 // OrdenarPorExposicion: measures each image's absolute exposure (sum of R + G + B), sorts the
 // set darkest first (equal images end in reverse load order) and sets TIFFMasOscuro. With

@@ -3,6 +3,7 @@
 #include "app/RecorderChannel.h"
 #include "image/TiffIO.h"
 #include "maps/ExposureSet.h"
+#include "maps/FramePreload.h"
 #include "support/Fixtures.h"
 
 namespace brimsal {
@@ -168,6 +169,37 @@ TEST_F(ExposureSetTest, SameResultWithOneThreadOrMany) {
     }
     EXPECT_EQ(logs[0], logs[1]);
     EXPECT_EQ(order[0], order[1]);
+}
+
+// Frames read while the development runs make the same set, log and sort as frames read by the
+// load; a TIFF rewritten after it was handed over is read again.
+TEST_F(ExposureSetTest, PreloadedFramesMakeTheSameSet) {
+    for (int i = 0; i < 5; ++i) {
+        Add("f" + std::to_string(i), test::MakeFrame(33, 17, [i](int x, int y, int c) {
+                return static_cast<uint16_t>((x * 131 + y * 71 + c * 13) * (5 - i) % 60000);
+            }));
+    }
+    FramePreloader preloaded;
+    for (int i = 0; i < 4; ++i) {
+        preloaded.Submit(Tiff("f" + std::to_string(i)));
+    }
+    EscribirTIFF(test::ConstantFrame(33, 17, 9, 9, 9), Tiff("f2"));
+    ExposureSet sets[2];
+    std::vector<std::string> logs[2];
+    for (int run = 0; run < 2; ++run) {
+        RecorderChannel channel;
+        ASSERT_EQ(
+            CargarTIFFs(Ruta(), raws_, sets[run], channel, 2, run == 0 ? &preloaded : nullptr), 5);
+        ASSERT_TRUE(OrdenarPorExposicion(true, sets[run], channel));
+        logs[run] = channel.log();
+    }
+    EXPECT_EQ(logs[0], logs[1]);
+    EXPECT_EQ(sets[0].ArchivosTIFF, sets[1].ArchivosTIFF);
+    EXPECT_EQ(sets[0].rgb_sums, sets[1].rgb_sums);
+    EXPECT_EQ(sets[0].TIFFMasOscuro, Tiff("f2"));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(sets[0].Imagenes[i].pixels, sets[1].Imagenes[i].pixels) << i;
+    }
 }
 
 TEST_F(ExposureSetTest, CancelledLoadLeavesTheSetReleased) {
