@@ -7,12 +7,14 @@ namespace brimsal {
 StepRunner::StepRunner(WindowChannel& channel, QObject* parent)
     : QObject(parent), channel_(channel) {}
 
-StepRunner::~StepRunner() {
+void StepRunner::CancelAndWait() {
     if (worker_ != nullptr) {
         channel_.Cancelar();
         channel_.Abandonar();
         worker_->wait();
         delete worker_;
+        worker_ = nullptr;
+        done_ = {};
     }
 }
 
@@ -39,6 +41,9 @@ bool StepRunner::Run(const std::string& module, std::function<void(UserChannel&)
 }
 
 void StepRunner::Finish() {
+    if (worker_ == nullptr) {  // stopped by CancelAndWait
+        return;
+    }
     worker_->wait();
     delete worker_;
     worker_ = nullptr;

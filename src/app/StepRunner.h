@@ -19,8 +19,7 @@ class StepRunner : public QObject {
 
   public:
     explicit StepRunner(WindowChannel& channel, QObject* parent = nullptr);
-    // Cancels a running step and waits for its end; boxes it still asks for are not shown.
-    ~StepRunner() override;
+    ~StepRunner() override { CancelAndWait(); }
 
     // Starts `work` on the worker; false (and nothing started) while another step runs.
     // `done` runs on the window's thread after the step, also when it failed or was cancelled.
@@ -29,6 +28,9 @@ class StepRunner : public QObject {
     bool Busy() const { return worker_ != nullptr; }
     // Asks the running step to stop (the Cancel button, Esc).
     void Cancel() { channel_.Cancelar(); }
+    // Cancels a running step and waits for its end, without its `done`; boxes it still asks
+    // for are not shown. For an owner going away.
+    void CancelAndWait();
 
   signals:
     void started();

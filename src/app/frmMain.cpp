@@ -149,7 +149,10 @@ frmMain::frmMain(QWidget* parent)
     MostrarOcupado(false);
 }
 
-frmMain::~frmMain() = default;
+// The worker uses the session and the channel: it ends before they go.
+frmMain::~frmMain() {
+    runner_.CancelAndWait();
+}
 
 void frmMain::BuildControls() {
     // Loose controls.
