@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The main job on the built-in sample: installs the dependencies, builds Brimsal, makes a
-# synthetic bracketed RAW series with brimsal-synth and runs brimsal-cli over it with the start
-# settings, then names the files it wrote.
+# The main job on the built-in sample: installs the dependencies, builds Brimsal and makes a
+# synthetic bracketed RAW series with brimsal-synth. With a display, the window opens on it with
+# the reference chosen (press Start, then Develop, Calc EV, Build map, Colour); without one (or
+# with BRIMSAL_DEMO=console), brimsal-cli runs the same road with the start settings and the
+# files it wrote are named.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +20,16 @@ mkdir -p "$sample"
 build/release/tools/synth/brimsal-synth --out "$sample"
 
 reference=$(find "$sample" -maxdepth 1 -name '*.dng' | sort | head -n 1)
+
+if [ "${BRIMSAL_DEMO:-}" != console ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo
+  echo "== brimsal $reference"
+  if build/release/src/window/brimsal "$reference"; then
+    exit 0
+  fi
+  echo "demo: the window could not open on this display; the console road instead" >&2
+fi
+
 echo
 echo "== brimsal-cli $reference"
 build/release/src/cli/brimsal-cli "$reference"

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libtiff-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dcraw fonts-dejavu-core locales
+  desktop-file-utils xvfb xauth
 )
 
 missing=()
