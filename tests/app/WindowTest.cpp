@@ -1,8 +1,8 @@
 // The main window on real widgets: start values and accessible names, the settings handlers,
 // the gating through every step with a stand-in dcraw, the snapshot, cancelling a long step and
-// closing the window during one, a dropped file, and the whole road with the real dcraw giving
-// the same output bytes as brimsal-cli. Boxes are recorded by the window's box presenter and
-// files come from a chooser that answers for the dialog.
+// closing the window during one, a dropped file, the start screen's default button, and the whole
+// road with the real dcraw giving the same output bytes as brimsal-cli. Boxes are recorded by the
+// window's box presenter and files come from a chooser that answers for the dialog.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -29,6 +29,7 @@
 
 #include "app/PictureView.h"
 #include "app/WhiteBalanceFrame.h"
+#include "app/frmIntro.h"
 #include "app/frmMain.h"
 #include "cli/CliRunner.h"
 #include "develop/DcrawCommand.h"
@@ -393,6 +394,17 @@ TEST_F(Window, DroppedRawFileIsChosen) {
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Text("txtRuta"), Raw(2));
     EXPECT_TRUE(Logged("f2.dng developed and displayed"));
+}
+
+TEST(Intro, EnterStartsTheMainWindowAndClosesTheStartScreen) {
+    QWidget main;
+    frmIntro intro(&main);
+    intro.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&intro));
+    EXPECT_TRUE(intro.cmdStart()->isDefault());
+    QTest::keyClick(&intro, Qt::Key_Return);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(intro.isVisible());
 }
 
 // The whole road through the window with the real dcraw on a synthetic series, against
