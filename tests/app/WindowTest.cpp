@@ -320,6 +320,15 @@ TEST_F(Window, GatingThroughEveryStep) {
     EXPECT_TRUE(Text("txtRutaMap").ends_with(".png"));
     EXPECT_EQ(Outputs("BR_").size(), 2u);
     EXPECT_EQ(Outputs("BWTest_").size(), 1u);
+    // A map chosen instead of the built one is the one the next blend reads.
+    const std::string edited = photos_.file("edited map.png");
+    std::filesystem::rename(Text("txtRutaMap"), edited);  // the built one is gone
+    chosen_ = edited;
+    Click("cmdSelMap");
+    EXPECT_EQ(Text("txtRutaMap"), edited);
+    Click("cmdBlendBW");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Outputs("BR_").size(), 3u);
 
     // The same row again changes nothing; another row disables the later steps and develops
     // the reference again, which enables Develop once more.
