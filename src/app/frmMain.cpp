@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <array>
 #include <memory>
 
 #include "app/DisplayImage.h"
@@ -284,6 +285,7 @@ QWidget* frmMain::BuildRevelado() {
     connect(fraWB_, &WhiteBalanceFrame::mensajeAviso, this,
             [this](const QString& text) { channel_.MensajeAviso(text.toStdString()); });
     connect(fraWB_, &WhiteBalanceFrame::lecturaXY, lblXY_, &QLabel::setText);
+    connect(fraWB_, &WhiteBalanceFrame::calcularWBPedido, this, &frmMain::cmdCalculateWB_Click);
     return fraRevelado_;
 }
 
@@ -655,20 +657,40 @@ void frmMain::RevelarRapido() {
         quick_pending_ = true;
         return;
     }
-    const DevelopSettings settings = AjustesCamino().develop;
+    RevelarYMostrar("ReveladoRapido", [this](DevelopSettings& settings, UserChannel& channel) {
+        return RunQuickDevelop(session_, settings, channel);
+    });
+}
+
+void frmMain::cmdCalculateWB_Click() {
+    DeshabilitarDesde(cmdDevelop_);
+    const ParcheWB patch = fraWB_->Parche();
+    const std::string shownLine = lblDCRAW_->text().toStdString();
+    RevelarYMostrar("CalcularWBPatch",
+                    [this, patch, shownLine](DevelopSettings& settings, UserChannel& channel) {
+                        return RunCalcWB(session_, patch, settings, shownLine, channel);
+                    });
+}
+
+void frmMain::RevelarYMostrar(
+    const std::string& module,
+    std::function<ResultadoRevelado(DevelopSettings&, UserChannel&)> develop) {
     const int boxWidth = pctImagen_->width();
     const int boxHeight = pctImagen_->height();
     struct Quick {
+        DevelopSettings settings;
         ResultadoRevelado developed;
         QImage shown;
         std::string ruta;
     };
     auto quick = std::make_shared<Quick>();
+    quick->settings = AjustesCamino().develop;
     quick->ruta = session_.Ruta;
+    const std::array<std::string, 3> coefficients = quick->settings.wb.txtWB;
     EjecutarPaso(
-        "ReveladoRapido",
-        [this, settings, boxWidth, boxHeight, quick](UserChannel& channel) {
-            quick->developed = RunQuickDevelop(session_, settings, channel);
+        module,
+        [this, develop, boxWidth, boxHeight, quick](UserChannel& channel) {
+            quick->developed = develop(quick->settings, channel);
             if (!quick->developed.terminado) {
                 return;
             }
@@ -681,7 +703,12 @@ void frmMain::RevelarRapido() {
                 channel.AnadirLog("DONE", true);
             }
         },
-        [this, quick] {
+        [this, quick, coefficients] {
+            // A patch measurement leaves its multipliers in the coefficient boxes, even when
+            // the development that follows fails.
+            if (quick->settings.wb.txtWB != coefficients) {
+                fraWB_->PonerTxtWB(quick->settings.wb.txtWB);
+            }
             if (!quick->shown.isNull()) {
                 MostrarRevelado(quick->shown, quick->ruta);
             }

@@ -67,6 +67,10 @@ class frmMain : public QWidget {
                       std::function<void()> done = {});
     // The quick development of the reference for display (queued until the running step ends).
     void RevelarRapido();
+    // Calc WB: the patch measured on the neutral development of the reference (at once when that
+    // is the development shown), its multipliers written into the coefficient boxes, and the
+    // reference developed again with them and shown.
+    void cmdCalculateWB_Click();
     // The displayed reference: shows `shown` and ends the quick development's log.
     void MostrarRevelado(const QImage& shown, const std::string& ruta_raw);
 
@@ -98,6 +102,10 @@ class frmMain : public QWidget {
     // Disables the step buttons from `first` on, in workflow order (cmdDevelop, cmdEV,
     // cmdBuildMap, then cmdBlend, cmdBlendBW and cmdTestBW together).
     void DeshabilitarDesde(QPushButton* first);
+    // A development of the reference on the worker that ends with its TIFF on display: `develop`
+    // gets the settings the controls hold now and may measure the white balance into them.
+    void RevelarYMostrar(const std::string& module,
+                         std::function<ResultadoRevelado(DevelopSettings&, UserChannel&)> develop);
     void MostrarOcupado(bool busy);
     void AnadirAlLog(const QString& line, bool append);
     void MostrarProgreso(const QString& text);

@@ -19,9 +19,8 @@
 #include "app/Display.h"
 #include "app/DisplayImage.h"
 #include "app/PictureView.h"
-#include "app/RecorderChannel.h"
-#include "app/Road.h"
 #include "app/WhiteBalanceFrame.h"
+#include "app/frmMain.h"
 #include "cli/CliRunner.h"
 #include "develop/DcrawCommand.h"
 #include "image/TiffIO.h"
@@ -252,9 +251,9 @@ TEST(WhiteBalanceModes, CommaLocaleShowsACommaAndTheCommandLineAPoint) {
     EXPECT_NE(std::find(line.begin(), line.end(), "2.5"), line.end());
 }
 
-// The real dcraw on a real camera file: a patch dragged on the colour chart's grey row, Calc WB
-// through the frame, the same multipliers as brimsal-cli's --wb patch for the same fractions,
-// and the balanced picture grey on the patch.
+// The real dcraw on a real camera file, through the main window: a patch dragged on the colour
+// chart's grey row, Calc WB run on the window's worker, the same multipliers as brimsal-cli's
+// --wb patch for the same fractions, and the balanced development grey on the patch.
 TEST(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey) {
     const std::string chart = test::SharedDataDir() + "/real/colorchart.dng";
     if (test::SharedDataDir().empty() || !std::filesystem::exists(chart) ||
@@ -263,53 +262,56 @@ TEST(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey) 
     }
     NumericLocale point("C");
     test::TempDir dir;
-    Session session;
-    session.Ruta = dir.file("chart.dng");
-    std::filesystem::copy_file(chart, session.Ruta);
-    ::chmod(session.Ruta.c_str(), 0644);
-    RecorderChannel channel;
-    DevelopSettings settings;
-    settings.profile = 0;  // raw colour, so balanced grey reads as equal channels
-    const ResultadoRevelado first = RunQuickDevelop(session, settings, channel);
-    ASSERT_TRUE(first.terminado);
+    const std::string raw = dir.file("chart.dng");
+    std::filesystem::copy_file(chart, raw);
+    ::chmod(raw.c_str(), 0644);
 
-    PictureView view;
-    view.resize(588, 390);
-    WhiteBalanceFrame frame;
-    frame.AdjuntarImagen(&view);
-    view.MostrarImagen(ImagenParaMostrar(first.tiff, 588, 390));
-    ASSERT_EQ(view.AnchoMostrado(), 585);
-    // The fourth grey of the chart's bottom row, well inside its square.
-    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(307, 310));
-    QTest::mouseMove(&view, QPoint(314, 316));
-    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(314, 316));
-    ASSERT_TRUE(frame.cmdCalculateWB()->isEnabled());
+    frmMain window;
+    std::vector<std::string> boxes;
+    window.SetBoxPresenter(
+        [&](const QString&, const QString& text) { boxes.push_back(text.toStdString()); });
+    window.resize(1400, 900);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto idle = [&] { return !window.Pasos().Busy(); };
+    // Raw colour, so a balanced grey reads as equal channels.
+    emit window.findChild<QComboBox*>("cmbProfile")->activated(0);
+    window.ElegirReferencia(raw);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.ImagenMostrada() && idle(); }, 60000));
 
-    ResultadoRevelado balanced;
-    QObject::connect(&frame, &WhiteBalanceFrame::calcularWBPedido, [&] {
-        settings.wb = frame.Ajustes();
-        balanced = RunCalcWB(session, frame.Parche(), settings, LineaRapida(settings), channel);
-        frame.PonerTxtWB(settings.wb.txtWB);
-    });
-    frame.cmdCalculateWB()->click();
-    ASSERT_TRUE(balanced.terminado);
-    const Texts measured = frame.Ajustes().txtWB;
+    // The chart's fourth grey of the bottom row spans 452..468 x 456..472 of 867 x 578 pixels.
+    PictureView* view = window.pctImagen();
+    const auto at = [&](double fx, double fy) {
+        return QPoint(static_cast<int>(fx * view->AnchoMostrado()),
+                      static_cast<int>(fy * view->AltoMostrado()));
+    };
+    QTest::mousePress(view, Qt::LeftButton, {}, at(455.0 / 867, 459.0 / 578));
+    QTest::mouseMove(view, at(465.0 / 867, 469.0 / 578));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, at(465.0 / 867, 469.0 / 578));
+    ASSERT_TRUE(QTest::qWaitFor(idle, 60000));
+    WhiteBalanceFrame* wb = window.fraWB();
+    ASSERT_TRUE(wb->cmdCalculateWB()->isEnabled());
+    const Texts before = wb->Ajustes().txtWB;
+    QTest::mouseClick(wb->cmdCalculateWB(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle() && wb->Ajustes().txtWB != before; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(idle, 60000));
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    const Texts measured = wb->Ajustes().txtWB;
     EXPECT_EQ(measured[1], "1");
 
     char fractions[200];
-    const ParcheWB& patch = frame.Parche();
+    const ParcheWB& patch = wb->Parche();
     std::snprintf(fractions, sizeof fractions, "patch:%.17g,%.17g,%.17g,%.17g", patch.ParcheX1,
                   patch.ParcheY1, patch.ParcheX2, patch.ParcheY2);
-    const test::RunResult cli = test::Run(BRIMSAL_CLI_PATH, {"--wb", fractions, "--profile", "none",
-                                                             "--steps", "develop", session.Ruta});
+    const auto [red, blue] = test::RedAndBlueOverGreen(LeerTIFF(dir.file("chart.tiff")), patch);
+    EXPECT_NEAR(red, 1.0, 0.02);
+    EXPECT_NEAR(blue, 1.0, 0.02);
+    const test::RunResult cli = test::Run(
+        BRIMSAL_CLI_PATH, {"--wb", fractions, "--profile", "none", "--steps", "develop", raw});
     ASSERT_EQ(cli.exit_code, 0) << cli.err;
     EXPECT_NE(cli.err.find("--wb " + measured[0] + "," + measured[1] + "," + measured[2] + "\n"),
               std::string::npos)
         << cli.err;
-
-    const auto [red, blue] = test::RedAndBlueOverGreen(LeerTIFF(balanced.tiff), patch);
-    EXPECT_NEAR(red, 1.0, 0.02);
-    EXPECT_NEAR(blue, 1.0, 0.02);
 }
 
 }  // namespace
