@@ -101,7 +101,12 @@ WhiteBalanceFrame::WhiteBalanceFrame(QWidget* parent) : QGroupBox("White balance
     for (const WBPreset& preset : kWBPresets) {
         cmbWB_->addItem(preset.caption);
     }
+    // The list has an edit field, but typing into it puts the stored row back: a fixed list.
+    cmbWB_->setEditable(true);
+    cmbWB_->setInsertPolicy(QComboBox::NoInsert);
+    cmbWB_->setCompleter(nullptr);
     connect(cmbWB_, &QComboBox::activated, this, &WhiteBalanceFrame::cmbWB_Click);
+    connect(cmbWB_, &QComboBox::editTextChanged, this, &WhiteBalanceFrame::cmbWB_Change);
     grid->addWidget(cmbWB_, 2, 0, 1, 3);
 
     cmdParche_ = new QPushButton(kCaptionSquare, this);
@@ -193,6 +198,14 @@ void WhiteBalanceFrame::cmbWB_Click(int row) {
     MostrarAjustes(wb);
     optWB_Click(static_cast<int>(WBMode::kPreset));
     emit reaccionCambioRevelado(false);
+}
+
+void WhiteBalanceFrame::cmbWB_Change() {
+    const QString stored = cmbWB_->itemText(cmbWBListIndex_);
+    if (cmbWB_->currentIndex() != cmbWBListIndex_ || cmbWB_->currentText() != stored) {
+        cmbWB_->setCurrentIndex(cmbWBListIndex_);
+        cmbWB_->setEditText(stored);
+    }
 }
 
 void WhiteBalanceFrame::txtWB_LostFocus(int index) {

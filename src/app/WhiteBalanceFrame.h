@@ -84,6 +84,7 @@ class WhiteBalanceFrame : public QGroupBox {
 
   private:
     void MostrarAjustes(const WhiteBalanceSettings& wb);
+    void cmbWB_Change();
     void txtWB_LostFocus(int index);
     void cmdParche_Click();
     void pctImagen_MouseDown(QPoint position);

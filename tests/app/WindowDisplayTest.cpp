@@ -223,6 +223,10 @@ TEST(WhiteBalanceModes, StartValuesAndTheHandlersOfTheControls) {
     ASSERT_EQ(reaction.count(), 2);
     EXPECT_TRUE(reaction.at(0).at(0).toBool());
     EXPECT_FALSE(reaction.at(1).at(0).toBool());
+    // Typing into the list's field puts the stored row back.
+    QTest::keyClicks(frame.cmbWB(), "Shade");
+    EXPECT_EQ(frame.cmbWB()->currentIndex(), 5);
+    EXPECT_EQ(frame.cmbWB()->currentText(), "Tungsten");
 
     // Clicking into a box selects Coeffs, the values stay; leaving it normalises the text.
     QTest::mouseClick(frame.txtWB(2), Qt::LeftButton);
