@@ -1,67 +1,15 @@
 // The settings model: start values, the text clean-ups and the ties between settings.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 
 #include "app/Settings.h"
+#include "support/Fixtures.h"
 
 namespace brimsal {
 namespace {
 
-// LC_NUMERIC set to the first of `names` the system has, for one test; restored afterwards.
-class Locale {
-  public:
-    Locale(std::initializer_list<const char*> names) {
-        const char* current = std::setlocale(LC_NUMERIC, nullptr);
-        previous_ = current != nullptr ? current : "C";
-        for (const char* name : names) {
-            if (!available_ && std::setlocale(LC_NUMERIC, name) != nullptr) {
-                available_ = true;
-            }
-        }
-    }
-    ~Locale() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
-    bool available() const { return available_; }
-
-  private:
-    std::string previous_;
-    bool available_ = false;
-};
-
-TEST(SettingsStart, StartValuesAndRanges) {
-    Locale point({"C"});
-    const DevelopSettings settings;
-    EXPECT_EQ(settings.wb.mode, WBMode::kPreset);
-    EXPECT_EQ(settings.wb.preset, 2);  // "Daylight"
-    EXPECT_EQ(settings.wb.txtWB, (std::array<std::string, 3>{"2.132483", "1", "1.480864"}));
-    EXPECT_EQ(settings.txtSat, "");
-    EXPECT_EQ(settings.cmbSat, 0);
-    EXPECT_EQ(settings.quality, 3);  // AHD
-    EXPECT_EQ(settings.profile, 1);  // sRGB
-    EXPECT_EQ(settings.txtDCRAW, "");
-    EXPECT_FALSE(settings.hlRecovery);
-
-    struct Row {
-        RangoAjuste rango;
-        int minimo, maximo, inicial;
-    };
-    for (const Row& row : {Row{kRangoTH, 0, 99, 90}, Row{kRangoAntiGhost, 0, 50, 0},
-                           Row{kRangoProgressive, 0, 50, 3}, Row{kRangoGamma, 10, 30, 22},
-                           Row{kRangoBWR, 0, 100, 33}, Row{kRangoBWB, 0, 100, 33},
-                           Row{kRangoBracketNum, 1, 7, 1}, Row{kRangoBracketEV, 1, 4, 2},
-                           Row{kRangoTemp, 0, 100, 50}, Row{kRangoTint, 0, 100, 50}}) {
-        EXPECT_EQ(row.rango.minimo, row.minimo);
-        EXPECT_EQ(row.rango.maximo, row.maximo);
-        EXPECT_EQ(row.rango.inicial, row.inicial);
-    }
-    EXPECT_EQ(kRangoTH.Limitar(100), 99);
-    EXPECT_EQ(kRangoGamma.Limitar(5), 10);
-    EXPECT_EQ(kRangoBracketNum.Limitar(4), 4);
-    EXPECT_STREQ(kTxtBracketInicial, "NO BRACKETING");
-    EXPECT_EQ(kMetodoEVInicial, 'M');
-    EXPECT_FALSE(kETTRInicial);
-}
+using test::NumericLocale;
 
 TEST(SettingsSaturation, TypingAndLeavingTheBox) {
     EXPECT_EQ(FiltrarTxtSat("12a3"), "123");
@@ -101,7 +49,10 @@ TEST(SettingsSaturation, CameraRowsPutTheirLevel) {
     EXPECT_EQ(settings.cmbSat, 0);
 }
 
-TEST(SettingsUserOptions, BlanksCollapseAndTrim) {
+TEST(SettingsUserOptions, BlanksCollapseAndTrimRangesClamp) {
+    EXPECT_EQ(kRangoTH.Limitar(100), 99);
+    EXPECT_EQ(kRangoGamma.Limitar(5), 10);
+    EXPECT_EQ(kRangoBracketNum.Limitar(4), 4);
     EXPECT_EQ(LimpiarTxtDCRAW("  -k   512 "), "-k 512");
     EXPECT_EQ(LimpiarTxtDCRAW("   "), "");
     EXPECT_EQ(LimpiarTxtDCRAW("-n 100"), "-n 100");
@@ -117,8 +68,8 @@ TEST(SettingsProfile, ProfileSetsTheOutputGamma) {
     }
 }
 
-TEST(SettingsWhiteBalance, PresetRowWritesItsValuesAndSelectsPreset) {
-    Locale point({"C"});
+TEST(SettingsWhiteBalance, PresetRowsAndModeChoices) {
+    NumericLocale point("C");
     WhiteBalanceSettings wb;
     wb.mode = WBMode::kCoeffs;
     ElegirPresetWB(wb, 5);  // "Tungsten"
@@ -130,11 +81,8 @@ TEST(SettingsWhiteBalance, PresetRowWritesItsValuesAndSelectsPreset) {
     wb.txtWB = {"a", "b", "c"};
     AplicarPresetWB(wb);
     EXPECT_EQ(wb.txtWB[0], "a");
-}
 
-TEST(SettingsWhiteBalance, ModeChoices) {
-    Locale point({"C"});
-    WhiteBalanceSettings wb;
+    wb = WhiteBalanceSettings();
     bool shown = false;
     EXPECT_TRUE(ElegirModoWB(wb, WBMode::kCamera, shown));  // the first time only
     EXPECT_TRUE(shown);
@@ -154,7 +102,7 @@ TEST(SettingsWhiteBalance, ModeChoices) {
 }
 
 TEST(SettingsWhiteBalance, CoefficientTextNormalisation) {
-    Locale point({"C"});
+    NumericLocale point("C");
     const std::pair<const char*, const char*> cases[] = {
         {"abc", "1"},   {"", "1"},      {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
         {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
@@ -166,7 +114,7 @@ TEST(SettingsWhiteBalance, CoefficientTextNormalisation) {
 }
 
 TEST(SettingsWhiteBalance, CommaLocaleTexts) {
-    Locale comma({"de_DE.UTF-8", "de_DE.utf8"});
+    NumericLocale comma("de_DE.UTF-8");
     if (!comma.available()) {
         GTEST_SKIP() << "no decimal-comma locale installed";
     }

@@ -37,16 +37,10 @@ SesionPrueba::SesionPrueba(std::vector<Frame> frames, std::vector<double> exp_re
     const int n = static_cast<int>(frames.size());
     session.Ruta = dir.file("ref.CR2");
     Touch(session.Ruta);
+    session.set = SetOf(std::move(frames), dir.file("IMG_"));
     ExposureSet& set = session.set;
-    set.AnchoImagen = frames.front().width;
-    set.AltoImagen = frames.front().height;
-    for (int i = 1; i <= n; ++i) {
-        set.ArchivosTIFF.push_back(dir.file("IMG_" + std::to_string(i) + ".tiff"));
-    }
     set.TIFFMasOscuro = set.ArchivosTIFF.front();
-    EscribirTIFF(frames.front(), set.TIFFMasOscuro);
-    set.Imagenes = std::move(frames);
-    set.TIFFsCargados = true;
+    EscribirTIFF(set.Imagenes.front(), set.TIFFMasOscuro);
     set.ExpRelativas = std::move(exp_relativas);
     session.mapa.RutaMapa = dir.file("Map_120000.png");
     session.mapa.IndicePorNivel = TablaIndicePorNivel(n);

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,211 +23,172 @@ using test::ConstantFrame;
 using test::MakeFrame;
 using test::SalidasDelLog;
 using test::SesionPrueba;
+using Lines = std::vector<std::string>;
 
-BlendSettings Lineal() {
+BlendSettings Linear() {
     BlendSettings settings;
     settings.Gamma10 = 10;
     return settings;
 }
 
-int Fusionar(SesionPrueba& prueba, RecorderChannel& channel, const BlendSettings& settings,
-             bool bn = false, int threads = 2) {
-    return FusionarImagenes(prueba.session.Ruta, bn, settings, prueba.session.set,
-                            prueba.session.mapa, channel, threads);
+int Blend(SesionPrueba& run, RecorderChannel& channel, const BlendSettings& settings,
+          bool bw = false, int threads = 2) {
+    return FusionarImagenes(run.session.Ruta, bw, settings, run.session.set, run.session.mapa,
+                            channel, threads);
 }
 
 // Three constant frames 4 x 2 (frame 1 = (100, 200, 300), frame 2 = (1000, 2000, 4000), frame 3
 // = (3000, 6000, 12000)) with factors 1, 0.5, 0.25; map: three pixels of frame 1, two of frame
 // 2, two of frame 3 and pixel (3, 1) at level 100, which the table sets to 2.25.
-std::unique_ptr<SesionPrueba> ConTransicion() {
-    std::vector<uint8_t> niveles = {255, 255, 255, 128, 128, 0, 0, 100};
-    auto prueba =
+std::unique_ptr<SesionPrueba> WithTransition() {
+    auto run =
         std::make_unique<SesionPrueba>(std::vector<Frame>{ConstantFrame(4, 2, 100, 200, 300),
                                                           ConstantFrame(4, 2, 1000, 2000, 4000),
                                                           ConstantFrame(4, 2, 3000, 6000, 12000)},
-                                       std::vector<double>{1.0, 0.5, 0.25}, niveles);
-    prueba->session.mapa.IndicePorNivel[100] = 2.25f;
-    return prueba;
+                                       std::vector<double>{1.0, 0.5, 0.25},
+                                       std::vector<uint8_t>{255, 255, 255, 128, 128, 0, 0, 100});
+    run->session.mapa.IndicePorNivel[100] = 2.25f;
+    return run;
+}
+
+// A 2 x 1 set of one frame pair; pixel 0 from frame 1 holds (r, g, b).
+std::unique_ptr<SesionPrueba> OnePixel(uint16_t r, uint16_t g, uint16_t b) {
+    return std::make_unique<SesionPrueba>(
+        std::vector<Frame>{ConstantFrame(2, 1, r, g, b), ConstantFrame(2, 1, 0, 0, 0)},
+        std::vector<double>{1.0, 0.5}, std::vector<uint8_t>{255, 0});
 }
 
 TEST(BlendRun, TransitionPixelInStatisticsOutputAndProgressiveMap) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
+    auto run = WithTransition();
     RecorderChannel channel;
-    ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
-    const auto log = channel.log();
-    const auto nombres = SalidasDelLog(log);
-    ASSERT_EQ(nombres.size(), 1u);
-    EXPECT_EQ(log, (std::vector<std::string>{
-                       "Loading blending map...", "Image contribution...", "IMG_1.tiff: 37.5%",
-                       "IMG_2.tiff: 34.4%", "IMG_3.tiff: 28.1%", "87.5% genuine pixels",
-                       "Saving PNG progressive map as Map_120000_PB.png...", "\nBlending images...",
-                       "Building output file...", "Saving image as " + nombres[0], "DONE"}));
+    ASSERT_EQ(Blend(*run, channel, Linear()), 1);
+    const auto names = SalidasDelLog(channel.log());
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(channel.log(),
+              (Lines{"Loading blending map...", "Image contribution...", "IMG_1.tiff: 37.5%",
+                     "IMG_2.tiff: 34.4%", "IMG_3.tiff: 28.1%", "87.5% genuine pixels",
+                     "Saving PNG progressive map as Map_120000_PB.png...", "\nBlending images...",
+                     "Building output file...", "Saving image as " + names[0], "DONE"}));
     EXPECT_EQ(channel.beeps(), 1);
     EXPECT_TRUE(channel.boxes().empty());
-    const Frame salida = prueba.Salida(nombres[0]);
-    ASSERT_EQ(salida.width, 4);
-    // Genuine pixels: c x F(k).
-    EXPECT_EQ(salida.at(0, 0)[2], 300);
-    EXPECT_EQ(salida.at(0, 1)[0], 500);   // frame 2: 1000 x 0.5
-    EXPECT_EQ(salida.at(2, 1)[2], 3000);  // frame 3: 12000 x 0.25
-    // 0.75 x 1000 x 0.5 + 0.25 x 3000 x 0.25 = 375 + 187.5 = 562.5, written 562 (half to even);
-    // green 750 + 375 = 1125; blue 1500 + 750 = 2250.
-    EXPECT_EQ(salida.at(3, 1)[0], 562);
-    EXPECT_EQ(salida.at(3, 1)[1], 1125);
-    EXPECT_EQ(salida.at(3, 1)[2], 2250);
+    const Frame out = run->Salida(names[0]);
+    // Genuine pixels: c x F(k). The transition: 0.75 x 1000 x 0.5 + 0.25 x 3000 x 0.25 = 562.5,
+    // written 562 (half to even); green 750 + 375; blue 1500 + 750.
+    EXPECT_EQ(out.at(0, 0)[2], 300);
+    EXPECT_EQ(out.at(0, 1)[0], 500);
+    EXPECT_EQ(out.at(2, 1)[2], 3000);
+    EXPECT_EQ((std::vector<uint16_t>(out.at(3, 1), out.at(3, 1) + 3)),
+              (std::vector<uint16_t>{562, 1125, 2250}));
     // The progressive map: genuine red, the transition in the map's grey.
     Picture pb;
-    pb.LoadFromFile(prueba.dir.file("Map_120000_PB.png"));
+    pb.LoadFromFile(run->dir.file("Map_120000_PB.png"));
     EXPECT_EQ(pb.GetPixelColor(0, 0), RGB(255, 0, 0));
     EXPECT_EQ(pb.GetPixelColor(2, 1), RGB(255, 0, 0));
     EXPECT_EQ(pb.GetPixelColor(3, 1), RGB(100, 100, 100));
-}
 
-TEST(BlendRun, AllGenuineMapWritesNoProgressiveMap) {
-    // 5 x 3 = 15 pixels: 7 of frame 1, 8 of frame 2, none of frame 3.
-    std::vector<uint8_t> niveles(15, 128);
-    for (int i = 0; i < 7; ++i) {
-        niveles[i] = 255;
-    }
-    SesionPrueba prueba(
+    // An all-genuine map (7 of 15 pixels from frame 1, 8 from frame 2) writes no progressive map.
+    std::vector<uint8_t> levels(15, 128);
+    std::fill(levels.begin(), levels.begin() + 7, 255);
+    SesionPrueba genuine(
         {ConstantFrame(5, 3, 1, 2, 3), ConstantFrame(5, 3, 4, 5, 6), ConstantFrame(5, 3, 7, 8, 9)},
-        {1.0, 0.5, 0.25}, niveles);
-    RecorderChannel channel;
-    ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
-    const auto log = channel.log();
-    // 7 / 15 = 46.67 -> 46.7; 8 / 15 = 53.33 -> 53.3; together 100.
-    EXPECT_EQ(std::vector<std::string>(log.begin() + 2, log.begin() + 6),
-              (std::vector<std::string>{"IMG_1.tiff: 46.7%", "IMG_2.tiff: 53.3%", "IMG_3.tiff: 0%",
-                                        "100% genuine pixels"}));
-    EXPECT_EQ(log[6], "\nBlending images...");
-    EXPECT_FALSE(ExisteArchivo(prueba.dir.file("Map_120000_PB.png")));
+        {1.0, 0.5, 0.25}, levels);
+    RecorderChannel plain;
+    ASSERT_EQ(Blend(genuine, plain, Linear()), 1);
+    const Lines plain_log = plain.log();
+    EXPECT_EQ(Lines(plain_log.begin() + 2, plain_log.begin() + 7),
+              (Lines{"IMG_1.tiff: 46.7%", "IMG_2.tiff: 53.3%", "IMG_3.tiff: 0%",
+                     "100% genuine pixels", "\nBlending images..."}));
+    EXPECT_FALSE(ExisteArchivo(genuine.dir.file("Map_120000_PB.png")));
 }
 
-TEST(BlendRun, MapOnePixelNarrowerStopsBeforeStatistics) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    test::EscribirMapa(prueba.session.mapa.RutaMapa, 3, 2, std::vector<uint8_t>(6, 255));
-    const auto antes = prueba.Archivos();
-    RecorderChannel channel;
-    EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1);
-    EXPECT_EQ(channel.log(), (std::vector<std::string>{"Loading blending map...",
-                                                       "Map dimensions mismatch", "DONE"}));
-    ASSERT_EQ(channel.boxes().size(), 1u);
-    EXPECT_EQ(channel.boxes()[0].title, "ERROR");
-    EXPECT_EQ(channel.boxes()[0].text, "Map dimensions do not match image dimensions");
-    EXPECT_EQ(prueba.Archivos(), antes);
-}
-
-TEST(BlendRun, UnexpectedErrorsReportFusionarImagenesAndWriteNothing) {
+// Every failure leaves the folder as it was; all but the size check end in the report naming
+// FusionarImagenes.
+TEST(BlendRun, FailuresWriteNothing) {
     const struct {
-        const char* nombre;
-        void (*preparar)(SesionPrueba&);
-        const char* texto;  // also in the report
-    } casos[] = {
+        const char* name;
+        std::function<void(SesionPrueba&)> prepare;
+        std::string box;  // a part of the box text
+        Lines log;
+    } cases[] = {
+        {"map one pixel narrower",
+         [](SesionPrueba& p) {
+             test::EscribirMapa(p.session.mapa.RutaMapa, 3, 2, std::vector<uint8_t>(6, 255));
+         },
+         "ERROR: Map dimensions do not match image dimensions",
+         {"Loading blending map...", "Map dimensions mismatch", "DONE"}},
         // A table built for five frames: level 0 stands for frame 5 of a set of 3.
         {"level outside the set",
          [](SesionPrueba& p) { p.session.mapa.IndicePorNivel = test::TablaIndicePorNivel(5); },
-         "Subscript out of range"},
+         "module FusionarImagenes \nError number 9, described as 'Subscript out of range",
+         {"An unexpected error occurred"}},
         {"missing map file",
          [](SesionPrueba& p) { p.session.mapa.RutaMapa = p.dir.file("Map_999999.png"); },
-         "Error number 53"},
+         "module FusionarImagenes \nError number 53",
+         {"An unexpected error occurred"}},
         // A map name the file system takes, but too long once "_PB" and a temporary suffix are
         // added: the progressive map cannot be saved, so no output appears either.
         {"progressive map not saved",
          [](SesionPrueba& p) {
-             const std::string largo = p.dir.file("Map_" + std::string(240, 'x') + ".png");
-             std::filesystem::rename(p.session.mapa.RutaMapa, largo);
-             p.session.mapa.RutaMapa = largo;
+             const std::string longer = p.dir.file("Map_" + std::string(240, 'x') + ".png");
+             std::filesystem::rename(p.session.mapa.RutaMapa, longer);
+             p.session.mapa.RutaMapa = longer;
          },
-         "module FusionarImagenes "},
+         "module FusionarImagenes ",
+         {"An unexpected error occurred"}},
     };
-    for (const auto& caso : casos) {
-        auto creada = ConTransicion();
-        SesionPrueba& prueba = *creada;
-        caso.preparar(prueba);
-        const auto antes = prueba.Archivos();
+    for (const auto& c : cases) {
+        auto run = WithTransition();
+        c.prepare(*run);
+        const auto before = run->Archivos();
         RecorderChannel channel;
-        EXPECT_EQ(Fusionar(prueba, channel, Lineal()), -1) << caso.nombre;
-        ASSERT_EQ(channel.boxes().size(), 1u) << caso.nombre;
-        EXPECT_NE(channel.boxes()[0].text.find("module FusionarImagenes "), std::string::npos);
-        EXPECT_NE(channel.boxes()[0].text.find(caso.texto), std::string::npos) << caso.nombre;
-        EXPECT_EQ(channel.log(), (std::vector<std::string>{"An unexpected error occurred"}));
-        EXPECT_EQ(prueba.Archivos(), antes) << caso.nombre;
+        EXPECT_EQ(Blend(*run, channel, Linear()), -1) << c.name;
+        EXPECT_NE(test::OnlyBox(channel).find(c.box), std::string::npos) << test::OnlyBox(channel);
+        EXPECT_EQ(channel.log(), c.log) << c.name;
+        EXPECT_EQ(run->Archivos(), before) << c.name;
     }
 }
 
-// A 2 x 1 set of one frame pair; pixel 0 from frame 1 holds `valor` in every channel.
-std::unique_ptr<SesionPrueba> UnPixel(uint16_t valor) {
-    return std::make_unique<SesionPrueba>(
-        std::vector<Frame>{ConstantFrame(2, 1, valor, valor, valor), ConstantFrame(2, 1, 0, 0, 0)},
-        std::vector<double>{1.0, 0.5}, std::vector<uint8_t>{255, 0});
-}
-
-TEST(BlendVariants, GammaCurveOnWrittenWords) {
-    // Gamma 3.0 maps 8192 to 32767.67, gamma 2.2 maps 32768 to 47823.85, gamma 1.0 leaves the
-    // value linear.
+// The written words and names of one pixel through the gamma curve, ETTR and the B&W mix.
+TEST(BlendVariants, GammaEttrAndBlackAndWhiteOnTheWrittenWords) {
     const struct {
-        uint16_t valor;
+        uint16_t r, g, b;
         int gamma10;
-        uint16_t palabra;
-        const char* nombre;
-    } casos[] = {{8192, 30, 32768, "_sRGB_g3.tif"},
-                 {32768, 22, 47824, "_sRGB_g2.2.tif"},
-                 {12345, 10, 12345, "_sRGB_g1.tif"}};
-    for (const auto& caso : casos) {
-        auto creada = UnPixel(caso.valor);
-        SesionPrueba& prueba = *creada;
-        BlendSettings settings;
-        settings.Gamma10 = caso.gamma10;
-        RecorderChannel channel;
-        ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
-        const std::string nombre = SalidasDelLog(channel.log())[0];
-        EXPECT_NE(nombre.find(caso.nombre), std::string::npos) << nombre;
-        const Frame salida = prueba.Salida(nombre);
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(salida.at(0, 0)[c], caso.palabra) << caso.gamma10;
-        }
-    }
-}
-
-TEST(BlendVariants, EttrOnTheWrittenImageColourAndBlackAndWhite) {
-    // Colour, brightest word 32768: +1EV, the pixel reaches 65535. A frame clipped in red only:
-    // in colour already clipped; in B&W the mix 0.33 x 65535 rounds to 21627, log2(65535 /
-    // 21627) = 1.5994, and 0.33f x 65535 x 65535 / 21627 = 65533.64 is one grey in all channels.
-    const struct {
-        Frame uno;
-        bool bn;
-        const char* linea;
-        uint16_t palabras[3];
-    } casos[] = {
-        {ConstantFrame(2, 1, 32768, 32768, 32768),
-         false,
-         "Histogram correction by +1EV",
-         {65535, 65535, 65535}},
-        {ConstantFrame(2, 1, 65535, 0, 0), false, "Already clipped highlights", {65535, 0, 0}},
-        {ConstantFrame(2, 1, 65535, 0, 0),
-         true,
-         "Histogram correction by +1.599EV",
-         {65534, 65534, 65534}},
+        bool ettr, bw;
+        const char* name;       // a part of the output name
+        const char* ettr_line;  // the line after "Calculating ETTR correction..."
+        uint16_t word;          // in every channel
+    } cases[] = {
+        // Gamma 3.0 maps 8192 to 32767.67, gamma 2.2 maps 32768 to 47823.85, 1.0 stays linear.
+        {8192, 8192, 8192, 30, false, false, "_sRGB_g3.tif", "", 32768},
+        {32768, 32768, 32768, 22, false, false, "_sRGB_g2.2.tif", "", 47824},
+        {12345, 12345, 12345, 10, false, false, "_sRGB_g1.tif", "", 12345},
+        // Brightest word 32768: +1EV, the pixel reaches 65535.
+        {32768, 32768, 32768, 10, true, false, "_sRGB_g1.tif", "Histogram correction by +1EV",
+         65535},
+        // Clipped in red only, B&W: the mix 0.33 x 65535 rounds to 21627, log2(65535 / 21627) =
+        // 1.5994, and 0.33f x 65535 x 65535 / 21627 = 65533.64 is one grey in all channels.
+        {65535, 0, 0, 10, true, true, "BR_BW_", "Histogram correction by +1.599EV", 65534},
     };
-    for (const auto& caso : casos) {
-        SesionPrueba prueba({caso.uno, ConstantFrame(2, 1, 0, 0, 0)}, {1.0, 0.5}, {255, 0});
-        BlendSettings settings = Lineal();
-        settings.ETTR = true;
+    for (const auto& c : cases) {
+        auto run = OnePixel(c.r, c.g, c.b);
+        BlendSettings settings = Linear();
+        settings.Gamma10 = c.gamma10;
+        settings.ETTR = c.ettr;
         RecorderChannel channel;
-        ASSERT_EQ(Fusionar(prueba, channel, settings, caso.bn), 1);
-        const auto log = channel.log();
-        const auto at = std::find(log.begin(), log.end(), "\nCalculating ETTR correction...");
-        ASSERT_NE(at, log.end());
-        EXPECT_EQ(*(at + 1), caso.linea);
-        EXPECT_EQ(*(at + 2), "\nBlending images...");
-        const auto nombre = SalidasDelLog(log)[0];
-        EXPECT_EQ(nombre.rfind("BR_BW_", 0) == 0, caso.bn) << nombre;
-        const Frame salida = prueba.Salida(nombre);
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(salida.at(0, 0)[c], caso.palabras[c]) << caso.linea;
+        ASSERT_EQ(Blend(*run, channel, settings, c.bw), 1);
+        const Lines log = channel.log();
+        const auto ettr = std::find(log.begin(), log.end(), "\nCalculating ETTR correction...");
+        ASSERT_EQ(ettr != log.end(), c.ettr);
+        if (c.ettr) {
+            EXPECT_EQ(*(ettr + 1), c.ettr_line);
+            EXPECT_EQ(*(ettr + 2), "\nBlending images...");
         }
+        const std::string name = SalidasDelLog(log).at(0);
+        EXPECT_NE(name.find(c.name), std::string::npos) << name;
+        const Frame out = run->Salida(name);
+        EXPECT_EQ((std::vector<uint16_t>(out.at(0, 0), out.at(0, 0) + 3)),
+                  (std::vector<uint16_t>(3, c.word)))
+            << name;
     }
 }
 
@@ -267,12 +228,12 @@ TEST(BlendVariants, HeadroomFactorFloatOutputAndNeutralClip) {
     };
     for (const auto& caso : casos) {
         SesionPrueba prueba({caso.uno, ConstantFrame(2, 1, 0, 0, 0)}, {1.0, 0.5}, {255, 255});
-        BlendSettings settings = Lineal();
+        BlendSettings settings = Linear();
         settings.ETTR = caso.ettr;
         settings.floatOutput = caso.flotante;
         settings.scale = caso.headroom ? headroom : DevelopScale{};
         RecorderChannel channel;
-        ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+        ASSERT_EQ(Blend(prueba, channel, settings), 1);
         const auto log = channel.log();
         const auto linea = std::find(log.begin(), log.end(),
                                      "\nSet developed with headroom: F = " + TextoNumero(f));
@@ -299,161 +260,134 @@ TEST(BlendVariants, HeadroomFactorFloatOutputAndNeutralClip) {
 }
 
 TEST(BlendVariants, BracketedOutputsAndTheirLog) {
-    auto creada = UnPixel(300);
-    SesionPrueba& prueba = *creada;
-    prueba.session.set.Imagenes[0].at(1, 0)[0] = 255;
-    prueba.session.mapa.IndicePorNivel[0] = 1.0f;  // both pixels from frame 1
-    BlendSettings settings = Lineal();
+    auto run = OnePixel(300, 300, 300);
+    run->session.set.Imagenes[0].at(1, 0)[0] = 255;
+    run->session.mapa.IndicePorNivel[0] = 1.0f;  // both pixels from frame 1
+    BlendSettings settings = Linear();
     settings.NumBracketing = 5;
     settings.PasoBracketing = 2;
     RecorderChannel channel;
-    ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
-    const auto log = channel.log();
-    const auto nombres = SalidasDelLog(log);
-    ASSERT_EQ(nombres.size(), 5u);
+    ASSERT_EQ(Blend(*run, channel, settings), 1);
+    const Lines log = channel.log();
+    const auto names = SalidasDelLog(log);
+    ASSERT_EQ(names.size(), 5u);
     const auto at = std::find(log.begin(), log.end(), "Building output files...");
     ASSERT_NE(at, log.end());
+    const std::string suffixes[] = {"_0EV.tif", "_+2EV.tif", "_+4EV.tif", "_+6EV.tif", "_+8EV.tif"};
+    const std::string base = names[0].substr(0, names[0].size() - suffixes[0].size());
     for (int b = 1; b <= 5; ++b) {
         EXPECT_EQ(*(at + 2 * b - 1), "Bracketing " + std::to_string(b) + "/5...");
-        EXPECT_EQ(*(at + 2 * b), "Saving image as " + nombres[b - 1]);
+        EXPECT_EQ(*(at + 2 * b), "Saving image as " + names[b - 1]);
+        EXPECT_EQ(names[b - 1], base + suffixes[b - 1]);
     }
     EXPECT_EQ(log.back(), "DONE");
-    const std::string sufijos[] = {"_0EV.tif", "_+2EV.tif", "_+4EV.tif", "_+6EV.tif", "_+8EV.tif"};
-    const std::string base = nombres[0].substr(0, nombres[0].size() - sufijos[0].size());
-    for (int b = 0; b < 5; ++b) {
-        EXPECT_EQ(nombres[b], base + sufijos[b]);
-    }
-    // +8EV at gamma 1 multiplies by 256: 300 -> 76800 and any larger value, written 65535;
-    // 255 -> 65280 fits.
-    const Frame mas8 = prueba.Salida(nombres[4]);
-    EXPECT_EQ(mas8.at(0, 0)[0], 65535);
-    EXPECT_EQ(mas8.at(1, 0)[0], 65280);
-    EXPECT_EQ(prueba.Salida(nombres[1]).at(0, 0)[0], 1200);  // +2EV: x 4
+    // +8EV at gamma 1 multiplies by 256: 300 -> 76800, written 65535; 255 -> 65280 fits.
+    const Frame plus8 = run->Salida(names[4]);
+    EXPECT_EQ(plus8.at(0, 0)[0], 65535);
+    EXPECT_EQ(plus8.at(1, 0)[0], 65280);
+    EXPECT_EQ(run->Salida(names[1]).at(0, 0)[0], 1200);  // +2EV: x 4
 }
 
 TEST(BlendState, ReleasedDarkestFrameIsReloadedFromItsTiff) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    RecorderChannel primero;
-    ASSERT_EQ(Fusionar(prueba, primero, Lineal()), 1);
-    prueba.session.set.Imagenes[0].release();
-    RecorderChannel segundo;
-    ASSERT_EQ(Fusionar(prueba, segundo, Lineal()), 1);
-    EXPECT_EQ(prueba.session.set.Imagenes[0].at(0, 0)[0], 100);
-    EXPECT_EQ(prueba.Salida(SalidasDelLog(primero.log())[0]).pixels,
-              prueba.Salida(SalidasDelLog(segundo.log())[0]).pixels);
+    auto run = WithTransition();
+    RecorderChannel first;
+    ASSERT_EQ(Blend(*run, first, Linear()), 1);
+    run->session.set.Imagenes[0].release();
+    RecorderChannel second;
+    ASSERT_EQ(Blend(*run, second, Linear()), 1);
+    EXPECT_EQ(run->session.set.Imagenes[0].at(0, 0)[0], 100);
+    EXPECT_EQ(run->Salida(SalidasDelLog(first.log())[0]).pixels,
+              run->Salida(SalidasDelLog(second.log())[0]).pixels);
     // Reload failing: the image library's report, no output.
-    prueba.session.set.Imagenes[0].release();
-    prueba.session.set.TIFFMasOscuro = prueba.dir.file("gone.tiff");
-    RecorderChannel tercero;
-    EXPECT_EQ(Fusionar(prueba, tercero, Lineal()), -1);
-    ASSERT_EQ(tercero.boxes().size(), 1u);
-    EXPECT_NE(tercero.boxes()[0].text.find("gflLoadBitmap ["), std::string::npos);
-    EXPECT_TRUE(SalidasDelLog(tercero.log()).empty());
+    run->session.set.Imagenes[0].release();
+    run->session.set.TIFFMasOscuro = run->dir.file("gone.tiff");
+    RecorderChannel third;
+    EXPECT_EQ(Blend(*run, third, Linear()), -1);
+    EXPECT_NE(test::OnlyBox(third).find("gflLoadBitmap ["), std::string::npos);
+    EXPECT_TRUE(SalidasDelLog(third.log()).empty());
 }
 
 TEST(BlendState, ExistingFilesAreNeverOverwritten) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    test::Touch(prueba.dir.file("Map_120000_PB.png"));
+    auto run = WithTransition();
+    test::Touch(run->dir.file("Map_120000_PB.png"));
     // Occupy the output name of this second and the next few.
-    const std::time_t ahora = std::time(nullptr);
+    const std::time_t now = std::time(nullptr);
     for (int s = 0; s < 5; ++s) {
-        const std::time_t t = ahora + s;
+        const std::time_t t = now + s;
         std::tm local{};
         localtime_r(&t, &local);
         char hhmmss[16];
         std::strftime(hhmmss, sizeof hhmmss, "%H%M%S", &local);
-        test::Touch(prueba.dir.file(std::string("BR_") + hhmmss + "_sRGB_g1.tif"));
+        test::Touch(run->dir.file(std::string("BR_") + hhmmss + "_sRGB_g1.tif"));
     }
     RecorderChannel channel;
-    ASSERT_EQ(Fusionar(prueba, channel, Lineal()), 1);
+    ASSERT_EQ(Blend(*run, channel, Linear()), 1);
     EXPECT_TRUE(channel.logContains("Saving PNG progressive map as Map_120000_PB_2.png..."));
-    EXPECT_EQ(std::filesystem::file_size(prueba.dir.file("Map_120000_PB.png")), 0u);
-    const std::string nombre = SalidasDelLog(channel.log())[0];
-    EXPECT_NE(nombre.find("_sRGB_g1_2.tif"), std::string::npos) << nombre;
-    EXPECT_EQ(prueba.Salida(nombre).at(0, 0)[0], 100);
+    EXPECT_EQ(std::filesystem::file_size(run->dir.file("Map_120000_PB.png")), 0u);
+    const std::string name = SalidasDelLog(channel.log())[0];
+    EXPECT_NE(name.find("_sRGB_g1_2.tif"), std::string::npos) << name;
+    EXPECT_EQ(run->Salida(name).at(0, 0)[0], 100);
 }
 
 // Blends run one after the other (the darkest frame is never left holding an output) with 1, 2
 // and 3 threads give the same images under new names.
 TEST(BlendState, BlendsInARowAndAnyThreadCountGiveTheSameImage) {
-    const int ancho = 131;
-    const int alto = 150;  // more rows than one band of one thread
+    const int width = 131;
+    const int height = 150;  // more rows than one band of one thread
     std::vector<Frame> frames;
     for (int k = 0; k < 3; ++k) {
-        frames.push_back(test::MakeFrame(ancho, alto, [k](int x, int y, int c) {
+        frames.push_back(test::MakeFrame(width, height, [k](int x, int y, int c) {
             return static_cast<uint16_t>((x * 37 + y * 101 + c * 7 + k * 1000) * (k + 1) % 65536);
         }));
     }
-    std::vector<uint8_t> niveles(ancho * alto);
-    for (size_t i = 0; i < niveles.size(); ++i) {
-        niveles[i] = static_cast<uint8_t>(i * 7 % 256);
+    std::vector<uint8_t> levels(width * height);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        levels[i] = static_cast<uint8_t>(i * 7 % 256);
     }
-    SesionPrueba prueba(std::move(frames), {1.0, 0.3, 0.07}, niveles);
+    SesionPrueba run(std::move(frames), {1.0, 0.3, 0.07}, levels);
     BlendSettings settings;
     settings.NumBracketing = 3;
-    std::vector<std::vector<std::string>> nombres;
-    for (int hilos : {1, 2, 3}) {
+    std::vector<Lines> names;
+    for (int threads : {1, 2, 3}) {
         RecorderChannel channel;
-        ASSERT_EQ(Fusionar(prueba, channel, settings, false, hilos), 1);
-        nombres.push_back(SalidasDelLog(channel.log()));
-        ASSERT_EQ(nombres.back().size(), 3u);
+        ASSERT_EQ(Blend(run, channel, settings, false, threads), 1);
+        names.push_back(SalidasDelLog(channel.log()));
+        ASSERT_EQ(names.back().size(), 3u);
     }
-    EXPECT_NE(nombres[0], nombres[1]);  // never the same file twice
+    EXPECT_NE(names[0], names[1]);  // never the same file twice
     for (size_t b = 0; b < 3; ++b) {
-        const auto uno = prueba.Salida(nombres[0][b]).pixels;
-        EXPECT_EQ(prueba.Salida(nombres[1][b]).pixels, uno);
-        EXPECT_EQ(prueba.Salida(nombres[2][b]).pixels, uno);
+        const auto one = run.Salida(names[0][b]).pixels;
+        EXPECT_EQ(run.Salida(names[1][b]).pixels, one);
+        EXPECT_EQ(run.Salida(names[2][b]).pixels, one);
     }
-}
-
-TEST(BlendState, CancelLeavesNoOutputFile) {
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    RecorderChannel channel;
-    channel.Cancelar();
-    EXPECT_THROW(Fusionar(prueba, channel, Lineal()), Cancelled);
-    for (const auto& nombre : prueba.Archivos()) {
-        EXPECT_EQ(nombre.find("BR_"), std::string::npos) << nombre;
-    }
+    // A cancelled blend leaves no output file.
+    const auto before = run.Archivos();
+    RecorderChannel cancelled;
+    cancelled.Cancelar();
+    EXPECT_THROW(Blend(run, cancelled, settings), Cancelled);
+    EXPECT_EQ(run.Archivos(), before);
 }
 
 // Numbers in log lines follow the user's decimal separator; numbers in file names never do.
-class ComaDecimal {
-  public:
-    ComaDecimal() : anterior_(std::setlocale(LC_NUMERIC, nullptr)) {
-        disponible_ = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
-                      std::setlocale(LC_NUMERIC, "de_DE.utf8") != nullptr;
-    }
-    ~ComaDecimal() { std::setlocale(LC_NUMERIC, anterior_.c_str()); }
-    bool disponible() const { return disponible_; }
-
-  private:
-    std::string anterior_;
-    bool disponible_ = false;
-};
-
 TEST(BlendLocale, CommaInLogLinesPointInNames) {
-    ComaDecimal coma;
-    if (!coma.disponible()) {
+    test::NumericLocale comma("de_DE.UTF-8");
+    if (!comma.available()) {
         GTEST_SKIP() << "no comma locale installed";
     }
-    auto creada = ConTransicion();
-    SesionPrueba& prueba = *creada;
-    prueba.session.set.Imagenes[0].at(0, 0)[0] = 43690;
+    auto run = WithTransition();
+    run->session.set.Imagenes[0].at(0, 0)[0] = 43690;
     BlendSettings settings;  // gamma 2.2
     settings.ETTR = true;
     settings.NumBracketing = 2;
     RecorderChannel channel;
-    ASSERT_EQ(Fusionar(prueba, channel, settings), 1);
+    ASSERT_EQ(Blend(*run, channel, settings), 1);
     EXPECT_TRUE(channel.logContains("IMG_2.tiff: 34,4%"));
     EXPECT_TRUE(channel.logContains("87,5% genuine pixels"));
     EXPECT_TRUE(channel.logContains("Histogram correction by +0,585EV"));
-    const auto nombres = SalidasDelLog(channel.log());
-    ASSERT_EQ(nombres.size(), 2u);
-    EXPECT_NE(nombres[0].find("_sRGB_g2.2_0EV.tif"), std::string::npos) << nombres[0];
-    EXPECT_NE(nombres[1].find("_sRGB_g2.2_+2EV.tif"), std::string::npos) << nombres[1];
+    const auto names = SalidasDelLog(channel.log());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_NE(names[0].find("_sRGB_g2.2_0EV.tif"), std::string::npos) << names[0];
+    EXPECT_NE(names[1].find("_sRGB_g2.2_+2EV.tif"), std::string::npos) << names[1];
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "CliRunner.h"
@@ -102,41 +104,40 @@ TEST_F(CliFirstSteps, ListsLoadsAndSorts) {
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
 }
 
-TEST_F(CliFirstSteps, SizeMismatchExitsOneWithTheBox) {
-    EscribirTIFF(test::ConstantFrame(11, 8, 9, 9, 9), dir_.file("IMG_3.tiff"));
-    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_1.NEF")});
-    EXPECT_EQ(result.exit_code, 1);
-    EXPECT_TRUE(Contains(result.err,
-                         "ERROR: Image dimensions mismatch between IMG_1.tiff and "
-                         "IMG_3.tiff"))
-        << result.err;
-    EXPECT_TRUE(Contains(result.out, "Image dimensions mismatch\nDONE\n"));
-}
-
-TEST_F(CliFirstSteps, UnreadableTiffExitsOneWithTheReport) {
-    test::WriteBytes(dir_.file("IMG_2.tiff"), {0, 1, 2, 3});
-    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_1.NEF")});
-    EXPECT_EQ(result.exit_code, 1);
-    EXPECT_TRUE(Contains(result.err, "Unexpected error occurred in module gflLoadBitmap"))
-        << result.err;
-    EXPECT_TRUE(Contains(result.err, "IMG_2.tiff"));
-}
-
-TEST_F(CliFirstSteps, TooFewTiffsExitsOne) {
-    std::filesystem::remove(dir_.file("IMG_1.tiff"));
-    std::filesystem::remove(dir_.file("IMG_3.tiff"));
-    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_1.NEF")});
-    EXPECT_EQ(result.exit_code, 1);
-    EXPECT_TRUE(Contains(result.out, "file IMG_1.tiff not found. Skipped\n"));
-    EXPECT_TRUE(Contains(result.out, "\n\nInsufficient TIFF files\nDONE\n"));
-}
-
-TEST_F(CliFirstSteps, ReferenceWithoutExtensionIsAClearError) {
-    test::Touch(dir_.file("IMG_0"));
-    const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file("IMG_0")});
-    EXPECT_EQ(result.exit_code, 1);
-    EXPECT_TRUE(Contains(result.err, "Unexpected error occurred in module LeerArchivosRAW"))
-        << result.err;
+// Each failure of the first steps ends with exit code 1, the box on stderr, the log on stdout.
+TEST_F(CliFirstSteps, FailuresExitOne) {
+    const struct {
+        std::function<void(const test::TempDir&)> prepare;
+        const char* reference;
+        std::string err, out;  // parts of stderr and stdout
+    } cases[] = {
+        {[](const test::TempDir& d) {
+             EscribirTIFF(test::ConstantFrame(11, 8, 9, 9, 9), d.file("IMG_3.tiff"));
+         },
+         "IMG_1.NEF", "ERROR: Image dimensions mismatch between IMG_1.tiff and IMG_3.tiff",
+         "Image dimensions mismatch\nDONE\n"},
+        {[](const test::TempDir& d) {
+             test::WriteBytes(d.file("IMG_2.tiff"), {0, 1, 2, 3});
+         },
+         "IMG_1.NEF", "Unexpected error occurred in module gflLoadBitmap ['", "IMG_2.tiff"},
+        {[](const test::TempDir& d) {
+             std::filesystem::remove(d.file("IMG_1.tiff"));
+             std::filesystem::remove(d.file("IMG_3.tiff"));
+         },
+         "IMG_1.NEF", "",
+         "file IMG_1.tiff not found. Skipped\nfile IMG_3.tiff not found. Skipped\n\n"
+         "Insufficient TIFF files\nDONE\n"},
+        {[](const test::TempDir& d) { test::Touch(d.file("IMG_0")); }, "IMG_0",
+         "Unexpected error occurred in module LeerArchivosRAW", ""},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        c.prepare(dir_);
+        const test::RunResult result = test::Run(kCli, {"--no-develop", dir_.file(c.reference)});
+        EXPECT_EQ(result.exit_code, 1) << result.err;
+        EXPECT_TRUE(Contains(result.err, c.err)) << result.err;
+        EXPECT_TRUE(Contains(result.err + result.out, c.out)) << result.out;
+    }
 }
 
 // Without --no-develop the TIFFs would be deleted before dcraw is run on them.

@@ -141,29 +141,6 @@ int FrameOfLevel(int level) {
     return 0;
 }
 
-// The linear level of an output sample written with `inverse_gamma`.
-double Linear(uint16_t sample, float inverse_gamma) {
-    if (inverse_gamma == 1.0f) {
-        return sample;
-    }
-    return 65535.0 * std::pow(sample / 65535.0, 1.0 / static_cast<double>(inverse_gamma));
-}
-
-std::array<double, 3> MeanLinear(const Frame& output, const test::Rect& r, float inverse_gamma) {
-    std::array<double, 3> sum{};
-    for (int y = r.y0; y < r.y1; ++y) {
-        for (int x = r.x0; x < r.x1; ++x) {
-            for (int c = 0; c < 3; ++c) {
-                sum[c] += Linear(output.at(x, y)[c], inverse_gamma);
-            }
-        }
-    }
-    for (auto& s : sum) {
-        s /= static_cast<double>(r.area());
-    }
-    return sum;
-}
-
 class EndToEnd : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -209,8 +186,8 @@ class EndToEnd : public ::testing::Test {
             const int rank = chosen_ranks[i];
             const double factor = ExposureFactor(rank);
             const test::Rect r = test::Inside(region, kInsideFraction, kInsidePixels);
-            const auto light = test::MeanRadiance(radiance.rgb.data(), radiance.width, r);
-            const auto measured = MeanLinear(output, r, inverse_gamma);
+            const auto light = test::MeanRadiance(radiance, r);
+            const auto measured = test::MeanLevels(output, r, inverse_gamma);
             for (int c = 0; c < 3; ++c) {
                 const double expected = synth::DevelopedRadiance(light[c], c, 1.0, kDaylight);
                 const double in_frame = expected * factor;

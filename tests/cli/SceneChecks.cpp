@@ -17,13 +17,16 @@ Rect Inside(const synth::FlatRegion& region, double fraction, int pixels) {
     return {region.x0 + mx, region.y0 + my, region.x1 - mx, region.y1 - my};
 }
 
-std::array<double, 3> MeanLevels(const Frame& frame, const Rect& rect) {
+std::array<double, 3> MeanLevels(const Frame& frame, const Rect& rect, float inverse_gamma) {
     std::array<double, 3> sum{};
     for (int y = rect.y0; y < rect.y1; ++y) {
         for (int x = rect.x0; x < rect.x1; ++x) {
             const uint16_t* p = frame.at(x, y);
             for (int c = 0; c < 3; ++c) {
-                sum[c] += p[c];
+                sum[c] += inverse_gamma == 1.0f
+                              ? p[c]
+                              : 65535.0 * std::pow(p[c] / 65535.0,
+                                                   1.0 / static_cast<double>(inverse_gamma));
             }
         }
     }
@@ -33,11 +36,11 @@ std::array<double, 3> MeanLevels(const Frame& frame, const Rect& rect) {
     return sum;
 }
 
-std::array<double, 3> MeanRadiance(const float* rgb, int width, const Rect& rect) {
+std::array<double, 3> MeanRadiance(const synth::RadianceImage& image, const Rect& rect) {
     std::array<double, 3> sum{};
     for (int y = rect.y0; y < rect.y1; ++y) {
         for (int x = rect.x0; x < rect.x1; ++x) {
-            const float* p = rgb + (static_cast<size_t>(y) * width + x) * 3;
+            const float* p = image.at(x, y);
             for (int c = 0; c < 3; ++c) {
                 sum[c] += p[c];
             }

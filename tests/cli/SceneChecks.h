@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "RadianceTiff.h"
 #include "Scene.h"
 #include "image/Frame.h"
 
@@ -19,11 +20,12 @@ struct Rect {
 // from its edges: free of the demosaic's edge effects and of map transitions.
 Rect Inside(const synth::FlatRegion& region, double fraction, int pixels);
 
-// Mean level of each channel over `rect`.
-std::array<double, 3> MeanLevels(const Frame& frame, const Rect& rect);
+// Mean level of each channel over `rect`, each sample first read through `inverse_gamma`'s
+// curve back to its linear level (1: the samples as they are).
+std::array<double, 3> MeanLevels(const Frame& frame, const Rect& rect, float inverse_gamma = 1.0f);
 
-// Mean radiance of each channel over `rect` of a radiance image (width * height * 3 floats).
-std::array<double, 3> MeanRadiance(const float* rgb, int width, const Rect& rect);
+// Mean radiance of each channel over `rect` of a radiance image.
+std::array<double, 3> MeanRadiance(const synth::RadianceImage& image, const Rect& rect);
 
 // Standard error of the mean of a developed channel over `area` pixels whose single samples
 // scatter by `sample_sigma`. A demosaiced channel holds one measured photosite in four (red,

@@ -7,10 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,7 @@
 #include "develop/DcrawCommand.h"
 #include "develop/DcrawProcess.h"
 #include "develop/DevelopJobs.h"
+#include "develop/FakeDcraw.h"
 #include "image/TiffIO.h"
 #include "support/Fixtures.h"
 
@@ -27,15 +26,7 @@ namespace {
 
 using Lista = std::vector<std::string>;
 
-// Records the call, then leaves $last (the RAW path) and $tiff (its TIFF) for the case's body.
-const char* kPreambulo = R"sh(#!/bin/sh
-calls="$(dirname "$0")/calls"
-mkdir -p "$calls"
-printf '%s\n' "$@" > "$calls/call.$$"
-for last; do :; done
-tiff="${last%.*}.tiff"
-)sh";
-const char* kCopia = "cp \"$last\" \"$tiff\"\n";
+const char* const kCopia = test::kCopyRaw;
 const char* kFallo =
     "echo \"Loading $last ...\" >&2\n"
     "echo \"$(basename \"$last\"): Unexpected end of file\" >&2\nexit 1\n";
@@ -56,22 +47,13 @@ class CancelarCuandoExistan : public RecorderChannel {
     Lista paths_;
 };
 
-class DevelopJobs : public ::testing::Test {
+class DevelopJobs : public test::FakeDcrawTest {
   protected:
     void SetUp() override {
-        const char* path = std::getenv("PATH");
-        saved_path_ = path != nullptr ? path : "";
-        setenv("PATH", (bin_.path() + ":" + saved_path_).c_str(), 1);
+        FakeDcrawTest::SetUp();
         settings_.wb.txtWB = {"2.132483", "1", "1.480864"};
         // A long folder name with blanks: paths stay one argument, with no length limit.
         std::filesystem::create_directory(carpeta_);
-    }
-    void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
-
-    void FakeDcraw(const std::string& body) {
-        const std::string script = bin_.file("dcraw");
-        std::ofstream(script) << kPreambulo << body;
-        ::chmod(script.c_str(), 0755);
     }
 
     // A stand-in RAW file: a small constant TIFF that the fake dcraw copies.
@@ -87,33 +69,11 @@ class DevelopJobs : public ::testing::Test {
         return session;
     }
 
-    // The lines of each file the stand-ins left under `prefix` ("call.": the argument lists
-    // dcraw was called with; "pid.": the process ids), in no particular order.
-    std::vector<Lista> Recorded(const std::string& prefix = "call.") const {
-        std::vector<Lista> files;
-        const std::string dir = bin_.file("calls");
-        for (const auto& entry : std::filesystem::directory_iterator(
-                 std::filesystem::exists(dir) ? dir : bin_.path())) {
-            if (entry.path().filename().string().rfind(prefix, 0) == 0) {
-                std::ifstream in(entry.path());
-                Lista lines;
-                for (std::string line; std::getline(in, line);) {
-                    lines.push_back(line);
-                }
-                files.push_back(lines);
-            }
-        }
-        return files;
-    }
-    std::vector<Lista> Calls() const { return Recorded(); }
-
     // The "RAW" files' folder.
     std::string Foto(const std::string& name) const { return carpeta_ + "/" + name; }
 
-    test::TempDir bin_;
     test::TempDir photos_;
     const std::string carpeta_ = photos_.file(std::string(150, 'x') + " with blanks");
-    std::string saved_path_;
     DevelopSettings settings_;
 };
 
@@ -287,7 +247,7 @@ TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
     EXPECT_TRUE(channel.boxes().empty());
 }
 
-TEST_F(DevelopJobs, QuickNeutralDevelopmentAndAMissingFile) {
+TEST_F(DevelopJobs, QuickDevelopments) {
     FakeDcraw(kCopia);
     Raw("a.dng", 1000);
     RecorderChannel channel;
@@ -306,20 +266,15 @@ TEST_F(DevelopJobs, QuickNeutralDevelopmentAndAMissingFile) {
     EXPECT_EQ(channel.log(), (Lista{"Quick developing a.dng...", "a.dng neutral developed", "DONE",
                                     "gone.dng not found.", "DONE"}));
     EXPECT_EQ(Calls().size(), 1u);
-}
 
-TEST_F(DevelopJobs, QuickDisplayDevelopmentShowsItsLine) {
-    FakeDcraw(kCopia);
-    Raw("a.dng", 1000);
-    RecorderChannel channel;
-    const ResultadoRevelado result = ReveladoRapido(Foto("a.dng"), false, settings_, channel);
-    EXPECT_TRUE(result.terminado);
-    EXPECT_EQ(channel.log(), Lista{"Quick developing a.dng..."});
-    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
-    RapidoMostrado(Foto("a.dng"), channel);
-    EXPECT_EQ(channel.log(),
+    // The display development shows its line, and the end of the display its log lines.
+    RecorderChannel display;
+    EXPECT_TRUE(ReveladoRapido(Foto("a.dng"), false, settings_, display).terminado);
+    EXPECT_EQ(display.dcrawLine(), LineaRapida(settings_));
+    RapidoMostrado(Foto("a.dng"), display);
+    EXPECT_EQ(display.log(),
               (Lista{"Quick developing a.dng...", "a.dng developed and displayed", "DONE"}));
-    EXPECT_EQ(channel.beeps(), 1);
+    EXPECT_EQ(display.beeps(), 1);
 }
 
 TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {

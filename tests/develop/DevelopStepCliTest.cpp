@@ -2,16 +2,14 @@
 // neutral development feeds the batch, the warnings of the window's choices, and the exit code
 // of every failure.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "cli/CliRunner.h"
+#include "develop/FakeDcraw.h"
 #include "image/TiffIO.h"
 #include "support/Fixtures.h"
 
@@ -22,57 +20,20 @@ using Lista = std::vector<std::string>;
 
 const std::string kCli = BRIMSAL_CLI_PATH;
 
-// Records each call's arguments, then copies the "RAW" file (a TIFF) to its TIFF name.
-const char* kCopia = R"sh(#!/bin/sh
-calls="$(dirname "$0")/calls"
-mkdir -p "$calls"
-printf '%s\n' "$@" > "$calls/call.$$"
-for last; do :; done
-cp "$last" "${last%.*}.tiff"
-)sh";
-const char* kFallo = R"sh(#!/bin/sh
-for last; do :; done
-echo "$(basename "$last"): Cannot decode file" >&2
-exit 1
-)sh";
-
-class DevelopStepCli : public ::testing::Test {
+class DevelopStepCli : public test::FakeDcrawTest {
   protected:
     void SetUp() override {
-        const char* path = std::getenv("PATH");
-        saved_path_ = path != nullptr ? path : "";
-        setenv("PATH", (bin_.path() + ":" + saved_path_).c_str(), 1);
+        FakeDcrawTest::SetUp();
         // Two frames, grey under a light that makes green twice red and 4/3 of blue.
         EscribirTIFF(test::ConstantFrame(40, 30, 100, 200, 150), photos_.file("a.dng"));
         EscribirTIFF(test::ConstantFrame(40, 30, 400, 800, 600), photos_.file("b.dng"));
     }
-    void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
 
-    void FakeDcraw(const char* script) {
-        std::ofstream(bin_.file("dcraw")) << script;
-        ::chmod(bin_.file("dcraw").c_str(), 0755);
-    }
-
-    std::vector<Lista> Calls() const {
-        std::vector<Lista> calls;
-        for (const auto& entry : std::filesystem::directory_iterator(bin_.file("calls"))) {
-            std::ifstream in(entry.path());
-            Lista args;
-            for (std::string line; std::getline(in, line);) {
-                args.push_back(line);
-            }
-            calls.push_back(args);
-        }
-        return calls;
-    }
-
-    test::TempDir bin_;
     test::TempDir photos_;
-    std::string saved_path_;
 };
 
 TEST_F(DevelopStepCli, PatchMeasuredOnTheNeutralDevelopmentDrivesTheBatch) {
-    FakeDcraw(kCopia);
+    FakeDcraw(test::kCopyRaw);
     // A square and a round patch on the grey: both measure 2, 1, 1.333.
     for (const char* patch : {"patch:0.25,0.25,0.5,0.5", "patch:0.5,0.5,0.6,0.5,round"}) {
         std::filesystem::remove_all(bin_.file("calls"));
@@ -105,19 +66,8 @@ TEST_F(DevelopStepCli, PatchMeasuredOnTheNeutralDevelopmentDrivesTheBatch) {
     }
 }
 
-TEST_F(DevelopStepCli, ImpossiblePatchExitsOne) {
-    FakeDcraw(kCopia);
-    EscribirTIFF(test::ConstantFrame(40, 30, 60000, 60000, 60000), photos_.file("a.dng"));
-    const test::RunResult run = test::Run(
-        kCli, {"--steps", "develop", "--wb", "patch:0.1,0.1,0.9,0.9", photos_.file("a.dng")});
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_NE(run.err.find("ERROR: Impossible to WB patch, some channel is very low and/or "
-                           "insufficient sample"),
-              std::string::npos);
-}
-
 TEST_F(DevelopStepCli, CameraWhiteBalanceAndHighlightRecoveryWarn) {
-    FakeDcraw(kCopia);
+    FakeDcraw(test::kCopyRaw);
     const test::RunResult run =
         test::Run(kCli, {"--steps", "develop", "--wb", "camera", "--hl", photos_.file("a.dng")});
     ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -132,22 +82,39 @@ TEST_F(DevelopStepCli, CameraWhiteBalanceAndHighlightRecoveryWarn) {
     }
 }
 
-TEST_F(DevelopStepCli, DcrawFailureAndMissingDcrawExitOne) {
-    FakeDcraw(kFallo);
-    test::RunResult run =
-        test::Run(kCli, {"--steps", "develop", "--threads", "1", photos_.file("a.dng")});
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_NE(run.out.find("Error developing a.dng (dcraw ended with exit code 1): a.dng: Cannot "
-                           "decode file\nDONE\n"),
-              std::string::npos)
-        << run.out;
-    EXPECT_NE(run.err.find("ERROR: DCRAW could not develop a.dng"), std::string::npos);
-
-    setenv("PATH", photos_.path().c_str(), 1);  // no dcraw there
-    run = test::Run(kCli, {"--steps", "develop", photos_.file("a.dng")});
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_NE(run.err.find("ERROR: DCRAW not found in '" + photos_.path() + "'"),
-              std::string::npos);
+// An impossible patch, a failing dcraw and a missing dcraw each end with exit code 1.
+TEST_F(DevelopStepCli, FailuresExitOne) {
+    const struct {
+        const char* dcraw;  // the stand-in's body; nullptr: no dcraw on PATH
+        std::vector<std::string> options;
+        std::string err, out;  // parts of stderr and stdout
+    } cases[] = {
+        {test::kCopyRaw,
+         {"--wb", "patch:0.1,0.1,0.9,0.9"},
+         "ERROR: Impossible to WB patch, some channel is very low and/or insufficient sample",
+         ""},
+        {"echo \"$(basename \"$last\"): Cannot decode file\" >&2\nexit 1\n",
+         {"--threads", "1"},
+         "ERROR: DCRAW could not develop a.dng",
+         "Error developing a.dng (dcraw ended with exit code 1): a.dng: Cannot decode "
+         "file\nDONE\n"},
+        {nullptr, {}, "ERROR: DCRAW not found in '" + photos_.path() + "'", ""},
+    };
+    EscribirTIFF(test::ConstantFrame(40, 30, 60000, 60000, 60000), photos_.file("a.dng"));
+    for (const auto& c : cases) {
+        if (c.dcraw != nullptr) {
+            FakeDcraw(c.dcraw);
+        } else {
+            setenv("PATH", photos_.path().c_str(), 1);
+        }
+        std::vector<std::string> arguments = {"--steps", "develop"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        arguments.push_back(photos_.file("a.dng"));
+        const test::RunResult run = test::Run(kCli, arguments);
+        EXPECT_EQ(run.exit_code, 1) << c.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    }
 }
 
 }  // namespace

@@ -48,23 +48,17 @@ ParcheWB MidGreyPatch() {
     return patch;
 }
 
-TEST_F(RealDcraw, QuickDevelopmentIsHalfSize) {
-    DevelopSettings settings;
-    RecorderChannel channel;
-    const ResultadoRevelado result = ReveladoRapido(raw_, false, settings, channel);
-    ASSERT_TRUE(result.terminado) << (channel.boxes().empty() ? "" : channel.boxes()[0].text);
-    EXPECT_EQ(result.tiff, dir_.file("chart one.tiff"));
-    // dcraw reports an output of 1734 x 1156 for this file; half size halves both.
-    const Frame frame = LeerTIFF(result.tiff);
-    EXPECT_EQ(frame.width, 867);
-    EXPECT_EQ(frame.height, 578);
-}
-
-TEST_F(RealDcraw, PatchOnTheGreyRowBalancesTheGrey) {
+TEST_F(RealDcraw, HalfSizeQuickDevelopmentAndAPatchThatBalancesTheGrey) {
     DevelopSettings settings;
     settings.profile = 0;  // raw colour, so balanced grey reads as equal channels
     RecorderChannel channel;
-    ASSERT_TRUE(ReveladoRapido(raw_, true, settings, channel).terminado);
+    const ResultadoRevelado neutral = ReveladoRapido(raw_, true, settings, channel);
+    ASSERT_TRUE(neutral.terminado) << test::OnlyBox(channel);
+    // dcraw reports an output of 1734 x 1156 for this file; the quick development halves both.
+    EXPECT_EQ(neutral.tiff, dir_.file("chart one.tiff"));
+    const Frame half = LeerTIFF(neutral.tiff);
+    EXPECT_EQ(half.width, 867);
+    EXPECT_EQ(half.height, 578);
     const ParcheWB patch = MidGreyPatch();
     ASSERT_EQ(CalcularWBPatch(raw_, patch, settings.wb, channel), 1);
     EXPECT_EQ(channel.log().back(), "DONE");

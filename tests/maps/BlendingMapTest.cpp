@@ -1,3 +1,4 @@
+// Build map: thresholds, the pixel map, GenerarMapa's levels, log, failures and cancel.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include "app/RecorderChannel.h"
 #include "image/Picture.h"
 #include "maps/BlendingMap.h"
+#include "maps/Thresholds.h"
 #include "support/Fixtures.h"
 
 namespace brimsal {
@@ -34,15 +36,7 @@ MapSettings Radios(int antighost, int progressive) {
 }
 
 ExposureSet SetDe(std::vector<Frame> frames) {
-    ExposureSet set;
-    set.AnchoImagen = frames.front().width;
-    set.AltoImagen = frames.front().height;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        set.ArchivosTIFF.push_back("/nowhere/img" + std::to_string(i + 1) + ".tiff");
-    }
-    set.Imagenes = std::move(frames);
-    set.TIFFsCargados = true;
-    return set;
+    return test::SetOf(std::move(frames), "/nowhere/img");
 }
 
 // Frames 1..n over w x h where frame k is valid in columns x < valido(k), clipped elsewhere.
@@ -66,6 +60,64 @@ std::vector<uint8_t> LeerNiveles(const std::string& path, int* w = nullptr, int*
         *h = picture.GetHeight();
     }
     return levels;
+}
+
+TEST(Thresholds, FromThePercentageAndTheCoefficients) {
+    struct Caso {
+        WBMode mode;
+        std::array<std::string, 3> texts;
+        int threshold;
+        std::array<int32_t, 3> expected;
+    };
+    // T = threshold * 65535 / 100; 90 % gives 58981.5, which rounds to the even 58982.
+    const Caso casos[] = {
+        {WBMode::kCamera, {"not", "read", "here"}, 90, {58982, 58982, 58982}},
+        // 2 T = 117963 is capped at 65279; 0.5 T = 29490.75.
+        {WBMode::kCoeffs, {"2.0", "1.0", "0.5"}, 90, {65279, 58982, 29491}},
+        {WBMode::kCoeffs, {"2", "1", "0.5"}, 0, {0, 0, 0}},
+        // 64879.65 stays below the cap; 0.8 T = 47185.2.
+        {WBMode::kCoeffs, {" 0.8 ", "1", "1"}, 99, {51904, 64880, 64880}},
+        {WBMode::kPreset, {"2.132483", "1", "1.480864"}, 90, {65279, 58982, 65279}},
+    };
+    for (const Caso& caso : casos) {
+        WhiteBalanceSettings wb;
+        wb.mode = caso.mode;
+        wb.txtWB = caso.texts;
+        MapSettings settings;
+        settings.threshold = caso.threshold;
+        EXPECT_EQ(OptimizarUmbrales(settings, wb), caso.expected) << caso.texts[0];
+    }
+}
+
+// A headroom development saturates channel c at 65535 x its share of the largest multiplier:
+// each threshold is the percentage of its own channel's saturation, in any mode, and Calc EV
+// clips at the same levels; the normal development keeps the fixed 58982 in Calc EV.
+TEST(Thresholds, HeadroomFollowsEachChannelsSaturation) {
+    WhiteBalanceSettings wb;
+    wb.txtWB = {"2.132483", "1", "1,480864"};
+    MapSettings settings;
+    EXPECT_EQ(NivelesRecorteEV(settings, wb), (std::array<int32_t, 3>{58982, 58982, 58982}));
+    settings.scale = HeadroomScale(wb);
+    // 58981.5 x 1, x 0.4689370... = 27658.7, x 0.6944318... = 40958.6.
+    EXPECT_EQ(OptimizarUmbrales(settings, wb), (std::array<int32_t, 3>{58982, 27659, 40959}));
+    EXPECT_EQ(NivelesRecorteEV(settings, wb), OptimizarUmbrales(settings, wb));
+    settings.threshold = 99;  // 64879.65 x share
+    EXPECT_EQ(OptimizarUmbrales(settings, wb), (std::array<int32_t, 3>{64880, 30424, 45054}));
+    wb.txtWB = {"1", "2", "x"};
+    EXPECT_THROW(HeadroomScale(wb), RunTimeError);
+    wb.txtWB = {"1", "0", "1"};
+    EXPECT_THROW(HeadroomScale(wb), RunTimeError);
+}
+
+TEST(Thresholds, CoefficientTextThatIsNotANumberIsATypeMismatch) {
+    for (const char* texto : {"abc", "", "1.5x"}) {
+        try {
+            CoeficienteDeTexto(texto);
+            ADD_FAILURE() << "'" << texto << "' must fail";
+        } catch (const RunTimeError& error) {
+            EXPECT_EQ(error.number(), 13) << texto;
+        }
+    }
 }
 
 TEST(BlendingMap, LevelTable) {
@@ -175,26 +227,6 @@ TEST(BlendingMap, FullLogOfARun) {
     EXPECT_EQ(ag.log().at(4), log[5]);
 }
 
-TEST(BlendingMap, SameMapWithOneThreadOrAll) {
-    TempDir dir;
-    auto noise = [](unsigned seed) {
-        return [seed](int x, int y, int c) -> uint16_t {
-            const unsigned v = (x * 7919u + y * 104729u + c * 31u + seed) * 2654435761u;
-            return static_cast<uint16_t>(v >> 16);
-        };
-    };
-    const ExposureSet set = SetDe(
-        {MakeFrame(90, 140, noise(1)), MakeFrame(90, 140, noise(2)), MakeFrame(90, 140, noise(3))});
-    RecorderChannel a;
-    RecorderChannel b;
-    MapState uno;
-    MapState todos;
-    ASSERT_TRUE(GenerarMapa(dir.file("ref.CR2"), Radios(2, 5), Camara(), set, uno, a, 1));
-    ASSERT_TRUE(GenerarMapa(dir.file("ref.CR2"), Radios(2, 5), Camara(), set, todos, b, 0));
-    EXPECT_NE(uno.RutaMapa, todos.RutaMapa);  // never over an existing file
-    EXPECT_EQ(LeerNiveles(uno.RutaMapa), LeerNiveles(todos.RutaMapa));
-}
-
 // N < 2, N > 255 and a coefficient that is not a number end in the report naming GenerarMapa,
 // with no file written and the map state as it was.
 TEST(BlendingMap, UnexpectedErrors) {
@@ -210,8 +242,7 @@ TEST(BlendingMap, UnexpectedErrors) {
         MapState mapa;
         mapa.RutaMapa = "old.png";
         EXPECT_FALSE(GenerarMapa(dir.file("ref.CR2"), Radios(0, 3), wb, set, mapa, channel));
-        ASSERT_EQ(channel.boxes().size(), 1u);
-        EXPECT_NE(channel.boxes()[0].text.find("GenerarMapa"), std::string::npos);
+        EXPECT_NE(test::OnlyBox(channel).find("module GenerarMapa "), std::string::npos);
         EXPECT_EQ(channel.log(), std::vector<std::string>{"An unexpected error occurred"});
         EXPECT_EQ(mapa.RutaMapa, "old.png");
         EXPECT_EQ(mapa.IndicePorNivel[0], 0.0f);
@@ -231,8 +262,7 @@ TEST(BlendingMap, UnwritableMapKeepsThePathButTakesTheNewLevelTable) {
     RecorderChannel channel;
     EXPECT_FALSE(
         GenerarMapa("/no/such/folder/ref.CR2", Radios(0, 1), Camara(), set, mapa, channel));
-    ASSERT_EQ(channel.boxes().size(), 1u);
-    EXPECT_NE(channel.boxes()[0].text.find("GenerarMapa"), std::string::npos);
+    EXPECT_NE(test::OnlyBox(channel).find("module GenerarMapa "), std::string::npos);
     EXPECT_EQ(mapa.RutaMapa, "/earlier/Map_000000.png");
     EXPECT_EQ(mapa.IndicePorNivel, ConstruirIndicePorNivel(3));
 }

@@ -1,3 +1,4 @@
+// CargarTIFFs and OrdenarPorExposicion over a folder of RAW stand-ins with TIFFs beside them.
 #include <gtest/gtest.h>
 
 #include "app/RecorderChannel.h"
@@ -9,6 +10,8 @@
 namespace brimsal {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 // A folder of RAW stand-ins with developed TIFFs beside them.
 class ExposureSetTest : public ::testing::Test {
   protected:
@@ -17,91 +20,79 @@ class ExposureSetTest : public ::testing::Test {
         test::Touch(dir_.file(name + ".cr2"));
         raws_.push_back(name + ".cr2");
         if (!frame.empty()) {
-            EscribirTIFF(frame, dir_.file(name + ".tiff"));
+            EscribirTIFF(frame, Tiff(name));
         }
     }
     std::string Ruta() const { return dir_.file(raws_.front()); }
     std::string Tiff(const std::string& name) const { return dir_.file(name + ".tiff"); }
 
     test::TempDir dir_;
-    std::vector<std::string> raws_;
+    Lines raws_;
     ExposureSet set_;
     RecorderChannel channel_;
 };
 
-TEST_F(ExposureSetTest, OneRawFileIsTooFew) {
-    Add("a", test::ConstantFrame(4, 3, 100, 100, 100));
-    channel_.AnadirLog("earlier line", false);
-    EXPECT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 0);
-    EXPECT_EQ(channel_.log(),
-              (std::vector<std::string>{"earlier line", "\nInsufficient TIFF files", "DONE"}));
-    EXPECT_EQ(channel_.beeps(), 1);
-    EXPECT_EQ(set_.N(), 0);
-    EXPECT_FALSE(set_.TIFFsCargados);
-}
-
-TEST_F(ExposureSetTest, MissingTiffIsSkipped) {
-    Add("a", test::ConstantFrame(4, 3, 100, 100, 100));
-    Add("b", Frame());
-    Add("c", test::ConstantFrame(4, 3, 200, 200, 200));
-    EXPECT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
-    EXPECT_EQ(channel_.log(), (std::vector<std::string>{"Loading 3 TIFF files...",
-                                                        "file b.tiff not found. Skipped"}));
-    EXPECT_EQ(set_.ArchivosTIFF, (std::vector<std::string>{Tiff("a"), Tiff("c")}));
-    EXPECT_TRUE(set_.TIFFsCargados);
-    EXPECT_EQ(set_.AnchoImagen, 4);
-    EXPECT_EQ(set_.AltoImagen, 3);
-}
-
-TEST_F(ExposureSetTest, OnlyOneTiffFoundIsTooFew) {
-    Add("a", test::ConstantFrame(4, 3, 100, 100, 100));
-    Add("b", Frame());
-    EXPECT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 1);
-    EXPECT_EQ(channel_.log(),
-              (std::vector<std::string>{"Loading 2 TIFF files...", "file b.tiff not found. Skipped",
-                                        "\nInsufficient TIFF files", "DONE"}));
-    EXPECT_FALSE(set_.TIFFsCargados);
-    EXPECT_TRUE(set_.Imagenes.at(0).empty());
-}
-
-TEST_F(ExposureSetTest, NarrowerThirdTiffIsAMismatch) {
-    Add("a", test::ConstantFrame(10, 6, 100, 100, 100));
-    Add("b", test::ConstantFrame(10, 6, 200, 200, 200));
-    Add("c", test::ConstantFrame(9, 6, 300, 300, 300));
-    Add("d", Frame());  // never looked at: the load stops at the mismatch
-    EXPECT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), -1);
-    EXPECT_EQ(channel_.log(), (std::vector<std::string>{"Loading 4 TIFF files...",
-                                                        "Image dimensions mismatch", "DONE"}));
-    ASSERT_EQ(channel_.boxes().size(), 1u);
-    EXPECT_EQ(channel_.boxes()[0].title, "ERROR");
-    EXPECT_EQ(channel_.boxes()[0].text, "Image dimensions mismatch between a.tiff and c.tiff");
-    EXPECT_FALSE(set_.TIFFsCargados);
-    for (const Frame& frame : set_.Imagenes) {
-        EXPECT_TRUE(frame.empty());
+// Loads that end early: the result, the log, the box, and a set left released. Files: 'f' a
+// 10 x 6 TIFF, 'n' a narrower one, 'x' a file that is no TIFF, '-' no TIFF at all.
+TEST_F(ExposureSetTest, LoadsThatDoNotGiveASet) {
+    const struct {
+        const char* kinds;  // of the TIFFs beside a.cr2, b.cr2, ...
+        int result;
+        Lines log;
+        std::string box;
+    } cases[] = {
+        // One RAW file: no load, the log goes on.
+        {"f", 0, {"earlier line", "\nInsufficient TIFF files", "DONE"}, "<0 boxes>"},
+        {"f-",
+         1,
+         {"Loading 2 TIFF files...", "file b.tiff not found. Skipped", "\nInsufficient TIFF files",
+          "DONE"},
+         "<0 boxes>"},
+        // "d" is never looked at: the load stops at the mismatch.
+        {"ffn-",
+         -1,
+         {"Loading 4 TIFF files...", "Image dimensions mismatch", "DONE"},
+         "ERROR: Image dimensions mismatch between a.tiff and c.tiff"},
+        {"fxf",
+         -1,
+         {"An unexpected error occurred"},
+         "ERROR: Unexpected error occurred in module gflLoadBitmap ['"},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        Lines raws;
+        for (const char* kind = c.kinds; *kind != '\0'; ++kind) {
+            const std::string name(1, static_cast<char>('a' + (kind - c.kinds)));
+            test::Touch(dir.file(name + ".cr2"));
+            raws.push_back(name + ".cr2");
+            if (*kind == 'x') {
+                test::WriteBytes(dir.file(name + ".tiff"), {'n', 'o', 't', ' ', 'a', ' ', 't'});
+            } else if (*kind != '-') {
+                EscribirTIFF(test::ConstantFrame(*kind == 'n' ? 9 : 10, 6, 100, 100, 100),
+                             dir.file(name + ".tiff"));
+            }
+        }
+        ExposureSet set;
+        RecorderChannel channel;
+        channel.AnadirLog("earlier line", false);
+        EXPECT_EQ(CargarTIFFs(dir.file("a.cr2"), raws, set, channel), c.result);
+        EXPECT_EQ(channel.log(), c.log);
+        EXPECT_EQ(test::OnlyBox(channel).rfind(c.box, 0), 0u) << test::OnlyBox(channel);
+        EXPECT_EQ(channel.beeps(), c.result >= 0 ? 1 : 0);
+        EXPECT_FALSE(set.TIFFsCargados);
+        for (const Frame& f : set.Imagenes) {
+            EXPECT_TRUE(f.empty());
+        }
     }
 }
 
-TEST_F(ExposureSetTest, UnreadableTiffEndsTheLoadWithTheReport) {
-    Add("a", test::ConstantFrame(4, 3, 100, 100, 100));
-    Add("b", Frame());
-    test::WriteBytes(Tiff("b"), {'n', 'o', 't', ' ', 'a', ' ', 't', 'i', 'f', 'f'});
-    Add("c", test::ConstantFrame(4, 3, 100, 100, 100));
-    EXPECT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), -1);
-    ASSERT_EQ(channel_.boxes().size(), 1u);
-    EXPECT_EQ(channel_.boxes()[0].text.rfind(
-                  "Unexpected error occurred in module gflLoadBitmap ['" + Tiff("b"), 0),
-              0u);
-    EXPECT_EQ(channel_.log(), (std::vector<std::string>{"An unexpected error occurred"}));
-    EXPECT_FALSE(set_.TIFFsCargados);
-    EXPECT_TRUE(set_.Imagenes.at(0).empty());
-}
-
-// Mean levels: a 12.34 %, b 50 %, c 4 %, the identical pair 25 %, black 0 %. Equal sums end in
-// reverse load order; the all-black frame is the darkest.
+// Mean levels: a 12.34 %, b 50 %, c 4 %, the identical pair 25 %, black 0 %; a missing TIFF is
+// skipped. Equal sums end in reverse load order; the all-black frame is the darkest.
 TEST_F(ExposureSetTest, SortLogsAndOrdersDarkestFirst) {
     Add("a", test::ConstantFrame(10, 10, 8087, 8087, 8087));
     Add("b", test::ConstantFrame(10, 10, 32768, 32767, 32768));
     Add("c", test::ConstantFrame(10, 10, 2621, 2622, 2621));
+    Add("gone", Frame());
     const Frame same = test::MakeFrame(10, 10, [](int x, int y, int c) {
         return static_cast<uint16_t>(16384 + (x - 5) * 3 + (y % 2 ? c : -c));
     });
@@ -109,14 +100,14 @@ TEST_F(ExposureSetTest, SortLogsAndOrdersDarkestFirst) {
     Add("second", same);
     Add("dark", test::ConstantFrame(10, 10, 0, 0, 0));
     ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 6);
+    EXPECT_EQ(set_.AnchoImagen, 10);
     ASSERT_TRUE(OrdenarPorExposicion(true, set_, channel_));
     EXPECT_EQ(channel_.log(),
-              (std::vector<std::string>{
-                  "Loading 6 TIFF files...", "\nCalculating absolute exposure...", "a.tiff: 12.3%",
-                  "b.tiff: 50%", "c.tiff: 4%", "first.tiff: 25%", "second.tiff: 25%",
-                  "dark.tiff: 0%", "Sorting images by exposure...", "Reloading sorted images..."}));
-    EXPECT_EQ(set_.ArchivosTIFF,
-              (std::vector<std::string>{Tiff("dark"), Tiff("c"), Tiff("a"), Tiff("second"),
+              (Lines{"Loading 7 TIFF files...", "file gone.tiff not found. Skipped",
+                     "\nCalculating absolute exposure...", "a.tiff: 12.3%", "b.tiff: 50%",
+                     "c.tiff: 4%", "first.tiff: 25%", "second.tiff: 25%", "dark.tiff: 0%",
+                     "Sorting images by exposure...", "Reloading sorted images..."}));
+    EXPECT_EQ(set_.ArchivosTIFF, (Lines{Tiff("dark"), Tiff("c"), Tiff("a"), Tiff("second"),
                                         Tiff("first"), Tiff("b")}));
     EXPECT_EQ(set_.TIFFMasOscuro, Tiff("dark"));
     EXPECT_EQ(set_.Imagenes[1].at(0, 0)[1], 2622);
@@ -124,56 +115,30 @@ TEST_F(ExposureSetTest, SortLogsAndOrdersDarkestFirst) {
     EXPECT_TRUE(set_.TIFFsCargados);
 }
 
-TEST_F(ExposureSetTest, SortWithoutReloadKeepsLoadOrderAndReleases) {
+// A second load replaces the frames of the first; a sort without reload keeps the load order
+// and releases the frames.
+TEST_F(ExposureSetTest, SecondLoadAndSortWithoutReload) {
     Add("a", test::ConstantFrame(4, 4, 500, 500, 500));
     Add("b", test::ConstantFrame(4, 4, 50, 50, 50));
     ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
+    EscribirTIFF(test::ConstantFrame(8, 2, 9, 9, 9), Tiff("a"));
+    EscribirTIFF(test::ConstantFrame(8, 2, 7, 7, 7), Tiff("b"));
+    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
+    EXPECT_EQ(set_.AnchoImagen, 8);
+    EXPECT_EQ(set_.Imagenes[1].at(7, 1)[0], 7);
     ASSERT_TRUE(OrdenarPorExposicion(false, set_, channel_));
     EXPECT_EQ(set_.TIFFMasOscuro, Tiff("b"));
-    EXPECT_EQ(set_.ArchivosTIFF, (std::vector<std::string>{Tiff("a"), Tiff("b")}));
+    EXPECT_EQ(set_.ArchivosTIFF, (Lines{Tiff("a"), Tiff("b")}));
     EXPECT_FALSE(set_.TIFFsCargados);
     EXPECT_TRUE(set_.Imagenes[0].empty());
     EXPECT_TRUE(set_.Imagenes[1].empty());
     EXPECT_FALSE(channel_.logContains("Reloading sorted images..."));
 }
 
-TEST_F(ExposureSetTest, SecondLoadReplacesTheFirst) {
-    Add("a", test::ConstantFrame(4, 4, 500, 500, 500));
-    Add("b", test::ConstantFrame(4, 4, 50, 50, 50));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
-    EscribirTIFF(test::ConstantFrame(8, 2, 7, 7, 7), Tiff("a"));
-    EscribirTIFF(test::ConstantFrame(8, 2, 9, 9, 9), Tiff("b"));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
-    EXPECT_EQ(set_.N(), 2);
-    EXPECT_EQ(set_.AnchoImagen, 8);
-    EXPECT_EQ(set_.Imagenes[1].at(7, 1)[0], 9);
-    EXPECT_EQ(channel_.log().front(), "Loading 2 TIFF files...");
-}
-
-TEST_F(ExposureSetTest, SameResultWithOneThreadOrMany) {
-    for (int i = 0; i < 5; ++i) {
-        Add("f" + std::to_string(i), test::MakeFrame(33, 17, [i](int x, int y, int c) {
-                return static_cast<uint16_t>((x * 131 + y * 71 + c * 13) * (5 - i) % 60000);
-            }));
-    }
-    std::vector<std::string> logs[2];
-    std::vector<std::string> order[2];
-    for (int run = 0; run < 2; ++run) {
-        RecorderChannel channel;
-        ExposureSet set;
-        const int threads = run == 0 ? 1 : 4;
-        ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set, channel, threads), 5);
-        ASSERT_TRUE(OrdenarPorExposicion(true, set, channel, threads));
-        logs[run] = channel.log();
-        order[run] = set.ArchivosTIFF;
-    }
-    EXPECT_EQ(logs[0], logs[1]);
-    EXPECT_EQ(order[0], order[1]);
-}
-
-// Frames read while the development runs make the same set, log and sort as frames read by the
-// load; a TIFF rewritten after it was handed over is read again.
-TEST_F(ExposureSetTest, PreloadedFramesMakeTheSameSet) {
+// One thread or many, or frames read while the development ran, make the same set, log and sort;
+// a TIFF rewritten after it was handed over is read again. A cancelled load leaves the set
+// released.
+TEST_F(ExposureSetTest, SameSetWithOneThreadManyOrPreloadedFramesAndCancelReleases) {
     for (int i = 0; i < 5; ++i) {
         Add("f" + std::to_string(i), test::MakeFrame(33, 17, [i](int x, int y, int c) {
                 return static_cast<uint16_t>((x * 131 + y * 71 + c * 13) * (5 - i) % 60000);
@@ -184,27 +149,26 @@ TEST_F(ExposureSetTest, PreloadedFramesMakeTheSameSet) {
         preloaded.Submit(Tiff("f" + std::to_string(i)));
     }
     EscribirTIFF(test::ConstantFrame(33, 17, 9, 9, 9), Tiff("f2"));
-    ExposureSet sets[2];
-    std::vector<std::string> logs[2];
-    for (int run = 0; run < 2; ++run) {
+    ExposureSet sets[3];
+    Lines logs[3];
+    for (int run = 0; run < 3; ++run) {
         RecorderChannel channel;
-        ASSERT_EQ(
-            CargarTIFFs(Ruta(), raws_, sets[run], channel, 2, run == 0 ? &preloaded : nullptr), 5);
-        ASSERT_TRUE(OrdenarPorExposicion(true, sets[run], channel));
+        const int threads = run == 0 ? 1 : 4;
+        ASSERT_EQ(CargarTIFFs(Ruta(), raws_, sets[run], channel, threads,
+                              run == 2 ? &preloaded : nullptr),
+                  5);
+        ASSERT_TRUE(OrdenarPorExposicion(true, sets[run], channel, threads));
         logs[run] = channel.log();
     }
-    EXPECT_EQ(logs[0], logs[1]);
-    EXPECT_EQ(sets[0].ArchivosTIFF, sets[1].ArchivosTIFF);
-    EXPECT_EQ(sets[0].rgb_sums, sets[1].rgb_sums);
     EXPECT_EQ(sets[0].TIFFMasOscuro, Tiff("f2"));
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(sets[0].Imagenes[i].pixels, sets[1].Imagenes[i].pixels) << i;
+    for (int run = 1; run < 3; ++run) {
+        EXPECT_EQ(logs[run], logs[0]);
+        EXPECT_EQ(sets[run].ArchivosTIFF, sets[0].ArchivosTIFF);
+        EXPECT_EQ(sets[run].rgb_sums, sets[0].rgb_sums);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(sets[run].Imagenes[i].pixels, sets[0].Imagenes[i].pixels) << run << " " << i;
+        }
     }
-}
-
-TEST_F(ExposureSetTest, CancelledLoadLeavesTheSetReleased) {
-    Add("a", test::ConstantFrame(4, 4, 500, 500, 500));
-    Add("b", test::ConstantFrame(4, 4, 50, 50, 50));
     channel_.Cancelar();
     EXPECT_THROW(CargarTIFFs(Ruta(), raws_, set_, channel_), Cancelled);
     EXPECT_FALSE(set_.TIFFsCargados);

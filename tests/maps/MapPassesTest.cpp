@@ -1,13 +1,72 @@
+// The disc mask and its chords, and the map passes against their offset-by-offset loops.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
+#include <stdexcept>
 
 #include "app/RecorderChannel.h"
+#include "maps/DiscMask.h"
 #include "maps/MapPasses.h"
 
 namespace brimsal {
 namespace {
+
+// Offsets, largest squared distance kept, and the shapes the small radii are known by.
+TEST(DiscMask, SmallRadii) {
+    const int counts[] = {9, 21, 37, 69, 89, 145, 193};
+    const int largest[] = {2, 5, 10, 20, 26};
+    for (int r = 1; r <= 7; ++r) {
+        const MascaraCircular m = CrearMascaraCircular(r);
+        EXPECT_EQ(m.count(), counts[r - 1]) << "radius " << r;
+        int far = 0;
+        for (int dy = -r; dy <= r; ++dy) {
+            for (int dx = -r; dx <= r; ++dx) {
+                far = m.at(dx, dy) ? std::max(far, dx * dx + dy * dy) : far;
+                const int ax = std::abs(dx);
+                const int ay = std::abs(dy);
+                if (r <= 3) {  // 3 x 3 square; 5 x 5 less its corners; 7 x 7 less 3 per corner
+                    const bool cut = (r == 2 && ax == 2 && ay == 2) || (r == 3 && ax + ay >= 5);
+                    EXPECT_EQ(m.at(dx, dy), cut ? 0 : 1) << r << ": " << dx << "," << dy;
+                }
+            }
+        }
+        if (r <= 5) {
+            EXPECT_EQ(far, largest[r - 1]) << "radius " << r;
+        }
+    }
+}
+
+// Away from the three corrected radii the disc is exactly dx^2 + dy^2 < (r + 1)^2; and every row
+// of every disc the settings allow is one symmetric chord (what the fast passes rest on).
+TEST(DiscMask, OpenDiscAndChords) {
+    for (int r = 1; r <= 100; ++r) {
+        const MascaraCircular m = CrearMascaraCircular(r);
+        if (r != 2 && r != 3 && r != 5) {
+            for (int dy = -r; dy <= r; ++dy) {
+                for (int dx = -r; dx <= r; ++dx) {
+                    ASSERT_EQ(m.at(dx, dy), dx * dx + dy * dy < (r + 1) * (r + 1) ? 1 : 0)
+                        << "radius " << r << " at " << dx << "," << dy;
+                }
+            }
+        }
+        std::vector<int> half;
+        ASSERT_NO_THROW(half = SemiCuerdas(m)) << "radius " << r;
+        ASSERT_EQ(half.size(), static_cast<size_t>(2 * r + 1));
+        int total = 0;
+        for (int dy = -r; dy <= r; ++dy) {
+            const int h = half[static_cast<size_t>(dy + r)];
+            EXPECT_EQ(h, half[static_cast<size_t>(-dy + r)]);
+            total += 2 * h + 1;
+        }
+        EXPECT_EQ(total, m.count()) << "radius " << r;
+    }
+    MascaraCircular holed = CrearMascaraCircular(4);
+    holed.set(2, 0, 0);
+    EXPECT_THROW(SemiCuerdas(holed), std::logic_error);
+    EXPECT_THROW(CrearMascaraCircular(0), std::invalid_argument);
+}
 
 // Random indices 1..n in runs of varied length: zone borders and isolated pixels both occur.
 PlanoMapa PlanoAleatorio(int w, int h, int n, unsigned seed) {
@@ -65,31 +124,26 @@ TEST(MapPasses, FastPassesEqualTheNaiveLoops) {
     }
 }
 
-// One pixel of frame 1 in a field of frame N grows into exactly the disc around it.
+// One pixel of frame 1 in a field of frame N grows into exactly the disc around it; at the
+// corner the edges cut the disc (a quarter of radius 2: 3 x 3 less the cell (2, 2)).
 TEST(MapPasses, SingleDarkPixelGrowsIntoTheDisc) {
     SilentChannel channel;
     PlanoMapa in = Llenar(21, 21, 3);
     in.at(10, 10) = 1;
-    auto ones = [](const PlanoMapa& p) { return std::count(p.data.begin(), p.data.end(), 1); };
-    const PlanoMapa r1 = PasadaAntiGhost(in, 1, channel);
-    EXPECT_EQ(ones(r1), 9);  // the 3 x 3 square
-    EXPECT_EQ(r1.at(11, 11), 1);
-    const PlanoMapa r2 = PasadaAntiGhost(in, 2, channel);
-    EXPECT_EQ(ones(r2), 21);
-    EXPECT_EQ(r2.at(12, 11), 1);
-    EXPECT_EQ(r2.at(12, 12), 3);
-    const PlanoMapa r4 = PasadaAntiGhost(in, 4, channel);
-    EXPECT_EQ(ones(r4), 69);
-    EXPECT_EQ(r4.at(14, 12), 1);  // offset (4, 2)
-    EXPECT_EQ(r4.at(13, 13), 1);  // offset (3, 3)
-    const PlanoMapa r5 = PasadaAntiGhost(in, 5, channel);
-    EXPECT_EQ(ones(r5), 89);
-    EXPECT_EQ(r5.at(14, 14), 3);  // offset (4, 4)
-    EXPECT_EQ(r5.at(15, 13), 3);  // offset (5, 3)
-    // At the corner the edges cut the disc: a quarter of radius 2, 3 x 3 less the cell (2, 2).
+    for (int r = 1; r <= 9; ++r) {
+        const MascaraCircular disc = CrearMascaraCircular(r);
+        const PlanoMapa out = PasadaAntiGhost(in, r, channel);
+        for (int dy = -10; dy <= 10; ++dy) {
+            for (int dx = -10; dx <= 10; ++dx) {
+                const bool inside = std::abs(dx) <= r && std::abs(dy) <= r && disc.at(dx, dy);
+                ASSERT_EQ(out.at(10 + dx, 10 + dy), inside ? 1 : 3) << r << ": " << dx << "," << dy;
+            }
+        }
+    }
     PlanoMapa corner = Llenar(21, 21, 3);
     corner.at(0, 0) = 1;
-    EXPECT_EQ(ones(PasadaAntiGhost(corner, 2, channel)), 8);
+    const PlanoMapa cut = PasadaAntiGhost(corner, 2, channel);
+    EXPECT_EQ(std::count(cut.data.begin(), cut.data.end(), 1), 8);
 }
 
 // N = 2, anti-ghosting 0 + progressive 1: frame 2 for x < 10, frame 1 from x = 10.

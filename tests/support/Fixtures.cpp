@@ -39,6 +39,18 @@ Frame MakeFrame(int width, int height, const std::function<uint16_t(int, int, in
     return frame;
 }
 
+ExposureSet SetOf(std::vector<Frame> frames, const std::string& prefix) {
+    ExposureSet set;
+    set.AnchoImagen = frames.front().width;
+    set.AltoImagen = frames.front().height;
+    for (size_t i = 1; i <= frames.size(); ++i) {
+        set.ArchivosTIFF.push_back(prefix + std::to_string(i) + ".tiff");
+    }
+    set.Imagenes = std::move(frames);
+    set.TIFFsCargados = true;
+    return set;
+}
+
 void Touch(const std::string& path) {
     std::ofstream(path, std::ios::binary).flush();
 }
@@ -72,6 +84,14 @@ std::string SharedDataDir() {
         return dir;
     }
     return "";
+}
+
+std::string OnlyBox(const RecorderChannel& channel) {
+    const auto boxes = channel.boxes();
+    if (boxes.size() != 1) {
+        return "<" + std::to_string(boxes.size()) + " boxes>";
+    }
+    return boxes[0].title + ": " + boxes[0].text;
 }
 
 }  // namespace brimsal::test

@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/RecorderChannel.h"
 #include "image/Frame.h"
+#include "maps/ExposureSet.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal::test {
@@ -32,6 +34,9 @@ class TempDir {
 Frame ConstantFrame(int width, int height, uint16_t r, uint16_t g, uint16_t b);
 // A frame filled by fn(x, y, channel) -> value.
 Frame MakeFrame(int width, int height, const std::function<uint16_t(int, int, int)>& fn);
+// A loaded set in memory: the frames (index 0 darkest) with TIFF names `prefix`1.tiff, ...
+// (the files themselves are not written).
+ExposureSet SetOf(std::vector<Frame> frames, const std::string& prefix);
 // Writes an empty file (a stand-in RAW file).
 void Touch(const std::string& path);
 // Writes bytes to a file.
@@ -58,5 +63,8 @@ class NumericLocale {
 
 // The shared data folder (real camera RAW files), or "" when it is not there.
 std::string SharedDataDir();
+
+// "TITLE: text" of the one box a channel showed, or "<n boxes>" when it showed none or several.
+std::string OnlyBox(const RecorderChannel& channel);
 
 }  // namespace brimsal::test

@@ -1,0 +1,64 @@
+// A stand-in dcraw placed first on PATH for one test: a shell script that records its arguments
+// and then runs the case's body with $last (the RAW path) and $tiff (its TIFF name) set.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/Fixtures.h"
+
+namespace brimsal::test {
+
+// Bodies: copy the "RAW" file (a TIFF under a RAW name) to the TIFF dcraw would write.
+inline const char* const kCopyRaw = "cp \"$last\" \"$tiff\"\n";
+
+class FakeDcrawTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* path = std::getenv("PATH");
+        saved_path_ = path != nullptr ? path : "";
+        setenv("PATH", (bin_.path() + ":" + saved_path_).c_str(), 1);
+    }
+    void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
+
+    void FakeDcraw(const std::string& body) {
+        const std::string script = bin_.file("dcraw");
+        std::ofstream(script) << "#!/bin/sh\ncalls=\"$(dirname \"$0\")/calls\"\n"
+                                 "mkdir -p \"$calls\"\nprintf '%s\\n' \"$@\" > \"$calls/call.$$\"\n"
+                                 "for last; do :; done\ntiff=\"${last%.*}.tiff\"\n"
+                              << body;
+        ::chmod(script.c_str(), 0755);
+    }
+
+    // The lines of each file the stand-ins left under `prefix` ("call.": the argument lists
+    // dcraw was called with; "pid.": the process ids), in no particular order.
+    std::vector<std::vector<std::string>> Recorded(const std::string& prefix = "call.") const {
+        std::vector<std::vector<std::string>> files;
+        if (!std::filesystem::exists(bin_.file("calls"))) {
+            return files;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(bin_.file("calls"))) {
+            if (entry.path().filename().string().starts_with(prefix)) {
+                std::ifstream in(entry.path());
+                std::vector<std::string> lines;
+                for (std::string line; std::getline(in, line);) {
+                    lines.push_back(line);
+                }
+                files.push_back(lines);
+            }
+        }
+        return files;
+    }
+    std::vector<std::vector<std::string>> Calls() const { return Recorded(); }
+
+    TempDir bin_;
+    std::string saved_path_;
+};
+
+}  // namespace brimsal::test
