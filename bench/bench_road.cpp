@@ -37,8 +37,14 @@ namespace fs = std::filesystem;
 
 struct Run {
     double seconds = 0;
-    double peak_mib = 0;  // the process's own peak resident memory
+    double cpu_seconds = 0;  // user + system time of the process and the children it waited for
+    double peak_mib = 0;     // the process's own peak resident memory
 };
+
+double CpuSeconds(const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // Runs `args` (args[0] looked up on PATH) with stdout and stderr discarded; exits on failure.
 Run Execute(const std::vector<std::string>& args) {
@@ -62,7 +68,7 @@ Run Execute(const std::vector<std::string>& args) {
         std::exit(1);
     }
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-            usage.ru_maxrss / 1024.0};
+            CpuSeconds(usage), usage.ru_maxrss / 1024.0};
 }
 
 double Median(std::vector<double> values) {
@@ -128,20 +134,28 @@ int main(int argc, char** argv) {
     const bool peer = Installed("hdrmerge") && Installed("dcraw");
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
+    // Wall times, and the CPU time of the same runs (on a busy machine the wall times mostly
+    // measure the other processes; the CPU times show the work itself).
     std::vector<double> road, merge, peak, floor_read, floor_write, peer_merge, peer_develop;
+    std::vector<double> road_cpu, merge_cpu, floor_cpu, peer_cpu;
     double frames_mib = 0;
     std::printf("%zu frames, %d cores, %d runs; load average before: %.2f\n", raws.size(),
                 HilosDisponibles(), runs, LoadAverage());
     for (int run = 1; run <= runs; ++run) {
         Clean(folder);
-        road.push_back(Execute({cli, reference}).seconds);
+        const Run whole = Execute({cli, reference});
+        road.push_back(whole.seconds);
+        road_cpu.push_back(whole.cpu_seconds);
         Clean(folder);
         const Run merged = Execute({cli, "--no-develop", reference});
         merge.push_back(merged.seconds);
+        merge_cpu.push_back(merged.cpu_seconds);
         peak.push_back(merged.peak_mib);
         Clean(folder);
 
         // The floor: the frames read as the load reads them, one TIFF written by tiffcp.
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
         auto start = std::chrono::steady_clock::now();
         frames_mib = 0;
         for (const std::string& raw : raws) {
@@ -151,19 +165,25 @@ int main(int argc, char** argv) {
         floor_read.push_back(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         const std::string copy = (folder / "peer_lzw.tif").string();
-        floor_write.push_back(
-            Execute({"tiffcp", "-c", "lzw", RutaTIFFDe(reference), copy}).seconds);
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        const Run copied = Execute({"tiffcp", "-c", "lzw", RutaTIFFDe(reference), copy});
+        floor_write.push_back(copied.seconds);
+        floor_cpu.push_back(CpuSeconds(after) - CpuSeconds(before) + copied.cpu_seconds);
         Clean(folder);
 
         if (peer) {
             std::vector<std::string> hdrmerge = {"hdrmerge", "-o",
                                                  (folder / "peer_merged.dng").string()};
             hdrmerge.insert(hdrmerge.end(), raws.begin(), raws.end());
-            peer_merge.push_back(Execute(hdrmerge).seconds);
+            const Run peer_run = Execute(hdrmerge);
+            peer_merge.push_back(peer_run.seconds);
             std::vector<std::string> dcraw = {"dcraw"};
             const std::vector<std::string> args = ArgumentosLote(DevelopSettings{}, {reference});
             dcraw.insert(dcraw.end(), args.begin(), args.end());
-            peer_develop.push_back(Execute(dcraw).seconds);
+            const Run developed = Execute(dcraw);
+            peer_develop.push_back(developed.seconds);
+            peer_cpu.push_back(peer_run.cpu_seconds + developed.cpu_seconds);
             Clean(folder);
         }
         std::printf(
@@ -191,6 +211,13 @@ int main(int argc, char** argv) {
         std::printf("road from the RAW files    %7.2f s  (hdrmerge or dcraw not installed)\n",
                     Median(road));
     }
+    std::printf("CPU time: merge %.2f s, floor %.2f s (ratio %.2f); road %.2f s", Median(merge_cpu),
+                Median(floor_cpu), Median(merge_cpu) / Median(floor_cpu), Median(road_cpu));
+    if (peer) {
+        std::printf(", peer %.2f s (ratio %.2f)", Median(peer_cpu),
+                    Median(road_cpu) / Median(peer_cpu));
+    }
+    std::printf("\n");
     std::printf("merge peak memory          %7.0f MiB  frames %.0f MiB  ratio %.2f\n", Median(peak),
                 frames_mib, Median(peak) / frames_mib);
     Clean(folder);
