@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dcraw fonts-dejavu-core locales
   desktop-file-utils xvfb xauth
+  zlib1g-dev hdrmerge  # bench_headroom: reads and makes hdrmerge's merged DNG
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "app/Misc.h"
@@ -13,8 +14,25 @@
 #include "maps/BlendingMap.h"
 #include "maps/ExposureSet.h"
 #include "maps/FramePreload.h"
+#include "maps/Thresholds.h"
 
 namespace brimsal {
+
+namespace {
+
+// How the set was developed; when the multipliers give no scale (a headroom development needs
+// positive numbers), the unexpected-error report naming `procedimiento` and nullopt.
+std::optional<DevelopScale> EscalaDelConjunto(const DevelopSettings& settings, UserChannel& channel,
+                                              const char* procedimiento) {
+    try {
+        return DevelopScaleOf(settings);
+    } catch (const std::exception& error) {
+        ErrorInesperado(channel, procedimiento, error);
+        return std::nullopt;
+    }
+}
+
+}  // namespace
 
 BlendSettings AjustesFusion(const RoadSettings& settings) {
     BlendSettings blend = settings.blend;
@@ -78,13 +96,31 @@ bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& chan
     if (!OrdenarPorExposicion(true, session.set, channel, session.threads)) {
         return false;
     }
-    return CalcularExpRelativas(session.Ruta, settings.ev, session.set, channel, session.threads) !=
-           -1;
+    RelativeExposureSettings ev = settings.ev;
+    const std::optional<DevelopScale> escala =
+        EscalaDelConjunto(settings.develop, channel, "CalcularExpRelativas");
+    if (!escala) {
+        return false;
+    }
+    if (escala->headroom) {
+        // Each channel saturates at its own level: Calc EV clips at the map's thresholds.
+        MapSettings map = settings.map;
+        map.scale = *escala;
+        ev.recorte = NivelesRecorteEV(map, settings.develop.wb);
+    }
+    return CalcularExpRelativas(session.Ruta, ev, session.set, channel, session.threads) != -1;
 }
 
 bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel) {
-    return GenerarMapa(session.Ruta, settings.map, settings.develop.wb, session.set, session.mapa,
-                       channel, session.threads);
+    MapSettings map = settings.map;
+    const std::optional<DevelopScale> escala =
+        EscalaDelConjunto(settings.develop, channel, "GenerarMapa");
+    if (!escala) {
+        return false;
+    }
+    map.scale = *escala;
+    return GenerarMapa(session.Ruta, map, settings.develop.wb, session.set, session.mapa, channel,
+                       session.threads);
 }
 
 bool UseChosenMap(const std::string& file, Session& session, UserChannel& channel) {
@@ -108,8 +144,15 @@ bool UseChosenMap(const std::string& file, Session& session, UserChannel& channe
 }
 
 bool RunBlend(Session& session, bool bw, const RoadSettings& settings, UserChannel& channel) {
-    return FusionarImagenes(session.Ruta, bw, AjustesFusion(settings), session.set, session.mapa,
-                            channel, session.threads) >= 0;
+    BlendSettings blend = AjustesFusion(settings);
+    const std::optional<DevelopScale> escala =
+        EscalaDelConjunto(settings.develop, channel, "FusionarImagenes");
+    if (!escala) {
+        return false;
+    }
+    blend.scale = *escala;
+    return FusionarImagenes(session.Ruta, bw, blend, session.set, session.mapa, channel,
+                            session.threads) >= 0;
 }
 
 bool RunContactSheet(Session& session, UserChannel& channel) {

@@ -63,6 +63,9 @@ ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
 // Calc EV: CargarTIFFs (taking the frames read during the development), OrdenarPorExposicion
 // (true), CalcularExpRelativas. True when the relative exposures are measured (Build map may
 // follow).
+// A headroom development (DevelopScaleOf settings.develop) reaches Calc EV's clip levels, the
+// map's thresholds and the blend's factors: each step reads the development's scale; a
+// multiplier that gives none ends the step with the unexpected-error report.
 bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel);
 
 // Build map with the map settings and the white balance of the development (for the

@@ -231,6 +231,13 @@ QWidget* frmMain::BuildRevelado() {
     fraRevelado_ = Named(new QGroupBox("RAW development", this), "fraRevelado", "RAW development");
     auto* grid = new QGridLayout(fraRevelado_);
     chkHLRecovery_ = Toggle("chkHLRecovery", "HL", "Activate highlight recovery", fraRevelado_);
+    chkHeadroom_ = Toggle("chkHeadroom", "Headroom",
+                          "Develop with headroom (dcraw -H 1): the white balance multipliers are "
+                          "divided by the largest, so red and blue no longer clip before the "
+                          "sensor does; the map thresholds follow each channel's saturation and "
+                          "the blend restores the normal brightness. Not with Camera white "
+                          "balance",
+                          fraRevelado_);
     QStringList satRows;
     for (const auto& row : kFilasSaturacion) {
         satRows << row.caption;
@@ -271,9 +278,12 @@ QWidget* frmMain::BuildRevelado() {
     grid->addWidget(cmbProfile_, 2, 1, 1, 2);
     grid->addWidget(fraWB_, 3, 0, 1, 3);
     grid->addWidget(chkHLRecovery_, 4, 0);
-    grid->addWidget(cmdDevelop_, 4, 1, 1, 2);
+    grid->addWidget(chkHeadroom_, 4, 1);
+    grid->addWidget(cmdDevelop_, 4, 2);
 
     connect(chkHLRecovery_, &QPushButton::clicked, this, &frmMain::chkHLRecovery_Click);
+    // Headroom changes the dcraw line: the usual reaction to a development setting.
+    connect(chkHeadroom_, &QPushButton::clicked, this, [this] { ReaccionCambioRevelado(true); });
     connect(cmbSat_, &QComboBox::activated, this, &frmMain::cmbSat_Click);
     connect(txtSat_, &QLineEdit::textEdited, this, &frmMain::txtSat_Change);
     connect(txtSat_, &QLineEdit::editingFinished, this, &frmMain::txtSat_LostFocus);
@@ -356,6 +366,10 @@ QWidget* frmMain::BuildFusion() {
     cmdTestBW_ = Named(new QPushButton("T", fraFusion_), "cmdTestBW", "T",
                        "Generate B&W channel mix contact sheet (2.2 gamma GIF)");
     chkETTR_ = Toggle("chkETTR", "ETTR", "Force exposed to the right output histogram", fraFusion_);
+    chkFloat_ = Toggle("chkFloat", "Float",
+                       "32-bit floating point linear output TIFF (1.0 = 65535), not clipped, "
+                       "named with _float",
+                       fraFusion_);
     hscGamma_ = Bar("hscGamma", "Output gamma", kRangoGamma, fraFusion_);
     lblGamma_ = Named(new QLabel(fraFusion_), "lblGamma", "Output gamma value",
                       "High precision (floating point) gamma correction");
@@ -378,7 +392,7 @@ QWidget* frmMain::BuildFusion() {
     txtBracket_->setText(kTxtBracketInicial);
 
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {cmdBlend_, cmdBlendBW_, cmdTestBW_, chkETTR_}) {
+    for (QPushButton* button : {cmdBlend_, cmdBlendBW_, cmdTestBW_, chkETTR_, chkFloat_}) {
         buttons->addWidget(button);
     }
     grid->addLayout(buttons, 0, 0, 1, 4);
@@ -498,6 +512,7 @@ RoadSettings frmMain::AjustesCamino() const {
     settings.develop.profile = cmbProfile_->currentIndex();
     settings.develop.txtDCRAW = txtDCRAW_->text().toStdString();
     settings.develop.hlRecovery = chkHLRecovery_->isChecked();
+    settings.develop.headroom = chkHeadroom_->isChecked();
     settings.ev.average = MetodoEVPromedio_;
     settings.map.threshold = hscTH_->value();
     settings.map.antighost = hscAntiGhost_->value();
@@ -506,6 +521,7 @@ RoadSettings frmMain::AjustesCamino() const {
     settings.blend.BWB = hscBWB_->value();
     settings.blend.Gamma10 = hscGamma_->value();
     settings.blend.ETTR = chkETTR_->isChecked();
+    settings.blend.floatOutput = chkFloat_->isChecked();
     settings.blend.NumBracketing = hscBracketNum_->value();
     settings.blend.PasoBracketing = hscBracketEV_->value();
     return settings;

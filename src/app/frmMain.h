@@ -157,6 +157,7 @@ class frmMain : public QWidget {
     // "RAW development".
     QGroupBox* fraRevelado_ = nullptr;
     QPushButton* chkHLRecovery_ = nullptr;
+    QPushButton* chkHeadroom_ = nullptr;
     QComboBox* cmbSat_ = nullptr;
     QLineEdit* txtSat_ = nullptr;
     QComboBox* cmbQuality_ = nullptr;
@@ -177,6 +178,7 @@ class frmMain : public QWidget {
     QPushButton* cmdBlendBW_ = nullptr;
     QPushButton* cmdTestBW_ = nullptr;
     QPushButton* chkETTR_ = nullptr;
+    QPushButton* chkFloat_ = nullptr;
     QScrollBar* hscGamma_ = nullptr;
     QLabel* lblGamma_ = nullptr;
     QScrollBar* hscBWR_ = nullptr;

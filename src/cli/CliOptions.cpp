@@ -265,6 +265,12 @@ ParseResult ParseCliOptions(int argc, char** argv) {
         "TEXT");
     const QCommandLineOption hl(
         "hl", "Highlight recovery: develop the darkest frame again with dcraw -H 2.");
+    const QCommandLineOption headroom(
+        "headroom",
+        "Headroom development: every development adds dcraw -H 1 with the same multipliers, so "
+        "red and blue no longer clip before the sensor does; the map thresholds and Calc EV "
+        "follow each channel's own saturation and the blend restores the normal scale. Needs "
+        "fixed multipliers (not --wb camera).");
     const QCommandLineOption ev_method(
         "ev-method", "Relative exposure method: median (default, with histogram GIF) or average.",
         "METHOD");
@@ -292,12 +298,17 @@ ParseResult ParseCliOptions(int argc, char** argv) {
         "N,EV");
     const QCommandLineOption contact_sheet(
         "contact-sheet", "Also write the B&W channel-mix contact sheet (BWTest_hhmmss.gif).");
+    const QCommandLineOption float_output(
+        "float",
+        "Write 32-bit floating-point linear TIFFs (1.0 = 65535 of the 16-bit scale, no clamp), "
+        "named like the 16-bit ones with '_float' before '.tif'.");
     const QCommandLineOption threads(
         "threads", "Worker threads for the image steps (default: all cores).", "N");
     for (const auto* option :
-         {&no_develop, &steps, &wb, &saturation, &demosaic, &profile, &dcraw_options, &hl,
-          &ev_method, &threshold, &antighost, &progressive, &map, &bw, &gamma, &ettr, &bracket,
-          &contact_sheet, &threads}) {
+         {&no_develop,    &steps,        &wb,       &saturation, &demosaic,  &profile,
+          &dcraw_options, &hl,           &headroom, &ev_method,  &threshold, &antighost,
+          &progressive,   &map,          &bw,       &gamma,      &ettr,      &bracket,
+          &contact_sheet, &float_output, &threads}) {
         parser.addOption(*option);
     }
     parser.addPositionalArgument("REFERENCE_RAW", "One RAW file of the bracketed series.");
@@ -401,6 +412,12 @@ ParseResult ParseCliOptions(int argc, char** argv) {
             options.bracket_ev = ev;
         }
         options.contact_sheet = parser.isSet(contact_sheet);
+        options.headroom = parser.isSet(headroom);
+        options.float_output = parser.isSet(float_output);
+        if (options.headroom && options.wb.mode == WBMode::kCamera) {
+            // The camera's multipliers are known only to dcraw: F cannot be formed beforehand.
+            throw UsageError("--headroom needs fixed white balance multipliers, not --wb camera");
+        }
         if (options.wb_patch && !options.develop) {
             // The patch is measured on a neutral development of the reference.
             throw UsageError(
@@ -425,6 +442,7 @@ RoadSettings AjustesCamino(const CliOptions& options) {
     settings.develop.profile = options.profile;
     settings.develop.txtDCRAW = options.dcraw_options;
     settings.develop.hlRecovery = options.highlight_recovery;
+    settings.develop.headroom = options.headroom;
     settings.ev.average = options.ev_average;
     settings.map.threshold = options.threshold;
     settings.map.antighost = options.antighost;
@@ -435,6 +453,7 @@ RoadSettings AjustesCamino(const CliOptions& options) {
     settings.blend.ETTR = options.ettr;
     settings.blend.NumBracketing = options.bracket_num;
     settings.blend.PasoBracketing = options.bracket_ev;
+    settings.blend.floatOutput = options.float_output;
     return settings;
 }
 

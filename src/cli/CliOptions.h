@@ -28,6 +28,7 @@ struct CliOptions {
     int profile = 1;                   // --profile: cmbProfile row (0 None .. 5 CIE XYZ)
     std::string dcraw_options;         // --dcraw-options, cleaned up
     bool highlight_recovery = false;   // --hl
+    bool headroom = false;             // --headroom: dcraw -H 1, F folded into the blend
 
     // Calc EV / Build map.
     bool ev_average = false;  // --ev-method average (default median)
@@ -45,6 +46,7 @@ struct CliOptions {
     int bracket_num = 1;  // --bracket N,EV
     int bracket_ev = 2;
     bool contact_sheet = false;
+    bool float_output = false;  // --float: 32-bit float linear outputs
 };
 
 // The outcome of parsing: options, or a message and the exit code (0 for --help / --version,

@@ -169,6 +169,8 @@ TEST_F(Window, StartValuesCaptionsAndAccessibleNames) {
         {"cmdSelMap", true, "..."},
         {"chkHLRecovery", true, "HL"},
         {"chkETTR", true, "ETTR"},
+        {"chkHeadroom", true, "Headroom"},
+        {"chkFloat", true, "Float"},
         {"cmdCancelar", false, "Cancel"},
         {"lblTH", true, "90%"},
         {"lblAntiGhost", true, "0px"},
@@ -193,7 +195,9 @@ TEST_F(Window, StartValuesCaptionsAndAccessibleNames) {
     EXPECT_EQ(W<QScrollBar>("hscBracketNum")->maximum(), 7);
     EXPECT_EQ(Text("lblDCRAW"), LineaRapida(DevelopSettings{}));
     EXPECT_TRUE(W<QRadioButton>("optWB_2")->isChecked());
-    EXPECT_FALSE(W<QPushButton>("chkHLRecovery")->isChecked());
+    for (const char* off : {"chkHLRecovery", "chkHeadroom", "chkFloat"}) {
+        EXPECT_FALSE(W<QPushButton>(off)->isChecked()) << off;
+    }
     // Every control a user or a screen reader can operate is named.
     for (QWidget* widget : window_.findChildren<QWidget*>()) {
         if (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
@@ -262,6 +266,15 @@ TEST_F(Window, SettingsHandlersEdgeCases) {
     EXPECT_EQ(read.develop.txtDCRAW, "-k 512");
     Click("cmdEVMethod");
     EXPECT_EQ(Text("cmdEVMethod"), "M");
+
+    // Headroom is a development setting (its -H 1 shows in the line); float a blend setting.
+    Click("chkHeadroom");
+    Click("chkFloat");
+    EXPECT_NE(Text("lblDCRAW").find(" -H 1 "), std::string::npos) << Text("lblDCRAW");
+    EXPECT_TRUE(window_.AjustesCamino().develop.headroom);
+    EXPECT_TRUE(window_.AjustesCamino().blend.floatOutput);
+    Click("chkHeadroom");
+    EXPECT_EQ(Text("lblDCRAW").find("-H"), std::string::npos);
 
     // The highlight-recovery warning shows on the first click only, in either direction.
     Click("chkHLRecovery");

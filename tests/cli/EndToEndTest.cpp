@@ -291,5 +291,44 @@ TEST_F(EndToEnd, LinearOutputGivesTheRadianceOnTheDarkestFramesScale) {
     ExpectRadianceAtFrameOneScale(LeerTIFF(outputs.front()), 1.0f, ranks);
 }
 
+// The headroom road with float output on a copy of the series: thresholds at 90 % of each
+// channel's own saturation, F in the log, and an unclamped linear output on the normal scale.
+TEST_F(EndToEnd, HeadroomFloatOutputKeepsTheNormalScale) {
+    const std::string folder = Folder() + "/headroom";
+    std::filesystem::create_directory(folder);
+    for (const std::string& dng : FilesLike(Folder(), "synth_", ".dng")) {
+        std::filesystem::copy_file(dng,
+                                   folder + "/" + std::filesystem::path(dng).filename().string());
+    }
+    const test::RunResult run =
+        test::Run(kCli, {"--headroom", "--float", "--gamma", "1", folder + "/synth_01.dng"});
+    ASSERT_EQ(run.exit_code, 0) << Transcript(run);
+    for (const char* line :
+         {"R: 58982\nG: 27659\nB: 40959\n", "Set developed with headroom: F = 2.132483\n"}) {
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+    }
+    const auto outputs = FilesLike(folder, "BR_", "_sRGB_g1_float.tif");
+    ASSERT_EQ(outputs.size(), 1u) << Transcript(run);
+    int width = 0;
+    int height = 0;
+    const std::vector<float> output = LeerTIFFFlotante(outputs.front(), width, height);
+    ASSERT_EQ(width, kWidth);
+    const synth::Scene scene(kWidth, kHeight, kSeed);
+    for (const synth::FlatRegion& region : scene.flatRegions()) {
+        const test::Rect r = test::Inside(region, kInsideFraction, kInsidePixels);
+        for (int c = 0; c < 3; ++c) {
+            double sum = 0;
+            for (int y = r.y0; y < r.y1; ++y) {
+                for (int x = r.x0; x < r.x1; ++x) {
+                    sum += output[(static_cast<size_t>(y) * kWidth + x) * 3 + c];
+                }
+            }
+            const double expected = synth::DevelopedRadiance(region.radiance[c], c, 1.0, kDaylight);
+            EXPECT_NEAR(sum / r.area() * 65535, expected, 0.02 * expected + 4)
+                << region.name << ", channel " << c;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace brimsal
