@@ -13,6 +13,9 @@
 
 namespace brimsal {
 
+// The PNG text chunk in which a map records the number of frames it was built for.
+inline constexpr const char* kClaveImagenesMapa = "BrimsalFrames";
+
 // The blending map's state between Build map and the blend or contact sheet.
 struct MapState {
     std::array<float, 256> IndicePorNivel{};  // map level -> frame index (maybe fractional)

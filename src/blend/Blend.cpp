@@ -1,7 +1,9 @@
 #include "blend/Blend.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -62,56 +64,76 @@ void ComprobarConjunto(const ExposureSet& set) {
 
 // The progressive map is the loaded map with its genuine pixels painted red: a transition pixel
 // keeps the map's own colour, as if read again and plotted. Painting and compressing it take as
-// long as a third of the blend, so it is done on its own thread while the frames are blended;
-// the outputs are put in place only after it is saved, so a failure still leaves no output.
+// long as a third of the blend, so it is done on its own thread while the frames are blended.
+// It never costs the outputs: a map that cannot be saved is a warning. A blend that fails or is
+// cancelled stops it at once and removes its file.
 class MapaProgresivo {
   public:
     MapaProgresivo() = default;
-    ~MapaProgresivo() {
-        if (hilo_.joinable()) {
-            hilo_.join();
-        }
-    }
+    ~MapaProgresivo() { Abandonar(); }
     MapaProgresivo(const MapaProgresivo&) = delete;
     MapaProgresivo& operator=(const MapaProgresivo&) = delete;
 
-    // Logs the name and starts painting and saving. `niveles` must outlive Esperar.
+    // Logs the name and starts painting and saving. `niveles` must outlive this object.
     void Empezar(Picture mapa, const std::vector<uint8_t>& niveles, const TablaNiveles& tabla,
                  const std::string& ruta_mapa, UserChannel& channel) {
-        const std::string carpeta = Carpeta(ruta_mapa);
-        const std::string nombre =
-            NombreSinSobrescribir(carpeta, SinCarpeta(QuitarExtension(ruta_mapa)) + "_PB", ".png");
-        channel.AnadirLog("Saving PNG progressive map as " + nombre + "...", true);
-        hilo_ = std::thread(
-            [this, mapa = std::move(mapa), &niveles, tabla, ruta = carpeta + nombre]() mutable {
-                try {
-                    LimpiarEstadoVectorial();
-                    Pintar(mapa, niveles, tabla);
-                    mapa.SetSaveFormat(SaveFormat::kPng);
-                    mapa.SaveToFile(ruta);
-                } catch (...) {
-                    error_ = std::current_exception();
-                }
-            });
+        destino_ = PrimerNombreLibre(Carpeta(ruta_mapa),
+                                     SinCarpeta(QuitarExtension(ruta_mapa)) + "_PB", ".png");
+        anunciado_ = destino_.nombre();
+        channel.AnadirLog("Saving PNG progressive map as " + anunciado_ + "...", true);
+        hilo_ = std::thread([this, mapa = std::move(mapa), &niveles, tabla]() mutable {
+            try {
+                LimpiarEstadoVectorial();
+                Pintar(mapa, niveles, tabla);
+                mapa.SetSaveFormat(SaveFormat::kPng);
+                mapa.SaveToFile(destino_, &abandonar_);
+                guardado_ = true;
+            } catch (const std::exception& error) {
+                fallo_ = error.what();
+            } catch (...) {
+                fallo_ = "unknown error";
+            }
+        });
     }
 
-    // Waits until the file is saved; rethrows its failure.
-    void Esperar() {
+    // Waits until the file is saved. A failure is a warning: the outputs go on without it.
+    void Esperar(UserChannel& channel) {
+        Unir();
+        if (!fallo_.empty()) {
+            channel.MensajeAviso("The progressive map " + anunciado_ + " could not be saved (" +
+                                 fallo_ + "); the blend goes on without it");
+            fallo_.clear();
+        } else if (guardado_ && destino_.nombre() != anunciado_) {
+            channel.AnadirLog("Progressive map saved as " + destino_.nombre(), true);
+        }
+    }
+
+    // The blend is complete: the file stays.
+    void Conservar() { guardado_ = false; }
+
+  private:
+    // Stops painting and compressing, and removes the file when it was already saved.
+    void Abandonar() {
+        abandonar_ = true;
+        Unir();
+        if (guardado_) {
+            std::remove(destino_.ruta().c_str());
+            guardado_ = false;
+        }
+    }
+
+    void Unir() {
         if (hilo_.joinable()) {
             hilo_.join();
         }
-        if (error_) {
-            std::rethrow_exception(std::exchange(error_, nullptr));
-        }
     }
 
-  private:
-    static void Pintar(Picture& mapa, const std::vector<uint8_t>& niveles,
-                       const TablaNiveles& tabla) {
+    void Pintar(Picture& mapa, const std::vector<uint8_t>& niveles,
+                const TablaNiveles& tabla) const {
         const int ancho = mapa.GetWidth();
         const int alto = mapa.GetHeight();
         mapa.SetDrawColor(kRojo);
-        for (int y = 0; y < alto; ++y) {
+        for (int y = 0; y < alto && !abandonar_.load(); ++y) {
             const uint8_t* fila = niveles.data() + static_cast<size_t>(y) * ancho;
             for (int x = 0; x < ancho; ++x) {
                 if (tabla[fila[x]].genuino) {
@@ -122,7 +144,11 @@ class MapaProgresivo {
     }
 
     std::thread hilo_;
-    std::exception_ptr error_;
+    std::atomic<bool> abandonar_{false};
+    NombreNuevo destino_;
+    std::string anunciado_;
+    bool guardado_ = false;
+    std::string fallo_;
 };
 
 // Joins the writer threads of a band, also when the computing side leaves by an exception.
@@ -222,24 +248,46 @@ void EscribirPorBandas(const FusionPorFilas& fusion,
     escritura.Esperar();
 }
 
-// Writes every output (`nombres`, in `carpeta`) in one pass, waits for the progressive map, then
-// puts the outputs in place with their log lines.
+// Puts the outputs in place together: every file is completed first, and a failure to place
+// one removes those already placed, so a bracketed set is whole or absent.
+template <typename Escritor>
+void PublicarJuntas(std::vector<std::unique_ptr<Escritor>>& escritores,
+                    std::vector<NombreNuevo>& nombres) {
+    for (auto& escritor : escritores) {
+        escritor->Close();
+    }
+    size_t publicadas = 0;
+    try {
+        for (; publicadas < escritores.size(); ++publicadas) {
+            escritores[publicadas]->Publish(nombres[publicadas]);
+        }
+    } catch (...) {
+        for (size_t b = 0; b < publicadas; ++b) {
+            std::remove(nombres[b].ruta().c_str());
+        }
+        throw;
+    }
+}
+
+// Writes every output (`nombres`) in one pass, waits for the progressive map, then puts the
+// outputs in place with their log lines.
 template <typename Escritor, typename Muestra>
-void EscribirSalidas(const FusionPorFilas& fusion, const std::string& carpeta,
-                     const std::vector<std::string>& nombres, MapaProgresivo& progresivo,
-                     UserChannel& channel, int threads) {
+void EscribirSalidas(const FusionPorFilas& fusion, std::vector<NombreNuevo>& nombres,
+                     MapaProgresivo& progresivo, UserChannel& channel, int threads) {
     std::vector<std::unique_ptr<Escritor>> escritores;
-    for (const std::string& nombre : nombres) {
+    for (const NombreNuevo& nombre : nombres) {
         if constexpr (std::is_same_v<Escritor, TiffStripWriter>) {
-            escritores.push_back(std::make_unique<Escritor>(carpeta + nombre, fusion.ancho(),
-                                                            fusion.alto(), threads));
+            escritores.push_back(
+                std::make_unique<Escritor>(nombre.ruta(), fusion.ancho(), fusion.alto(), threads));
         } else {
             escritores.push_back(
-                std::make_unique<Escritor>(carpeta + nombre, fusion.ancho(), fusion.alto()));
+                std::make_unique<Escritor>(nombre.ruta(), fusion.ancho(), fusion.alto()));
         }
     }
     EscribirPorBandas<Escritor, Muestra>(fusion, escritores, channel, threads);
-    progresivo.Esperar();
+    progresivo.Esperar(channel);
+    PublicarJuntas(escritores, nombres);
+    progresivo.Conservar();
     const size_t num_salidas = nombres.size();
     for (size_t b = 0; b < num_salidas; ++b) {
         if (num_salidas > 1) {
@@ -247,8 +295,7 @@ void EscribirSalidas(const FusionPorFilas& fusion, const std::string& carpeta,
                 "Bracketing " + std::to_string(b + 1) + "/" + std::to_string(num_salidas) + "...",
                 true);
         }
-        channel.AnadirLog("Saving image as " + nombres[b], true);
-        escritores[b]->Finish();
+        channel.AnadirLog("Saving image as " + nombres[b].nombre(), true);
     }
 }
 
@@ -270,7 +317,7 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
 
     // Map: size check, levels, statistics.
     Picture mapa;
-    if (!CargarMapaComprobado(mapa_estado.RutaMapa, ancho, alto, mapa, channel)) {
+    if (!CargarMapaComprobado(mapa_estado.RutaMapa, ancho, alto, n, mapa, channel)) {
         return kFusionFallida;
     }
     std::vector<uint8_t> niveles(static_cast<size_t>(ancho) * alto);
@@ -341,17 +388,15 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
                       true);
     const std::string base = NombreBaseSalida(settings, salida_bn, HoraHHMMSS());
     const std::string carpeta = Carpeta(ruta);
-    std::vector<std::string> nombres;
+    std::vector<NombreNuevo> nombres;
     for (int b = 1; b <= num_salidas; ++b) {
-        nombres.push_back(NombreSinSobrescribir(
+        nombres.push_back(PrimerNombreLibre(
             carpeta, base + SufijoBracket(settings, b) + SufijoFlotante(settings), ".tif"));
     }
     if (settings.floatOutput) {
-        EscribirSalidas<TiffFloatWriter, float>(fusion, carpeta, nombres, progresivo, channel,
-                                                threads);
+        EscribirSalidas<TiffFloatWriter, float>(fusion, nombres, progresivo, channel, threads);
     } else {
-        EscribirSalidas<TiffStripWriter, uint16_t>(fusion, carpeta, nombres, progresivo, channel,
-                                                   threads);
+        EscribirSalidas<TiffStripWriter, uint16_t>(fusion, nombres, progresivo, channel, threads);
     }
     channel.AnadirLog("DONE", true);
     channel.Beep();

@@ -14,9 +14,12 @@
 // image as <name>", "DONE", then a beep.
 //
 // Files: the progressive map beside the map (its name + "_PB.png": genuine pixels red,
-// transitions in the map's own colour) and the outputs; an existing file is never overwritten
-// (a counter goes before the extension and the log names the file written). Outputs are written
-// strip by strip, all in one pass over the frames, and appear under their names only complete.
+// transitions in the map's own colour) and the outputs; an existing file is never replaced,
+// even one another run creates meanwhile (a counter goes before the extension and the log names
+// the file written). Outputs are written strip by strip, all in one pass over the frames, and
+// appear under their names only complete and all together: a failure leaves none of them. A
+// progressive map that cannot be written is a warning, and the outputs are still written; a
+// blend that fails or is cancelled removes the progressive map too.
 //
 // Memory: the frames, the map's levels (one byte per pixel) and a band of rows per output. The
 // outputs never pass through Imagenes(1): the darkest frame stays in it, and is loaded again

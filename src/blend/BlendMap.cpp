@@ -4,6 +4,7 @@
 
 #include "app/Misc.h"
 #include "app/Parallel.h"
+#include "app/Session.h"
 #include "image/Picture.h"
 
 namespace brimsal {
@@ -102,18 +103,40 @@ void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total
     channel.AnadirLog(TextoNumero(genuinos) + "% genuine pixels", true);
 }
 
-bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, Picture& mapa,
+namespace {
+
+bool InformarTamanoDistinto(Picture& mapa, UserChannel& channel) {
+    mapa = Picture();
+    channel.AnadirLog("Map dimensions mismatch", true);
+    channel.AnadirLog("DONE", true);
+    channel.MensajeError("Map dimensions do not match image dimensions");
+    return false;
+}
+
+}  // namespace
+
+bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, int n, Picture& mapa,
                           UserChannel& channel) {
     if (!ExisteArchivo(ruta)) {
         throw RunTimeError(kErrFileNotFound, "File not found: '" + ruta + "'");
     }
+    const PictureHeader cabecera = Picture::ReadHeader(ruta);
+    if (cabecera.width != ancho || cabecera.height != alto) {
+        return InformarTamanoDistinto(mapa, channel);
+    }
+    const auto registro = cabecera.texts.find(kClaveImagenesMapa);
+    if (registro != cabecera.texts.end() && registro->second != std::to_string(n)) {
+        mapa = Picture();
+        channel.AnadirLog("Map built for " + registro->second + " images", true);
+        channel.AnadirLog("DONE", true);
+        channel.MensajeError("The map was built for a set of " + registro->second +
+                             " images; this set has " + std::to_string(n) +
+                             ". Build the map again.");
+        return false;
+    }
     mapa.LoadFromFile(ruta);
     if (mapa.GetWidth() != ancho || mapa.GetHeight() != alto) {
-        mapa = Picture();
-        channel.AnadirLog("Map dimensions mismatch", true);
-        channel.AnadirLog("DONE", true);
-        channel.MensajeError("Map dimensions do not match image dimensions");
-        return false;
+        return InformarTamanoDistinto(mapa, channel);
     }
     return true;
 }

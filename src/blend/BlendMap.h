@@ -57,11 +57,15 @@ ContribucionMapa CalcularContribuciones(const HistogramaNiveles& histograma,
 void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total,
                              const std::vector<std::string>& archivos, UserChannel& channel);
 
-// Loads the map at `ruta` into `mapa` and checks its size. A map of another size than W x H
-// logs "Map dimensions mismatch" and "DONE", shows the box "Map dimensions do not match image
-// dimensions" and returns false. A missing or unreadable file throws (RunTimeError 53 or
-// PictureError).
-bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, Picture& mapa,
+// Loads the map at `ruta` into `mapa` after checking its header, so that nothing is decoded
+// for a map that cannot be used. A map of another size than W x H logs "Map dimensions
+// mismatch" and "DONE", shows the box "Map dimensions do not match image dimensions" and
+// returns false. A map whose recorded frame count is not `n` (its levels would stand for other
+// frames) logs "Map built for K images", "DONE", shows the box "The map was built for a set of
+// K images; this set has N. Build the map again." and returns false; a map without the record
+// (older, or edited elsewhere) is taken as it is. A missing or unreadable file throws
+// (RunTimeError 53 or PictureError).
+bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, int n, Picture& mapa,
                           UserChannel& channel);
 
 }  // namespace brimsal

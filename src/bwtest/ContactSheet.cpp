@@ -136,7 +136,7 @@ int GenerarHoja(const std::string& ruta, ExposureSet& set, const MapState& mapa_
     std::vector<uint8_t> niveles(static_cast<size_t>(hoja.ancho_celda) * hoja.alto_celda);
     {
         Picture mapa;
-        if (!CargarMapaComprobado(mapa_estado.RutaMapa, ancho, alto, mapa, channel)) {
+        if (!CargarMapaComprobado(mapa_estado.RutaMapa, ancho, alto, n, mapa, channel)) {
             return -1;
         }
         channel.AnadirLog("Decimating blending map to " + std::to_string(hoja.ancho_celda) + "x" +
@@ -197,11 +197,10 @@ int GenerarHoja(const std::string& ruta, ExposureSet& set, const MapState& mapa_
         }
     }
 
-    const std::string carpeta = Carpeta(ruta);
-    const std::string nombre = NombreSinSobrescribir(carpeta, "BWTest_" + HoraHHMMSS(), ".gif");
-    channel.AnadirLog("\nSaving B&W samples as " + nombre + "...", true);
+    NombreNuevo nombre = PrimerNombreLibre(Carpeta(ruta), "BWTest_" + HoraHHMMSS(), ".gif");
     hoja_imagen.SetSaveFormat(SaveFormat::kGif);
-    hoja_imagen.SaveToFile(carpeta + nombre);
+    hoja_imagen.SaveToFile(nombre);
+    channel.AnadirLog("\nSaving B&W samples as " + nombre.nombre() + "...", true);
     channel.AnadirLog("DONE", true);
     channel.Beep();
     return 1;

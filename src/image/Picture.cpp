@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QString>
 #include <algorithm>
@@ -20,10 +21,22 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/Misc.h"
+
 namespace brimsal {
 
 struct Picture::Impl {
-    QImage image;  // Format_RGB32 (0xffRRGGBB)
+    // Format_RGB32 (0xffRRGGBB), or Format_Grayscale8 for a grey map (a quarter of the memory)
+    // until something is drawn on it.
+    QImage image;
+
+    // The image in colour, converted once when it was grey: drawing takes colours.
+    QImage& colour() {
+        if (image.format() != QImage::Format_RGB32) {
+            image = image.convertToFormat(QImage::Format_RGB32);
+        }
+        return image;
+    }
 };
 
 namespace {
@@ -225,35 +238,114 @@ void Picture::LoadFromFile(const std::string& path) {
             Fail(path, "not a readable image (" + reader.errorString().toStdString() + ")");
         }
     }
-    impl_->image = loaded.convertToFormat(QImage::Format_RGB32);
+    impl_->image = loaded.format() == QImage::Format_Grayscale8
+                       ? std::move(loaded)
+                       : loaded.convertToFormat(QImage::Format_RGB32);
 }
 
-void Picture::SaveToFile(const std::string& path) const {
-    if (impl_->image.isNull()) {
+namespace {
+
+// A file that refuses further writes once `abandon` is set, so that the PNG encoder gives up
+// at its next chunk instead of compressing a picture nobody will keep.
+class AbandonableFile : public QFile {
+  public:
+    AbandonableFile(const std::string& path, const std::atomic<bool>* abandon)
+        : QFile(QString::fromStdString(path)), abandon_(abandon) {}
+
+  protected:
+    qint64 writeData(const char* data, qint64 length) override {
+        if (abandon_ != nullptr && abandon_->load()) {
+            return -1;
+        }
+        return QFile::writeData(data, length);
+    }
+
+  private:
+    const std::atomic<bool>* abandon_;
+};
+
+void WritePng(const QImage& image, const std::string& temporary, const std::string& path,
+              const std::atomic<bool>* abandon) {
+    AbandonableFile file(temporary, abandon);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        Fail(path, "cannot create the file (" + file.errorString().toStdString() + ")");
+    }
+    QImageWriter writer(&file, "PNG");
+    const bool written = writer.write(image);
+    file.close();
+    if (abandon != nullptr && abandon->load()) {
+        Fail(path, "abandoned");
+    }
+    if (!written || file.error() != QFileDevice::NoError) {
+        Fail(path, "cannot write the PNG file (" + writer.errorString().toStdString() + ")");
+    }
+}
+
+// Writes `image` in `format` to `temporary`; on failure removes it and throws naming `path`.
+void WriteTemporary(const QImage& image, SaveFormat format, const std::string& temporary,
+                    const std::string& path, const std::atomic<bool>* abandon = nullptr) {
+    if (image.isNull()) {
         Fail(path, "nothing to save");
     }
-    const std::string temporary = TemporaryName(path);
     try {
-        if (format_ == SaveFormat::kGif) {
-            WriteGif(impl_->image, temporary);
+        if (format == SaveFormat::kGif) {
+            WriteGif(image.format() == QImage::Format_RGB32
+                         ? image
+                         : image.convertToFormat(QImage::Format_RGB32),
+                     temporary);
         } else {
             // A grey picture (a map) is stored as an 8-bit greyscale PNG: the same levels,
             // a third of the data to compress.
-            const QImage& image = impl_->image;
-            const QImage stored =
-                image.allGray() ? image.convertToFormat(QImage::Format_Grayscale8) : image;
-            if (!stored.save(QString::fromStdString(temporary), "PNG")) {
-                Fail(path, "cannot write the PNG file");
-            }
+            const QImage stored = image.format() != QImage::Format_Grayscale8 && image.allGray()
+                                      ? image.convertToFormat(QImage::Format_Grayscale8)
+                                      : image;
+            WritePng(stored, temporary, path, abandon);
         }
     } catch (...) {
         std::remove(temporary.c_str());
         throw;
     }
+}
+
+}  // namespace
+
+void Picture::SaveToFile(const std::string& path) const {
+    const std::string temporary = TemporaryName(path);
+    WriteTemporary(impl_->image, format_, temporary, path);
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         std::remove(temporary.c_str());
         Fail(path, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
     }
+}
+
+void Picture::SaveToFile(NombreNuevo& destino, const std::atomic<bool>* abandon) const {
+    const std::string temporary = TemporaryName(destino.ruta());
+    WriteTemporary(impl_->image, format_, temporary, destino.ruta(), abandon);
+    try {
+        PublicarSinReemplazar(temporary, destino);
+    } catch (const RunTimeError& error) {
+        std::remove(temporary.c_str());
+        throw PictureError(error.what());
+    }
+}
+
+void Picture::SetText(const std::string& key, const std::string& value) {
+    impl_->image.setText(QString::fromStdString(key), QString::fromStdString(value));
+}
+
+PictureHeader Picture::ReadHeader(const std::string& path) {
+    QImageReader reader(QString::fromStdString(path));
+    const QSize size = reader.size();
+    if (!size.isValid()) {
+        Fail(path, "not a readable image (" + reader.errorString().toStdString() + ")");
+    }
+    PictureHeader header;
+    header.width = size.width();
+    header.height = size.height();
+    for (const QString& key : reader.textKeys()) {
+        header.texts[key.toStdString()] = reader.text(key).toStdString();
+    }
+    return header;
 }
 
 void Picture::CreateBlank(int width, int height, uint32_t colour) {
@@ -289,7 +381,7 @@ uint32_t Picture::GetPixelColor(int x, int y) const {
 
 void Picture::ResizeTo(int width, int height) {
     impl_->image =
-        impl_->image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        impl_->colour().scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 void Picture::ApplyGamma(double gamma) {
@@ -297,7 +389,7 @@ void Picture::ApplyGamma(double gamma) {
     for (int v = 0; v < 256; ++v) {
         table[v] = static_cast<uint8_t>(std::nearbyint(255.0 * std::pow(v / 255.0, 1.0 / gamma)));
     }
-    QImage& image = impl_->image;
+    QImage& image = impl_->colour();
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
@@ -308,12 +400,12 @@ void Picture::ApplyGamma(double gamma) {
 
 void Picture::PlotPoint(int x, int y) {
     if (impl_->image.valid(x, y)) {
-        impl_->image.setPixel(x, y, ToQColor(draw_colour_).rgb());
+        impl_->colour().setPixel(x, y, ToQColor(draw_colour_).rgb());
     }
 }
 
 void Picture::DrawLineSegment(int x0, int y0, int x1, int y1) {
-    QPainter painter(&impl_->image);
+    QPainter painter(&impl_->colour());
     painter.setPen(QPen(ToQColor(draw_colour_), 1));
     painter.drawLine(x0, y0, x1, y1);
 }
@@ -322,26 +414,26 @@ void Picture::DrawRectangleOutline(int left, int top, int width, int height) {
     if (width <= 0 || height <= 0) {
         return;
     }
-    QPainter painter(&impl_->image);
+    QPainter painter(&impl_->colour());
     painter.setPen(QPen(ToQColor(draw_colour_), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(left, top, width - 1, height - 1);
 }
 
 void Picture::FillRectangle(int left, int top, int width, int height) {
-    QPainter painter(&impl_->image);
+    QPainter painter(&impl_->colour());
     painter.fillRect(left, top, width, height, ToQColor(fill_colour_));
 }
 
 void Picture::DrawCircleOutline(int cx, int cy, int radius) {
-    QPainter painter(&impl_->image);
+    QPainter painter(&impl_->colour());
     painter.setPen(QPen(ToQColor(draw_colour_), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(QPoint(cx, cy), radius, radius);
 }
 
 void Picture::DrawTextAt(const std::string& text, int x, int y, uint32_t colour) {
-    QPainter painter(&impl_->image);
+    QPainter painter(&impl_->colour());
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     painter.setFont(DefaultFont());
     painter.setPen(ToQColor(colour));
@@ -366,19 +458,30 @@ void Picture::CopyToClipboard() const {
 }
 
 void Picture::SetGreyLevels(int width, int height, const uint8_t* levels) {
-    CreateBlank(width, height, kWhite);
-    QImage& image = impl_->image;
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        const uint8_t* in = levels + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
-            line[x] = qRgb(in[x], in[x], in[x]);
-        }
+    if (width <= 0 || height <= 0) {
+        throw PictureError("cannot create a picture of " + std::to_string(width) + "x" +
+                           std::to_string(height) + " pixels");
     }
+    QImage image(width, height, QImage::Format_Grayscale8);
+    if (image.isNull()) {
+        throw std::bad_alloc();
+    }
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(image.scanLine(y), levels + static_cast<size_t>(y) * width,
+                    static_cast<size_t>(width));
+    }
+    impl_->image = std::move(image);
 }
 
 void Picture::GetRedSamples(uint8_t* out) const {
     const QImage& image = impl_->image;
+    if (image.format() == QImage::Format_Grayscale8) {
+        for (int y = 0; y < image.height(); ++y) {
+            std::memcpy(out + static_cast<size_t>(y) * image.width(), image.constScanLine(y),
+                        static_cast<size_t>(image.width()));
+        }
+        return;
+    }
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         uint8_t* row = out + static_cast<size_t>(y) * image.width();
@@ -389,7 +492,7 @@ void Picture::GetRedSamples(uint8_t* out) const {
 }
 
 void* Picture::nativeImage() {
-    return impl_->image.isNull() ? nullptr : &impl_->image;
+    return impl_->image.isNull() ? nullptr : &impl_->colour();
 }
 const void* Picture::nativeImage() const {
     return impl_->image.isNull() ? nullptr : &impl_->image;

@@ -7,12 +7,16 @@
 // Text needs a running QGuiApplication (see QtRuntime.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 namespace brimsal {
+
+struct NombreNuevo;
 
 constexpr uint32_t RGB(int r, int g, int b) {
     return static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) |
@@ -22,6 +26,12 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kBlack = 0x000000;
 
 enum class SaveFormat { kPng = 3, kGif = 2 };
+
+struct PictureHeader {
+    int width = 0;
+    int height = 0;
+    std::map<std::string, std::string> texts;
+};
 
 // A picture that could not be loaded or saved. The message names the file.
 class PictureError : public std::runtime_error {
@@ -42,8 +52,19 @@ class Picture {
     // unreadable file throws PictureError; the picture keeps what it held.
     void LoadFromFile(const std::string& path);
     // SaveToFile in the current save format (PNG by default). The file is written under a
-    // temporary name and renamed when complete. Throws PictureError.
+    // temporary name and renamed when complete, replacing a file of that name. Throws
+    // PictureError.
     void SaveToFile(const std::string& path) const;
+    // The same for a file the system creates: put in place without replacing any file, under
+    // the next free counter when `destino` has been taken since it was chosen (`destino` then
+    // names the file written). A failure leaves no file. Once `abandon` is set, a PNG being
+    // written stops at its next chunk and the save throws PictureError.
+    void SaveToFile(NombreNuevo& destino, const std::atomic<bool>* abandon = nullptr) const;
+    // A text chunk ("key", "value") written into the PNG file.
+    void SetText(const std::string& key, const std::string& value);
+    // The size and text chunks of a picture file, read from its header without decoding its
+    // pixels. Throws PictureError when the file is not a readable picture.
+    static PictureHeader ReadHeader(const std::string& path);
     void SetSaveFormat(SaveFormat format) { format_ = format; }
 
     void CreateBlank(int width, int height, uint32_t colour);
@@ -73,11 +94,13 @@ class Picture {
     void CopyToClipboard() const;
 
     // Bulk access for maps: a grey picture whose every pixel is RGB(L, L, L), and back (the red
-    // sample of each pixel), row-major, width * height bytes.
+    // sample of each pixel), row-major, width * height bytes. A grey picture, set here or
+    // loaded from a grey PNG, is held at one byte per pixel until something is drawn on it.
     void SetGreyLevels(int width, int height, const uint8_t* levels);
     void GetRedSamples(uint8_t* out) const;
 
-    // For the window layer: the underlying QImage (a `QImage*`), or null when empty.
+    // For the window layer: the underlying QImage (a `QImage*`), or null when empty. The
+    // mutable form is always Format_RGB32; the const form is Format_Grayscale8 for a grey map.
     void* nativeImage();
     const void* nativeImage() const;
 

@@ -179,6 +179,37 @@ std::vector<uint8_t> EncodeStrip(uint16_t* samples, int width, int rows) {
             file.bytes.begin() + static_cast<ptrdiff_t>(offset + count)};
 }
 
+// Flushes and closes a writer's file (nothing to do once closed); every row must be written.
+void CloseWritten(void*& handle, int rows_written, int height, const std::string& path) {
+    if (handle == nullptr) {
+        return;
+    }
+    if (rows_written != height) {
+        Fail(path, "image incomplete");
+    }
+    auto* tiff = static_cast<TIFF*>(handle);
+    const int flushed = TIFFFlush(tiff);
+    TIFFClose(tiff);
+    handle = nullptr;
+    if (flushed != 1) {
+        Fail(path, "write error (disk full?)");
+    }
+}
+
+void RenameWritten(const std::string& temporary, const std::string& path) {
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        Fail(path, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
+    }
+}
+
+void PublishWritten(const std::string& temporary, NombreNuevo& destino) {
+    try {
+        PublicarSinReemplazar(temporary, destino);
+    } catch (const RunTimeError& error) {
+        throw ImageError(error.what());
+    }
+}
+
 std::string TemporaryName(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -404,20 +435,19 @@ void TiffStripWriter::WriteRows(const uint16_t* samples, int rows) {
                 static_cast<size_t>(next_row_ - kept_from) * row_samples * 2);
 }
 
+void TiffStripWriter::Close() {
+    CloseWritten(tiff_, next_row_, height_, path_);
+}
+
 void TiffStripWriter::Finish() {
-    if (next_row_ != height_) {
-        Fail(path_, "image incomplete");
-    }
-    auto* tiff = static_cast<TIFF*>(tiff_);
-    const int flushed = TIFFFlush(tiff);
-    TIFFClose(tiff);
-    tiff_ = nullptr;
-    if (flushed != 1) {
-        Fail(path_, "write error (disk full?)");
-    }
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        Fail(path_, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
-    }
+    Close();
+    RenameWritten(temporary_, path_);
+    finished_ = true;
+}
+
+void TiffStripWriter::Publish(NombreNuevo& destino) {
+    Close();
+    PublishWritten(temporary_, destino);
     finished_ = true;
 }
 
@@ -486,20 +516,19 @@ void TiffFloatWriter::WriteRows(const float* samples, int rows) {
     }
 }
 
+void TiffFloatWriter::Close() {
+    CloseWritten(tiff_, next_row_, height_, path_);
+}
+
 void TiffFloatWriter::Finish() {
-    if (next_row_ != height_) {
-        Fail(path_, "image incomplete");
-    }
-    auto* tiff = static_cast<TIFF*>(tiff_);
-    const int flushed = TIFFFlush(tiff);
-    TIFFClose(tiff);
-    tiff_ = nullptr;
-    if (flushed != 1) {
-        Fail(path_, "write error (disk full?)");
-    }
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        Fail(path_, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
-    }
+    Close();
+    RenameWritten(temporary_, path_);
+    finished_ = true;
+}
+
+void TiffFloatWriter::Publish(NombreNuevo& destino) {
+    Close();
+    PublishWritten(temporary_, destino);
     finished_ = true;
 }
 

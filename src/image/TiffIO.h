@@ -16,6 +16,7 @@
 namespace brimsal {
 
 class UserChannel;
+struct NombreNuevo;
 
 // A file that could not be read or written. The message names the file.
 class ImageError : public std::runtime_error {
@@ -44,8 +45,13 @@ class TiffStripWriter {
     int rowsPerStrip() const { return rows_per_strip_; }
     // Appends `rows` rows of interleaved RGB samples (width * 3 each).
     void WriteRows(const uint16_t* samples, int rows);
-    // Closes the file and renames it into place.
+    // Completes the file under its temporary name (every row must have been written).
+    void Close();
+    // Close, then renames the file into place, replacing a file of that name.
     void Finish();
+    // Close, then puts the file in place as a new file: never replacing one, under the next
+    // free counter when `destino` has been taken meanwhile (`destino` then names the file).
+    void Publish(NombreNuevo& destino);
 
   private:
     struct Messages;
@@ -75,8 +81,10 @@ class TiffFloatWriter {
 
     // Appends `rows` rows of interleaved RGB samples (width * 3 each).
     void WriteRows(const float* samples, int rows);
-    // Closes the file and renames it into place.
+    // Close, Finish and Publish as for TiffStripWriter.
+    void Close();
     void Finish();
+    void Publish(NombreNuevo& destino);
 
   private:
     struct Messages;

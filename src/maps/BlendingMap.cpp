@@ -130,13 +130,16 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         channel.AnadirLog("Generating PNG map...", true);
         Picture mapa_png;
         mapa_png.SetGreyLevels(niveles.width, niveles.height, niveles.data.data());
-        const std::string carpeta = CarpetaDeRuta(ruta);
-        const std::string archivo = NombreSinSobrescribir(carpeta, "Map_" + HoraHHMMSS(), ".png");
-        channel.AnadirLog("\nSaving PNG map as " + archivo + "...", true);
+        niveles = PlanoMapa();
+        // The blend refuses the map for a set of another size: its levels would name other
+        // frames.
+        mapa_png.SetText(kClaveImagenesMapa, std::to_string(n));
+        NombreNuevo archivo = PrimerNombreLibre(CarpetaDeRuta(ruta), "Map_" + HoraHHMMSS(), ".png");
         mapa_png.SetSaveFormat(SaveFormat::kPng);
-        mapa_png.SaveToFile(carpeta + archivo);
+        mapa_png.SaveToFile(archivo);
+        channel.AnadirLog("\nSaving PNG map as " + archivo.nombre() + "...", true);
 
-        mapa.RutaMapa = carpeta + archivo;
+        mapa.RutaMapa = archivo.ruta();
         channel.AnadirLog("DONE", true);
         channel.Beep();
         return true;

@@ -6,7 +6,7 @@
 // within its disc, and the progressive pass (radius progressive) the level of the mean frame
 // over its disc. The map is written as a grey PNG "Map_hhmmss.png" in the reference folder,
 // W x H, upright, pixel level L standing for frame index IndicePorNivel[L]:
-// level 0 = frame N (brightest), 255 = frame 1 (darkest).
+// level 0 = frame N (brightest), 255 = frame 1 (darkest); the PNG records N.
 #pragma once
 
 #include <array>

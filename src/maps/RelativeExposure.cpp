@@ -261,12 +261,11 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
         }
 
         if (metodo == Metodo::kMedian) {
-            const std::string carpeta = CarpetaDeRuta(ruta);
-            const std::string archivo =
-                NombreSinSobrescribir(carpeta, "His_" + HoraHHMMSS(), ".gif");
-            channel.AnadirLog("\nSaving exposure histogram as " + archivo + "...", true);
+            NombreNuevo archivo =
+                PrimerNombreLibre(CarpetaDeRuta(ruta), "His_" + HoraHHMMSS(), ".gif");
             lienzo.SetSaveFormat(SaveFormat::kGif);
-            lienzo.SaveToFile(carpeta + archivo);
+            lienzo.SaveToFile(archivo);
+            channel.AnadirLog("\nSaving exposure histogram as " + archivo.nombre() + "...", true);
         }
         channel.AnadirLog("DONE", true);
         channel.Beep();

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <filesystem>
 
 #include "app/Misc.h"
 #include "app/Parallel.h"
@@ -101,6 +102,24 @@ TEST(NumberText, FollowsTheNumericLocale) {
         EXPECT_EQ(TextoNumero(12.3), "12,3");
     }
     EXPECT_EQ(TextoNumero(12.3), "12.3");
+}
+
+// Two runs in one folder within the same second choose the same name: the second to finish
+// moves on to the next counter instead of replacing the first one's file.
+TEST(PathHelpers, NameTakenMeanwhileIsNeverReplaced) {
+    test::TempDir dir;
+    const std::string folder = dir.path() + "/";
+    NombreNuevo destino = PrimerNombreLibre(folder, "Map_142530", ".png");
+    test::WriteBytes(folder + "Map_142530.png", {1});  // the other run's map
+    std::filesystem::create_directory(folder + "Map_142530_2.png");
+    test::WriteBytes(folder + "mine.part", {2, 2});
+    PublicarSinReemplazar(folder + "mine.part", destino);
+    EXPECT_EQ(destino.nombre(), "Map_142530_3.png");
+    EXPECT_EQ(std::filesystem::file_size(folder + "Map_142530.png"), 1u);
+    EXPECT_EQ(std::filesystem::file_size(folder + "Map_142530_3.png"), 2u);
+    EXPECT_FALSE(std::filesystem::exists(folder + "mine.part"));
+    NombreNuevo ausente = PrimerNombreLibre(folder + "gone/", "x", ".png");
+    EXPECT_THROW(PublicarSinReemplazar(folder + "none.part", ausente), RunTimeError);
 }
 
 TEST(UserChannel, LogRestartsAndTheUnexpectedErrorReport) {

@@ -125,16 +125,16 @@ TEST(BlendRun, FailuresWriteNothing) {
          [](SesionPrueba& p) { p.session.mapa.RutaMapa = p.dir.file("Map_999999.png"); },
          "module FusionarImagenes \nError number 53",
          {"An unexpected error occurred"}},
-        // A map name the file system takes, but too long once "_PB" and a temporary suffix are
-        // added: the progressive map cannot be saved, so no output appears either.
-        {"progressive map not saved",
+        // The map records the set size it was built for: its levels would name other frames.
+        {"map of a 5-frame set",
          [](SesionPrueba& p) {
-             const std::string longer = p.dir.file("Map_" + std::string(240, 'x') + ".png");
-             std::filesystem::rename(p.session.mapa.RutaMapa, longer);
-             p.session.mapa.RutaMapa = longer;
+             Picture map;
+             map.LoadFromFile(p.session.mapa.RutaMapa);
+             map.SetText(kClaveImagenesMapa, "5");
+             map.SaveToFile(p.session.mapa.RutaMapa);
          },
-         "module FusionarImagenes ",
-         {"An unexpected error occurred"}},
+         "ERROR: The map was built for a set of 5 images; this set has 3. Build the map again.",
+         {"Loading blending map...", "Map built for 5 images", "DONE"}},
     };
     for (const auto& c : cases) {
         auto run = WithTransition();
@@ -146,6 +146,37 @@ TEST(BlendRun, FailuresWriteNothing) {
         EXPECT_EQ(channel.log(), c.log) << c.name;
         EXPECT_EQ(run->Archivos(), before) << c.name;
     }
+}
+
+// The progressive map's file cannot be created (its name is too long for the file system): the
+// outputs are still written and a warning says what is missing.
+TEST(BlendRun, ProgressiveMapThatCannotBeWrittenCostsNoOutput) {
+    auto run = WithTransition();
+    const std::string longer = run->dir.file(std::string(246, 'm') + ".png");
+    std::filesystem::rename(run->session.mapa.RutaMapa, longer);
+    run->session.mapa.RutaMapa = longer;
+    RecorderChannel channel;
+    ASSERT_EQ(Blend(*run, channel, Linear()), 1);
+    ASSERT_EQ(channel.boxes().size(), 1u);
+    EXPECT_EQ(channel.boxes()[0].title, "WARNING");
+    EXPECT_EQ(channel.boxes()[0].text.rfind("The progressive map " + std::string(246, 'm'), 0), 0u);
+    EXPECT_EQ(run->Salida(SalidasDelLog(channel.log()).at(0)).at(3, 1)[0], 562);
+    EXPECT_EQ(run->Archivos().size(), 4u);  // ref, darkest TIFF, map, output
+}
+
+// Cancelled once the progressive map is started: neither the outputs nor that map are left.
+TEST(BlendRun, CancelLeavesNoOutputFileNorProgressiveMap) {
+    class CancelAfterProgressiveMap : public RecorderChannel {
+      public:
+        bool Cancelado() const override {
+            return logContains("Saving PNG progressive map as Map_120000_PB.png...");
+        }
+    };
+    auto run = WithTransition();
+    const auto before = run->Archivos();
+    CancelAfterProgressiveMap channel;
+    EXPECT_THROW(Blend(*run, channel, Linear()), Cancelled);
+    EXPECT_EQ(run->Archivos(), before);
 }
 
 // The written words and names of one pixel through the gamma curve, ETTR and the B&W mix.

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "image/Picture.h"
 #include "support/Fixtures.h"
@@ -31,6 +33,37 @@ TEST(Picture, EveryGreyLevelRoundTripsInPngAndGif) {
         EXPECT_EQ(red, levels);
         EXPECT_EQ(back.GetPixelColor(17, 2), RGB(levels[81], levels[81], levels[81]));
     }
+}
+
+// The map held at one byte per pixel writes the same file as the map drawn point by point in
+// colour; drawing on a loaded grey map turns it to colour.
+TEST(Picture, GreyMapInBytesWritesTheSamePngAsColourPoints) {
+    test::TempDir dir;
+    std::vector<uint8_t> levels(7 * 5);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        levels[i] = static_cast<uint8_t>(i * 7);
+    }
+    Picture map;
+    map.SetGreyLevels(7, 5, levels.data());
+    map.SaveToFile(dir.file("bulk.png"));
+    Picture plotted;
+    plotted.CreateBlank(7, 5, kBlack);
+    for (int i = 0; i < 35; ++i) {
+        plotted.SetDrawColor(RGB(levels[i], levels[i], levels[i]));
+        plotted.PlotPoint(i % 7, i / 7);
+    }
+    plotted.SaveToFile(dir.file("plotted.png"));
+    const auto bytes = [&](const char* name) {
+        std::ifstream in(dir.file(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(bytes("bulk.png"), bytes("plotted.png"));
+    Picture back;
+    back.LoadFromFile(dir.file("bulk.png"));
+    back.SetDrawColor(RGB(255, 0, 0));
+    back.PlotPoint(3, 2);
+    EXPECT_EQ(back.GetPixelColor(3, 2), RGB(255, 0, 0));
+    EXPECT_EQ(back.GetPixelColor(4, 2), RGB(levels[18], levels[18], levels[18]));
 }
 
 TEST(Picture, GifKeepsDrawnColoursAndText) {
