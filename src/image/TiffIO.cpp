@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,16 @@ namespace {
 
 // Frames above this many pixels are refused rather than attempted (about 1.3 GB of samples).
 constexpr uint64_t kMaxPixels = 220'000'000;
+// RGB, or RGB with one extra sample (alpha); a header declaring more is refused.
+constexpr uint16_t kMaxSamplesPerPixel = 4;
+// Tile sizes are multiples of this many pixels.
+constexpr uint32_t kTileGranule = 16;
+// No single buffer libtiff allocates for a file may exceed this.
+constexpr tmsize_t kMaxSingleAllocation = tmsize_t{1} << 30;
+// The most any codec of TIFF expands its data: LZW codes of 9 bits stand for at most 4096
+// bytes, Deflate expands at most 1032 times; other codecs (zstd runs) get a wider bound.
+constexpr uint64_t kMaxRatioLzwDeflate = 4096;
+constexpr uint64_t kMaxRatioOther = 65536;
 
 // libtiff reports through handlers; each open file gets one that keeps the last message.
 struct TiffMessages {
@@ -53,6 +64,7 @@ TiffHandle OpenTiff(const std::string& path, const char* mode, TiffMessages& mes
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &messages);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, &messages);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);
     TiffHandle tiff(TIFFOpenExt(path.c_str(), mode, options));
     TIFFOpenOptionsFree(options);
     return tiff;
@@ -215,12 +227,53 @@ std::string TemporaryName(const std::string& path) {
     return path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
-}  // namespace
+// A header that declares more than its file can hold is refused before the frame is allocated:
+// tiles larger than the image, or more pixels than its data can encode at the codec's highest
+// expansion.
+void RefuseHostileLayout(TIFF* tiff, const std::string& path, uint32_t width, uint32_t height,
+                         uint16_t spp, int bytes) {
+    const auto round_up = [](uint32_t v) {
+        return (static_cast<uint64_t>(v) + kTileGranule - 1) / kTileGranule * kTileGranule;
+    };
+    uint32_t strips = 0;
+    if (TIFFIsTiled(tiff)) {
+        uint32_t tile_w = 0;
+        uint32_t tile_h = 0;
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tile_w);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tile_h);
+        if (tile_w == 0 || tile_h == 0 || tile_w > round_up(width) || tile_h > round_up(height)) {
+            Fail(path, "tiles of " + std::to_string(tile_w) + "x" + std::to_string(tile_h) +
+                           " on an image of " + std::to_string(width) + "x" +
+                           std::to_string(height));
+        }
+        strips = TIFFNumberOfTiles(tiff);
+    } else {
+        strips = TIFFNumberOfStrips(tiff);
+    }
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    const uint64_t ratio = compression == COMPRESSION_NONE ? 1
+                           : compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE ||
+                                   compression == COMPRESSION_ADOBE_DEFLATE ||
+                                   compression == COMPRESSION_PACKBITS
+                               ? kMaxRatioLzwDeflate
+                               : kMaxRatioOther;
+    const uint64_t needed = static_cast<uint64_t>(width) * height * spp * bytes;
+    std::error_code ignored;
+    const uint64_t file_size = std::filesystem::file_size(path, ignored);
+    uint64_t stored = 0;
+    for (uint32_t i = 0; i < strips && stored < file_size; ++i) {
+        stored += TIFFGetStrileByteCount(tiff, i);
+    }
+    stored = std::min(stored, file_size);
+    if (stored * ratio < needed) {
+        Fail(path, "the header declares " + std::to_string(width) + "x" + std::to_string(height) +
+                       " pixels, more than its " + std::to_string(stored) +
+                       " bytes of image data can hold");
+    }
+}
 
-struct TiffStripWriter::Messages : TiffMessages {};
-struct TiffFloatWriter::Messages : TiffMessages {};
-
-Frame LeerTIFF(const std::string& path) {
+Frame ReadFrame(const std::string& path) {
     if (!ExisteArchivo(path)) {
         Fail(path, "file not found");
     }
@@ -249,6 +302,9 @@ Frame LeerTIFF(const std::string& path) {
     if (!TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric)) {
         photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     }
+    if (spp > kMaxSamplesPerPixel) {
+        Fail(path, std::to_string(spp) + " samples per pixel (RGB images have 3 or 4)");
+    }
     if (photometric != PHOTOMETRIC_RGB || spp < 3) {
         Fail(path,
              "not an RGB image (greyscale, palette, CMYK and other colour layouts are not "
@@ -264,6 +320,8 @@ Frame LeerTIFF(const std::string& path) {
         Fail(path,
              "unsupported image size " + std::to_string(width) + "x" + std::to_string(height));
     }
+
+    RefuseHostileLayout(tiff.get(), path, width, height, spp, bits / 8);
 
     Frame frame(static_cast<int>(width), static_cast<int>(height));
     const bool separate = planar == PLANARCONFIG_SEPARATE;
@@ -332,6 +390,19 @@ Frame LeerTIFF(const std::string& path) {
         }
     }
     return frame;
+}
+
+}  // namespace
+
+struct TiffStripWriter::Messages : TiffMessages {};
+struct TiffFloatWriter::Messages : TiffMessages {};
+
+Frame LeerTIFF(const std::string& path) {
+    try {
+        return ReadFrame(path);
+    } catch (const std::bad_alloc&) {
+        Fail(path, "not enough memory to load it");
+    }
 }
 
 TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height, int threads)

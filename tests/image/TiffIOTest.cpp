@@ -194,6 +194,53 @@ TEST(TiffIO, RefusedAndDamagedFilesAreErrorsNamingTheFile) {
     }
 }
 
+// An LZW RGB header of w x h pixels (tiles of `tile` when non-zero) followed by `data` bytes of
+// image data, however little that is for the size declared.
+void WriteHostileHeader(const std::string& path, uint32_t w, uint32_t h, uint32_t tile,
+                        size_t data) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    if (tile > 0) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, tile);
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, tile);
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, h);
+    }
+    std::vector<uint8_t> bytes(data, 0x80);
+    const auto size = static_cast<tmsize_t>(data);
+    ASSERT_GT(tile > 0 ? TIFFWriteRawTile(tiff, 0, bytes.data(), size)
+                       : TIFFWriteRawStrip(tiff, 0, bytes.data(), size),
+              0);
+    TIFFWriteDirectory(tiff);
+    TIFFClose(tiff);
+}
+
+// Headers that promise more than the file holds are refused from the header, naming the file,
+// before the frame is allocated (a 200 MP frame, a 24 GB tile).
+TEST(TiffIO, HostileHeadersAreRefusedBeforeAllocationNamingTheFile) {
+    test::TempDir dir;
+    WriteHostileHeader(dir.file("huge.tif"), 20000, 10000, 0, 64);
+    WriteHostileHeader(dir.file("tile.tif"), 1, 1, 65536, 16);
+    WriteFixture(dir.file("five.tif"), RandomFrame(4, 4, 9), {.samples = 5});
+    const std::pair<const char*, const char*> cases[] = {
+        {"huge.tif", "declares 20000x10000 pixels"},
+        {"tile.tif", "tiles of 65536x65536"},
+        {"five.tif", "5 samples per pixel"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const std::string message = LoadError(dir.file(name));
+        EXPECT_NE(message.find(dir.file(name)), std::string::npos) << message;
+        EXPECT_NE(message.find(reason), std::string::npos) << message;
+    }
+}
+
 // A failed load reports through the channel and keeps what the frame held; a good one replaces
 // it; a release empties it, a second does nothing.
 TEST(TiffIO, LoadReportsOrReplacesTheFrame) {
