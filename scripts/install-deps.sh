@@ -10,6 +10,7 @@ packages=(
   dcraw fonts-dejavu-core locales
   desktop-file-utils xvfb xauth
   zlib1g-dev hdrmerge  # bench_headroom: reads and makes hdrmerge's merged DNG
+  clang libfuzzer-14-dev
 )
 
 missing=()

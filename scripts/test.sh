@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds everything and runs the whole test suite, then builds the
-# unit tests with AddressSanitizer + UndefinedBehaviorSanitizer and runs them again.
+# unit tests with AddressSanitizer + UndefinedBehaviorSanitizer and runs them again, then runs
+# each fuzz target for 30 seconds from its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +20,15 @@ ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+fuzz_targets=(fuzz_tiff_frame fuzz_map_png)
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DBRIMSAL_FUZZ=ON -DBRIMSAL_BUILD_TESTS=OFF -DBRIMSAL_BUILD_BENCH=OFF
+cmake --build build/fuzz -j "$jobs" --target "${fuzz_targets[@]}"
+for target in "${fuzz_targets[@]}"; do
+  # New inputs go to a scratch folder; the seed corpus in the repository stays as it is.
+  scratch=$(mktemp -d)
+  "build/fuzz/tests/fuzz/$target" -max_total_time=30 -rss_limit_mb=4096 -print_final_stats=1 \
+    "$scratch" "tests/fuzz/corpus/$target"
+  rm -rf "$scratch"
+done

@@ -87,8 +87,18 @@ void ParallelFor(int64_t count, int64_t grain,
     };
     std::vector<std::thread> pool;
     pool.reserve(static_cast<size_t>(workers - 1));
-    for (int t = 1; t < workers; ++t) {
-        pool.emplace_back(work);
+    try {
+        for (int t = 1; t < workers; ++t) {
+            pool.emplace_back(work);
+        }
+    } catch (...) {
+        // No thread to be had (the system's limit): the started ones stop at their next
+        // chunk and are joined before the failure is reported.
+        failed = true;
+        for (auto& thread : pool) {
+            thread.join();
+        }
+        throw;
     }
     work();
     for (auto& thread : pool) {

@@ -10,8 +10,11 @@ namespace brimsal::cli {
 namespace {
 std::atomic<bool> g_interrupted{false};
 
+// The first interrupt asks the run to stop cleanly; a second one ends it at once.
 extern "C" void OnInterrupt(int) {
-    g_interrupted = true;
+    if (g_interrupted.exchange(true)) {
+        ::_exit(130);
+    }
 }
 }  // namespace
 
@@ -23,6 +26,10 @@ void ConsoleChannel::InstallInterruptHandler() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // The terminal closing (ssh dropped) stops the run like a termination request.
+    sigaction(SIGHUP, &action, nullptr);
+    // A closed pipe on stdout (`| head`) ends a write with an error, not the process.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool ConsoleChannel::Cancelado() const {

@@ -82,6 +82,17 @@ TEST_F(DevelopStepCli, CameraWhiteBalanceAndHighlightRecoveryWarn) {
     }
 }
 
+// The terminal closing (SIGHUP) while dcraw runs stops the run like Ctrl+C: dcraw is stopped,
+// its partial TIFF removed, exit 130; before, the process died and left both behind.
+TEST_F(DevelopStepCli, HangupCancelsTheRunCleanly) {
+    FakeDcraw("printf partial > \"$tiff\"\nkill -HUP $PPID\nexec sleep 30\n");
+    const test::RunResult result = test::Run(kCli, {"--threads", "1", photos_.file("a.dng")});
+    EXPECT_EQ(result.exit_code, 130) << result.err;
+    EXPECT_NE(result.err.find("WARNING: Cancelled"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(photos_.file("a.tiff")));
+    EXPECT_FALSE(std::filesystem::exists(photos_.file("b.tiff")));
+}
+
 // An impossible patch, a failing dcraw and a missing dcraw each end with exit code 1.
 TEST_F(DevelopStepCli, FailuresExitOne) {
     const struct {
