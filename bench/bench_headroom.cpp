@@ -75,9 +75,10 @@ Frame Brimsal(const std::string& cli, const synth::SeriesResult& series, const f
     return LeerTIFF(OnlyFile(folder, "BR_"));
 }
 
-// The raw CFA plane of hdrmerge's floating-point DNG: Deflate tiles with the floating-point
-// predictor (byte planes, most significant first, differenced along the row), which libtiff
-// does not undo for DNG's predictor code.
+// The raw CFA plane of hdrmerge's floating-point DNG: Deflate tiles with DNG's floating-point
+// predictor "X2" (code 34894: byte planes, most significant first, each byte differenced with
+// the one two places before it along the row), which libtiff does not undo.
+constexpr size_t kPredictorStride = 2;
 std::vector<float> ReadMergedRaw(const std::string& path, int& width, int& height) {
     TIFF* tiff = TIFFOpen(path.c_str(), "r");
     if (tiff == nullptr) {
@@ -112,8 +113,8 @@ std::vector<float> ReadMergedRaw(const std::string& path, int& width, int& heigh
             const size_t row_bytes = static_cast<size_t>(tile_w) * 4;
             for (uint32_t r = 0; r < tile_h && ty + r < h; ++r) {
                 uint8_t* row = bytes.data() + r * row_bytes;
-                for (size_t i = 1; i < row_bytes; ++i) {
-                    row[i] = static_cast<uint8_t>(row[i] + row[i - 1]);
+                for (size_t i = kPredictorStride; i < row_bytes; ++i) {
+                    row[i] = static_cast<uint8_t>(row[i] + row[i - kPredictorStride]);
                 }
                 for (uint32_t x = 0; x < tile_w && tx + x < w; ++x) {
                     const uint32_t word =
@@ -174,9 +175,9 @@ Frame HdrMerge(const synth::SeriesResult& series, const fs::path& folder) {
     return LeerTIFF((folder / "merged16.tiff").string());
 }
 
-// SNR in dB per band: the output against the radiance times one scale fitted over all counted
-// pixels (least squares), so that every method is judged on its noise and its errors between
-// frames, not on its overall level.
+// SNR in dB per band: the output against the radiance times one scale fitted over the counted
+// pixels below the top band (least squares), so that every method is judged on its noise and its
+// errors between frames, not on its overall level.
 std::array<double, kBands> SnrPerBand(const Frame& out, const synth::RadianceImage& radiance) {
     std::vector<std::array<double, 3>> refs;
     std::vector<std::array<double, 3>> outs;
@@ -209,6 +210,9 @@ std::array<double, kBands> SnrPerBand(const Frame& out, const synth::RadianceIma
     }
     double cross = 0, square = 0;
     for (size_t i = 0; i < refs.size(); ++i) {
+        if (bands[i] == kBands - 1) {
+            continue;  // the top band may clip (16-bit outputs), which would bias the scale
+        }
         for (int c = 0; c < 3; ++c) {
             cross += outs[i][c] * refs[i][c];
             square += refs[i][c] * refs[i][c];
