@@ -17,7 +17,9 @@ ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 find "$dir/CMakeFiles" -name '*CompilerId*.gcno' -delete
 for part in src tools; do
   echo "== $part"
-  gcovr -r . --object-directory "$dir" --filter "$part/" --print-summary -o /dev/null
+  # The detailed report goes beside the build: gcovr replaces its output file, so naming a device
+  # such as /dev/null would replace the device itself when run as root.
+  gcovr -r . --object-directory "$dir" --filter "$part/" --print-summary -o "$dir/coverage-$part.txt"
 done
 echo "== lines: tests/ vs src/ + tools/"
 tests=$(find tests -name '*.cpp' -o -name '*.h' | xargs cat | wc -l)
