@@ -41,7 +41,7 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// Names a control: its spec name, what a screen reader says, its tool tip.
+// Names a control: its program name (cmdEV, txtWB...), what a screen reader says, its tool tip.
 template <class Widget>
 Widget* Named(Widget* widget, const char* name, const QString& accessible,
               const char* tip = nullptr) {

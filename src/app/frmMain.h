@@ -2,8 +2,8 @@
 // groups of settings and steps, the log, the displayed reference image and the progress bar with
 // Cancel. The controls hold the settings; a step reads them into one RoadSettings value when it
 // starts and runs the road (app/Road) on the window's one worker (StepRunner), so the window
-// stays live and every step can be cancelled. Controls carry their spec names as object names
-// and their captions (or their labels' texts) as accessible names.
+// stays live and every step can be cancelled. Controls carry their program names (cmdEV, hscTH)
+// as object names and their captions (or their labels' texts) as accessible names.
 #pragma once
 
 #include <QString>
