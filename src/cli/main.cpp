@@ -40,7 +40,10 @@ bool Develop(const brimsal::cli::CliOptions& options, brimsal::Session& session,
         // The measured multipliers, as the option that gives them again (always with a point).
         std::string multipliers;
         for (const std::string& text : settings.wb.txtWB) {
-            multipliers += (multipliers.empty() ? "" : ",") + ReemplazarTodo(text, ",", ".");
+            if (!multipliers.empty()) {
+                multipliers += ',';
+            }
+            multipliers += ReemplazarTodo(text, ",", ".");
         }
         std::fprintf(stderr, "brimsal-cli: white balance measured on the patch: --wb %s\n",
                      multipliers.c_str());

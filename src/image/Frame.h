@@ -4,17 +4,55 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace brimsal {
 
+// Frame samples come from whole pages of their own (huge pages where the system grants them:
+// a 24 MP frame is then mapped in a few dozen page faults instead of tens of thousands), and
+// are not zeroed when a size alone is given: a reader fills them. Sizes with a value given are
+// filled with it as usual.
+void* AllocateSamples(size_t bytes);
+void ReleaseSamples(void* samples, size_t bytes) noexcept;
+
+template <typename T>
+struct SampleAllocator {
+    using value_type = T;
+    SampleAllocator() = default;
+    template <typename U>
+    SampleAllocator(const SampleAllocator<U>&) noexcept {}
+    T* allocate(size_t n) { return static_cast<T*>(AllocateSamples(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) noexcept { ReleaseSamples(p, n * sizeof(T)); }
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const SampleAllocator&, const SampleAllocator&) { return true; }
+};
+
+using Samples = std::vector<uint16_t, SampleAllocator<uint16_t>>;
+
 struct Frame {
     int width = 0;
     int height = 0;
-    std::vector<uint16_t> pixels;  // width * height * 3 samples
+    Samples pixels;  // width * height * 3 samples
 
     Frame() = default;
     Frame(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h * 3, 0) {}
+    // A frame whose samples are left for a reader to fill.
+    static Frame Unfilled(int w, int h) {
+        Frame frame;
+        frame.width = w;
+        frame.height = h;
+        frame.pixels.resize(static_cast<size_t>(w) * h * 3);
+        return frame;
+    }
 
     bool empty() const { return pixels.empty(); }
     size_t sampleCount() const { return pixels.size(); }
@@ -27,7 +65,7 @@ struct Frame {
     // LiberarGflBitmap: the pixel data is released; the frame can be loaded again. Releasing an
     // empty frame does nothing.
     void release() {
-        pixels = std::vector<uint16_t>();
+        pixels = Samples();
         width = 0;
         height = 0;
     }

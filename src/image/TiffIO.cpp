@@ -323,7 +323,7 @@ Frame ReadFrame(const std::string& path) {
 
     RefuseHostileLayout(tiff.get(), path, width, height, spp, bits / 8);
 
-    Frame frame(static_cast<int>(width), static_cast<int>(height));
+    Frame frame = Frame::Unfilled(static_cast<int>(width), static_cast<int>(height));
     const bool separate = planar == PLANARCONFIG_SEPARATE;
     const int planes = separate ? 3 : 1;
     const int bytes = bits / 8;

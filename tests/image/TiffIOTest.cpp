@@ -159,7 +159,7 @@ TEST(TiffIO, ReadsEveryRgbLayout) {
         const Frame back = LeerTIFF(path);
         ASSERT_EQ(back.width, frame.width);
         ASSERT_EQ(back.height, frame.height);
-        std::vector<uint16_t> expected = frame.pixels;
+        Samples expected = frame.pixels;
         for (uint16_t& v : expected) {
             v = layout.bits == 8 ? static_cast<uint16_t>((v >> 8) * 257) : v;
         }
