@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libtiff-dev libgif-dev
+  qt6-base-dev libtiff-dev libgif-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dcraw fonts-dejavu-core locales
   desktop-file-utils xvfb xauth

@@ -140,6 +140,9 @@ bool UseChosenMap(const std::string& file, Session& session, UserChannel& channe
         }
     }
     session.mapa.RutaMapa = path;
+    if (session.mapa.construido && session.mapa.construido->ruta != path) {
+        session.mapa.construido.reset();  // another map: the built one's levels are not needed
+    }
     return true;
 }
 

@@ -5,10 +5,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "maps/ExposureSet.h"
+#include "maps/FramePreload.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
@@ -16,14 +18,24 @@ namespace brimsal {
 // The PNG text chunk in which a map records the number of frames it was built for.
 inline constexpr const char* kClaveImagenesMapa = "BrimsalFrames";
 
-// The blending map's state between Build map and the blend or contact sheet.
-struct MapState {
-    std::array<float, 256> IndicePorNivel{};  // map level -> frame index (maybe fractional)
-    std::array<int32_t, 3> Umbrales{};        // saturation thresholds R, G, B
-    std::string RutaMapa;                     // the map the blend reads (txtRutaMap)
+// The map Build map made last, kept so that the blend need not read its file back: it stands for
+// the file `ruta` as long as that file is the one written (same stamp).
+struct MapaConstruido {
+    int ancho = 0;
+    int alto = 0;
+    int imagenes = 0;                                     // the set's size it was built for
+    std::shared_ptr<const std::vector<uint8_t>> niveles;  // ancho * alto levels, row-major
+    std::string ruta;
+    FileStamp sello;
 };
 
-class FramePreloader;
+// The blending map's state between Build map and the blend or contact sheet.
+struct MapState {
+    std::array<float, 256> IndicePorNivel{};   // map level -> frame index (maybe fractional)
+    std::array<int32_t, 3> Umbrales{};         // saturation thresholds R, G, B
+    std::string RutaMapa;                      // the map the blend reads (txtRutaMap)
+    std::optional<MapaConstruido> construido;  // the last map built, while it is RutaMapa
+};
 
 struct Session {
     std::string Ruta;                      // reference RAW path (txtRuta)

@@ -4,10 +4,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <thread>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -17,7 +17,9 @@
 #include "blend/BlendMap.h"
 #include "blend/Ettr.h"
 #include "image/Picture.h"
+#include "image/PngRows.h"
 #include "image/TiffIO.h"
+#include "maps/BlendingMap.h"
 
 namespace brimsal {
 
@@ -62,11 +64,12 @@ void ComprobarConjunto(const ExposureSet& set) {
     }
 }
 
-// The progressive map is the loaded map with its genuine pixels painted red: a transition pixel
-// keeps the map's own colour, as if read again and plotted. Painting and compressing it take as
-// long as a third of the blend, so it is done on its own thread while the frames are blended.
-// It never costs the outputs: a map that cannot be saved is a warning. A blend that fails or is
-// cancelled stops it at once and removes its file.
+// The progressive map is the map with its genuine pixels painted red: a transition pixel keeps
+// the map's own colour, as if read again and plotted. Painting and compressing it take as long
+// as a third of the blend, so it is done on its own thread while the frames are blended. A map
+// kept from Build map is painted row by row into the file (never whole in memory); a map read
+// from a file is painted on the picture read. It never costs the outputs: a map that cannot be
+// saved is a warning. A blend that fails or is cancelled stops it at once and removes its file.
 class MapaProgresivo {
   public:
     MapaProgresivo() = default;
@@ -74,19 +77,32 @@ class MapaProgresivo {
     MapaProgresivo(const MapaProgresivo&) = delete;
     MapaProgresivo& operator=(const MapaProgresivo&) = delete;
 
-    // Logs the name and starts painting and saving. `niveles` must outlive this object.
-    void Empezar(Picture mapa, const std::vector<uint8_t>& niveles, const TablaNiveles& tabla,
+    // Logs the name and starts painting and saving: `mapa` when it holds the picture read, else
+    // the levels of an ancho x alto map for n frames. `niveles` must outlive this object.
+    void Empezar(Picture mapa, const std::vector<uint8_t>& niveles, int ancho, int alto, int n,
+                 const TablaNiveles& tabla, const HistogramaNiveles& histograma,
                  const std::string& ruta_mapa, UserChannel& channel) {
         destino_ = PrimerNombreLibre(Carpeta(ruta_mapa),
                                      SinCarpeta(QuitarExtension(ruta_mapa)) + "_PB", ".png");
         anunciado_ = destino_.nombre();
         channel.AnadirLog("Saving PNG progressive map as " + anunciado_ + "...", true);
-        hilo_ = std::thread([this, mapa = std::move(mapa), &niveles, tabla]() mutable {
+        PngRowsHeader cabecera = CabeceraMapa(ancho, alto, n);
+        for (size_t nivel = 0; nivel < histograma.size(); ++nivel) {
+            if (histograma[nivel] > 0 && tabla[nivel].genuino) {
+                cabecera.colour = PngColour::kRgb;  // without red the map stays grey
+            }
+        }
+        hilo_ = std::thread([this, mapa = std::move(mapa), &niveles, tabla,
+                             cabecera = std::move(cabecera)]() mutable {
             try {
                 LimpiarEstadoVectorial();
-                Pintar(mapa, niveles, tabla);
-                mapa.SetSaveFormat(SaveFormat::kPng);
-                mapa.SaveToFile(destino_, &abandonar_);
+                if (mapa.empty()) {
+                    GuardarPorFilas(cabecera, niveles, tabla);
+                } else {
+                    Pintar(mapa, niveles, tabla);
+                    mapa.SetSaveFormat(SaveFormat::kPng);
+                    mapa.SaveToFile(destino_, &abandonar_);
+                }
                 guardado_ = true;
             } catch (const std::exception& error) {
                 fallo_ = error.what();
@@ -126,6 +142,28 @@ class MapaProgresivo {
         if (hilo_.joinable()) {
             hilo_.join();
         }
+    }
+
+    void GuardarPorFilas(const PngRowsHeader& cabecera, const std::vector<uint8_t>& niveles,
+                         const TablaNiveles& tabla) {
+        const size_t ancho = static_cast<size_t>(cabecera.width);
+        const bool color = cabecera.colour == PngColour::kRgb;
+        GuardarPngPorFilas(
+            cabecera,
+            [&](int y, uint8_t* fila) {
+                const uint8_t* nivel = niveles.data() + static_cast<size_t>(y) * ancho;
+                if (!color) {
+                    std::memcpy(fila, nivel, ancho);
+                    return;
+                }
+                for (size_t x = 0; x < ancho; ++x, fila += 3) {
+                    const bool rojo = tabla[nivel[x]].genuino;
+                    fila[0] = rojo ? 255 : nivel[x];
+                    fila[1] = rojo ? 0 : nivel[x];
+                    fila[2] = rojo ? 0 : nivel[x];
+                }
+            },
+            destino_, &abandonar_);
     }
 
     void Pintar(Picture& mapa, const std::vector<uint8_t>& niveles,
@@ -276,13 +314,8 @@ void EscribirSalidas(const FusionPorFilas& fusion, std::vector<NombreNuevo>& nom
                      MapaProgresivo& progresivo, UserChannel& channel, int threads) {
     std::vector<std::unique_ptr<Escritor>> escritores;
     for (const NombreNuevo& nombre : nombres) {
-        if constexpr (std::is_same_v<Escritor, TiffStripWriter>) {
-            escritores.push_back(
-                std::make_unique<Escritor>(nombre.ruta(), fusion.ancho(), fusion.alto(), threads));
-        } else {
-            escritores.push_back(
-                std::make_unique<Escritor>(nombre.ruta(), fusion.ancho(), fusion.alto()));
-        }
+        escritores.push_back(
+            std::make_unique<Escritor>(nombre.ruta(), fusion.ancho(), fusion.alto(), threads));
     }
     EscribirPorBandas<Escritor, Muestra>(fusion, escritores, channel, threads);
     progresivo.Esperar(channel);
@@ -317,21 +350,23 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
 
     // Map: size check, levels, statistics.
     Picture mapa;
-    if (!CargarMapaComprobado(mapa_estado.RutaMapa, ancho, alto, n, mapa, channel)) {
+    const std::shared_ptr<const std::vector<uint8_t>> mapa_niveles =
+        NivelesDelMapa(mapa_estado, ancho, alto, n, mapa, channel);
+    if (!mapa_niveles) {
         return kFusionFallida;
     }
-    std::vector<uint8_t> niveles(static_cast<size_t>(ancho) * alto);
-    mapa.GetRedSamples(niveles.data());
+    const std::vector<uint8_t>& niveles = *mapa_niveles;
     const TablaNiveles tabla = DecodificarNiveles(mapa_estado.IndicePorNivel, n);
     const int64_t pixeles = static_cast<int64_t>(ancho) * alto;
-    const ContribucionMapa contribucion =
-        CalcularContribuciones(ContarNiveles(niveles.data(), pixeles, threads), tabla, n);
+    const HistogramaNiveles histograma = ContarNiveles(niveles.data(), pixeles, threads);
+    const ContribucionMapa contribucion = CalcularContribuciones(histograma, tabla, n);
     channel.AnadirLog("Image contribution...", true);
     RegistrarContribuciones(contribucion, pixeles, set.ArchivosTIFF, channel);
     ComprobarCancelacion(channel);
     MapaProgresivo progresivo;
     if (contribucion.PixelesProgresivos > 0) {
-        progresivo.Empezar(std::move(mapa), niveles, tabla, mapa_estado.RutaMapa, channel);
+        progresivo.Empezar(std::move(mapa), niveles, ancho, alto, n, tabla, histograma,
+                           mapa_estado.RutaMapa, channel);
     }
     mapa = Picture();
 

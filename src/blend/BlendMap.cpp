@@ -105,12 +105,25 @@ void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total
 
 namespace {
 
-bool InformarTamanoDistinto(Picture& mapa, UserChannel& channel) {
-    mapa = Picture();
-    channel.AnadirLog("Map dimensions mismatch", true);
-    channel.AnadirLog("DONE", true);
-    channel.MensajeError("Map dimensions do not match image dimensions");
-    return false;
+// The checks of a map of ancho_mapa x alto_mapa that records the set size `registro` (null when
+// it records none) against a set of ancho x alto and n frames, with their log lines and boxes.
+bool MapaAdmisible(int ancho_mapa, int alto_mapa, const std::string* registro, int ancho, int alto,
+                   int n, UserChannel& channel) {
+    if (ancho_mapa != ancho || alto_mapa != alto) {
+        channel.AnadirLog("Map dimensions mismatch", true);
+        channel.AnadirLog("DONE", true);
+        channel.MensajeError("Map dimensions do not match image dimensions");
+        return false;
+    }
+    if (registro != nullptr && *registro != std::to_string(n)) {
+        channel.AnadirLog("Map built for " + *registro + " images", true);
+        channel.AnadirLog("DONE", true);
+        channel.MensajeError("The map was built for a set of " + *registro +
+                             " images; this set has " + std::to_string(n) +
+                             ". Build the map again.");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -121,24 +134,40 @@ bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, int n, P
         throw RunTimeError(kErrFileNotFound, "File not found: '" + ruta + "'");
     }
     const PictureHeader cabecera = Picture::ReadHeader(ruta);
-    if (cabecera.width != ancho || cabecera.height != alto) {
-        return InformarTamanoDistinto(mapa, channel);
-    }
     const auto registro = cabecera.texts.find(kClaveImagenesMapa);
-    if (registro != cabecera.texts.end() && registro->second != std::to_string(n)) {
+    if (!MapaAdmisible(cabecera.width, cabecera.height,
+                       registro != cabecera.texts.end() ? &registro->second : nullptr, ancho, alto,
+                       n, channel)) {
         mapa = Picture();
-        channel.AnadirLog("Map built for " + registro->second + " images", true);
-        channel.AnadirLog("DONE", true);
-        channel.MensajeError("The map was built for a set of " + registro->second +
-                             " images; this set has " + std::to_string(n) +
-                             ". Build the map again.");
         return false;
     }
     mapa.LoadFromFile(ruta);
-    if (mapa.GetWidth() != ancho || mapa.GetHeight() != alto) {
-        return InformarTamanoDistinto(mapa, channel);
+    if (!MapaAdmisible(mapa.GetWidth(), mapa.GetHeight(), nullptr, ancho, alto, n, channel)) {
+        mapa = Picture();
+        return false;
     }
     return true;
+}
+
+std::shared_ptr<const std::vector<uint8_t>> NivelesDelMapa(const MapState& estado, int ancho,
+                                                           int alto, int n, Picture& mapa,
+                                                           UserChannel& channel) {
+    const std::optional<MapaConstruido>& construido = estado.construido;
+    if (construido && construido->ruta == estado.RutaMapa &&
+        StampOf(estado.RutaMapa) == construido->sello) {
+        const std::string registro = std::to_string(construido->imagenes);
+        if (!MapaAdmisible(construido->ancho, construido->alto, &registro, ancho, alto, n,
+                           channel)) {
+            return nullptr;
+        }
+        return construido->niveles;
+    }
+    if (!CargarMapaComprobado(estado.RutaMapa, ancho, alto, n, mapa, channel)) {
+        return nullptr;
+    }
+    auto niveles = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(ancho) * alto);
+    mapa.GetRedSamples(niveles->data());
+    return niveles;
 }
 
 }  // namespace brimsal

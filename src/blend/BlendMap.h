@@ -8,8 +8,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "app/Session.h"
 
 namespace brimsal {
 
@@ -67,5 +70,13 @@ void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total
 // (RunTimeError 53 or PictureError).
 bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, int n, Picture& mapa,
                           UserChannel& channel);
+
+// The levels (ancho * alto, row-major) of the map the blend uses, estado.RutaMapa: the levels
+// Build map kept (estado.construido) while that file is still the one it wrote, so nothing is
+// decoded; else the file read by CargarMapaComprobado (`mapa` then holds the picture). Checked,
+// logged and thrown as CargarMapaComprobado; null when the map does not fit the set.
+std::shared_ptr<const std::vector<uint8_t>> NivelesDelMapa(const MapState& estado, int ancho,
+                                                           int alto, int n, Picture& mapa,
+                                                           UserChannel& channel);
 
 }  // namespace brimsal

@@ -108,17 +108,21 @@ void CopyBlock(const uint8_t* data, int bits, int spp, int plane, int block_w, i
     }
 }
 
-// The tags every written file carries, in the order they are set.
-void SetOutputTags(TIFF* tiff, int width, int height, int rows_per_strip) {
+// The tags every written file carries: 16-bit words with the horizontal predictor, or 32-bit
+// floats with the floating-point predictor; LZW either way.
+void SetOutputTags(TIFF* tiff, int width, int height, int rows_per_strip, bool floats) {
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, floats ? 32 : 16);
+    if (floats) {
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    }
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(tiff, TIFFTAG_PREDICTOR, floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows_per_strip));
     TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
 }
@@ -164,7 +168,7 @@ struct MemoryFile {
 // One strip compressed by libtiff's own LZW codec, exactly as the file's writer would compress
 // it: a one-strip image with the file's tags is written into memory and its strip taken out.
 // `samples` is the strip's rows (libtiff may change them while encoding).
-std::vector<uint8_t> EncodeStrip(uint16_t* samples, int width, int rows) {
+std::vector<uint8_t> EncodeStrip(uint8_t* samples, int width, int rows, bool floats) {
     MemoryFile file;
     TiffMessages messages;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
@@ -177,8 +181,9 @@ std::vector<uint8_t> EncodeStrip(uint16_t* samples, int width, int rows) {
     if (!tiff) {
         throw ImageError("cannot start the LZW encoder (" + Reason(messages, "no memory") + ")");
     }
-    SetOutputTags(tiff.get(), width, rows, rows);
-    const auto size = static_cast<tmsize_t>(static_cast<size_t>(width) * 3 * rows * 2);
+    SetOutputTags(tiff.get(), width, rows, rows, floats);
+    const auto size =
+        static_cast<tmsize_t>(static_cast<size_t>(width) * 3 * rows * (floats ? 4 : 2));
     if (TIFFWriteEncodedStrip(tiff.get(), 0, samples, size) != size) {
         throw ImageError("LZW encoding failed (" + Reason(messages, "no memory") + ")");
     }
@@ -189,37 +194,6 @@ std::vector<uint8_t> EncodeStrip(uint16_t* samples, int width, int rows) {
     }
     return {file.bytes.begin() + static_cast<ptrdiff_t>(offset),
             file.bytes.begin() + static_cast<ptrdiff_t>(offset + count)};
-}
-
-// Flushes and closes a writer's file (nothing to do once closed); every row must be written.
-void CloseWritten(void*& handle, int rows_written, int height, const std::string& path) {
-    if (handle == nullptr) {
-        return;
-    }
-    if (rows_written != height) {
-        Fail(path, "image incomplete");
-    }
-    auto* tiff = static_cast<TIFF*>(handle);
-    const int flushed = TIFFFlush(tiff);
-    TIFFClose(tiff);
-    handle = nullptr;
-    if (flushed != 1) {
-        Fail(path, "write error (disk full?)");
-    }
-}
-
-void RenameWritten(const std::string& temporary, const std::string& path) {
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        Fail(path, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
-    }
-}
-
-void PublishWritten(const std::string& temporary, NombreNuevo& destino) {
-    try {
-        PublicarSinReemplazar(temporary, destino);
-    } catch (const RunTimeError& error) {
-        throw ImageError(error.what());
-    }
 }
 
 std::string TemporaryName(const std::string& path) {
@@ -395,7 +369,6 @@ Frame ReadFrame(const std::string& path) {
 }  // namespace
 
 struct TiffStripWriter::Messages : TiffMessages {};
-struct TiffFloatWriter::Messages : TiffMessages {};
 
 Frame LeerTIFF(const std::string& path) {
     try {
@@ -406,23 +379,30 @@ Frame LeerTIFF(const std::string& path) {
 }
 
 TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height, int threads)
+    : TiffStripWriter(path, width, height, threads, false) {}
+
+TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height, int threads,
+                                 bool floats)
     : path_(path),
       temporary_(TemporaryName(path)),
       messages_(std::make_unique<Messages>()),
       width_(width),
       height_(height),
+      floats_(floats),
       threads_(threads) {
     if (width <= 0 || height <= 0) {
         Fail(path, "cannot write an empty image");
     }
+    row_bytes_ = static_cast<size_t>(width) * 3 * (floats ? 4 : 2);
     // About 1 MB of samples per strip: large enough for LZW, small enough to stream.
-    rows_per_strip_ = std::max(1, std::min(height, (1 << 20) / (width * 6)));
+    rows_per_strip_ =
+        std::max(1, std::min(height, static_cast<int>((size_t{1} << 20) / row_bytes_)));
     TIFF* tiff = OpenTiff(temporary_, "w", *messages_).release();
     if (tiff == nullptr) {
         Fail(path, "cannot create the file (" + Reason(*messages_, std::strerror(errno)) + ")");
     }
     tiff_ = tiff;
-    SetOutputTags(tiff, width, height, rows_per_strip_);
+    SetOutputTags(tiff, width, height, rows_per_strip_, floats);
 }
 
 TiffStripWriter::~TiffStripWriter() {
@@ -435,18 +415,21 @@ TiffStripWriter::~TiffStripWriter() {
 }
 
 void TiffStripWriter::WriteRows(const uint16_t* samples, int rows) {
+    WriteSamples(reinterpret_cast<const uint8_t*>(samples), rows);
+}
+
+void TiffStripWriter::WriteSamples(const uint8_t* samples, int rows) {
     if (rows < 0 || next_row_ + rows > height_) {
         Fail(path_, "more rows written than the image holds");
     }
-    const size_t row_samples = static_cast<size_t>(width_) * 3;
     const int first_row = next_row_;
     next_row_ += rows;
     if (pending_.empty()) {
-        pending_.resize(row_samples * static_cast<size_t>(rows_per_strip_));
+        pending_.resize(row_bytes_ * static_cast<size_t>(rows_per_strip_));
     }
     // The strips these rows complete: one may begin in the rows kept from the last call.
     struct Strip {
-        const uint16_t* samples;
+        const uint8_t* samples;
         int rows;
     };
     std::vector<Strip> strips;
@@ -457,12 +440,11 @@ void TiffStripWriter::WriteRows(const uint16_t* samples, int rows) {
             break;
         }
         if (strip_start < first_row) {
-            std::memcpy(
-                pending_.data() + static_cast<size_t>(first_row - strip_start) * row_samples,
-                samples, static_cast<size_t>(strip_end - first_row) * row_samples * 2);
+            std::memcpy(pending_.data() + static_cast<size_t>(first_row - strip_start) * row_bytes_,
+                        samples, static_cast<size_t>(strip_end - first_row) * row_bytes_);
             strips.push_back({pending_.data(), strip_end - strip_start});
         } else {
-            strips.push_back({samples + static_cast<size_t>(strip_start - first_row) * row_samples,
+            strips.push_back({samples + static_cast<size_t>(strip_start - first_row) * row_bytes_,
                               strip_end - strip_start});
         }
         strip_start = strip_end;
@@ -481,9 +463,10 @@ void TiffStripWriter::WriteRows(const uint16_t* samples, int rows) {
                 static_cast<int64_t>(count), 1,
                 [&](int64_t s, int64_t, int64_t) {
                     const Strip& strip = strips[first + static_cast<size_t>(s)];
-                    std::vector<uint16_t> copy(strip.samples,
-                                               strip.samples + row_samples * strip.rows);
-                    encoded[static_cast<size_t>(s)] = EncodeStrip(copy.data(), width_, strip.rows);
+                    std::vector<uint8_t> copy(strip.samples,
+                                              strip.samples + row_bytes_ * strip.rows);
+                    encoded[static_cast<size_t>(s)] =
+                        EncodeStrip(copy.data(), width_, strip.rows, floats_);
                 },
                 workers);
         } catch (const ImageError& error) {
@@ -501,24 +484,42 @@ void TiffStripWriter::WriteRows(const uint16_t* samples, int rows) {
     // Rows of an unfinished strip wait for the next call.
     const int strip_begin = std::min(next_row_, next_strip_ * rows_per_strip_);
     const int kept_from = std::max(first_row, strip_begin);
-    std::memcpy(pending_.data() + static_cast<size_t>(kept_from - strip_begin) * row_samples,
-                samples + static_cast<size_t>(kept_from - first_row) * row_samples,
-                static_cast<size_t>(next_row_ - kept_from) * row_samples * 2);
+    std::memcpy(pending_.data() + static_cast<size_t>(kept_from - strip_begin) * row_bytes_,
+                samples + static_cast<size_t>(kept_from - first_row) * row_bytes_,
+                static_cast<size_t>(next_row_ - kept_from) * row_bytes_);
 }
 
 void TiffStripWriter::Close() {
-    CloseWritten(tiff_, next_row_, height_, path_);
+    if (tiff_ == nullptr) {
+        return;
+    }
+    if (next_row_ != height_) {
+        Fail(path_, "image incomplete");
+    }
+    auto* tiff = static_cast<TIFF*>(tiff_);
+    const int flushed = TIFFFlush(tiff);
+    TIFFClose(tiff);
+    tiff_ = nullptr;
+    if (flushed != 1) {
+        Fail(path_, "write error (disk full?)");
+    }
 }
 
 void TiffStripWriter::Finish() {
     Close();
-    RenameWritten(temporary_, path_);
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        Fail(path_, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
+    }
     finished_ = true;
 }
 
 void TiffStripWriter::Publish(NombreNuevo& destino) {
     Close();
-    PublishWritten(temporary_, destino);
+    try {
+        PublicarSinReemplazar(temporary_, destino);
+    } catch (const RunTimeError& error) {
+        throw ImageError(error.what());
+    }
     finished_ = true;
 }
 
@@ -531,76 +532,11 @@ void EscribirTIFF(const Frame& frame, const std::string& path) {
     writer.Finish();
 }
 
-TiffFloatWriter::TiffFloatWriter(const std::string& path, int width, int height)
-    : path_(path),
-      temporary_(TemporaryName(path)),
-      messages_(std::make_unique<Messages>()),
-      width_(width),
-      height_(height) {
-    if (width <= 0 || height <= 0) {
-        Fail(path, "cannot write an empty image");
-    }
-    TIFF* tiff = OpenTiff(temporary_, "w", *messages_).release();
-    if (tiff == nullptr) {
-        Fail(path, "cannot create the file (" + Reason(*messages_, std::strerror(errno)) + ")");
-    }
-    tiff_ = tiff;
-    // About 1 MB of samples per strip, as the 16-bit writer.
-    const int rows_per_strip = std::max(1, std::min(height, (1 << 20) / (width * 12)));
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 32);
-    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_FLOATINGPOINT);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows_per_strip));
-    TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
-}
-
-TiffFloatWriter::~TiffFloatWriter() {
-    if (tiff_ != nullptr) {
-        TIFFClose(static_cast<TIFF*>(tiff_));
-    }
-    if (!finished_) {
-        std::remove(temporary_.c_str());
-    }
-}
+TiffFloatWriter::TiffFloatWriter(const std::string& path, int width, int height, int threads)
+    : TiffStripWriter(path, width, height, threads, true) {}
 
 void TiffFloatWriter::WriteRows(const float* samples, int rows) {
-    auto* tiff = static_cast<TIFF*>(tiff_);
-    if (next_row_ + rows > height_) {
-        Fail(path_, "more rows written than the image holds");
-    }
-    std::vector<float> line(static_cast<size_t>(width_) * 3);
-    for (int r = 0; r < rows; ++r) {
-        // The predictor works in the buffer it is given: a copy keeps the caller's rows intact.
-        std::memcpy(line.data(), samples + static_cast<size_t>(r) * width_ * 3,
-                    line.size() * sizeof(float));
-        if (TIFFWriteScanline(tiff, line.data(), static_cast<uint32_t>(next_row_), 0) < 0) {
-            Fail(path_, "write error (" + Reason(*messages_, "disk full?") + ")");
-        }
-        ++next_row_;
-    }
-}
-
-void TiffFloatWriter::Close() {
-    CloseWritten(tiff_, next_row_, height_, path_);
-}
-
-void TiffFloatWriter::Finish() {
-    Close();
-    RenameWritten(temporary_, path_);
-    finished_ = true;
-}
-
-void TiffFloatWriter::Publish(NombreNuevo& destino) {
-    Close();
-    PublishWritten(temporary_, destino);
-    finished_ = true;
+    WriteSamples(reinterpret_cast<const uint8_t*>(samples), rows);
 }
 
 std::vector<float> LeerTIFFFlotante(const std::string& path, int& width, int& height) {

@@ -34,6 +34,7 @@ void EscribirTIFF(const Frame& frame, const std::string& path);
 // over in order, the file appears under its name only when Finish succeeds. The strips that a
 // call completes are compressed on `threads` threads (0: one per core) by libtiff's own codec
 // and appended in order, so the file is the same, byte for byte, whatever the thread count.
+// This writer takes 16-bit words (LZW with the horizontal predictor); TiffFloatWriter floats.
 class TiffStripWriter {
   public:
     TiffStripWriter(const std::string& path, int width, int height, int threads = 0);
@@ -53,6 +54,11 @@ class TiffStripWriter {
     // free counter when `destino` has been taken meanwhile (`destino` then names the file).
     void Publish(NombreNuevo& destino);
 
+  protected:
+    TiffStripWriter(const std::string& path, int width, int height, int threads, bool floats);
+    // Appends `rows` rows of the file's samples, as bytes.
+    void WriteSamples(const uint8_t* samples, int rows);
+
   private:
     struct Messages;
     std::string path_;
@@ -61,41 +67,24 @@ class TiffStripWriter {
     void* tiff_ = nullptr;
     int width_;
     int height_;
-    int rows_per_strip_;
+    bool floats_;
+    size_t row_bytes_ = 0;
+    int rows_per_strip_ = 1;
     int threads_;
-    int next_row_ = 0;               // rows handed over
-    int next_strip_ = 0;             // strips written
-    std::vector<uint16_t> pending_;  // the rows of the strip not yet complete
+    int next_row_ = 0;              // rows handed over
+    int next_strip_ = 0;            // strips written
+    std::vector<uint8_t> pending_;  // the rows of the strip not yet complete
     bool finished_ = false;
 };
 
 // Writes a 32-bit floating-point RGB TIFF strip by strip (LZW with the floating-point
 // predictor), for linear outputs beyond the 16-bit range: samples are written as given, with no
-// clamp. Like TiffStripWriter, the file appears under its name only when Finish succeeds.
-class TiffFloatWriter {
+// clamp. Otherwise as TiffStripWriter (strips compressed on `threads` threads, same bytes).
+class TiffFloatWriter : public TiffStripWriter {
   public:
-    TiffFloatWriter(const std::string& path, int width, int height);
-    ~TiffFloatWriter();  // removes the temporary file when Finish was not reached
-    TiffFloatWriter(const TiffFloatWriter&) = delete;
-    TiffFloatWriter& operator=(const TiffFloatWriter&) = delete;
-
+    TiffFloatWriter(const std::string& path, int width, int height, int threads = 0);
     // Appends `rows` rows of interleaved RGB samples (width * 3 each).
     void WriteRows(const float* samples, int rows);
-    // Close, Finish and Publish as for TiffStripWriter.
-    void Close();
-    void Finish();
-    void Publish(NombreNuevo& destino);
-
-  private:
-    struct Messages;
-    std::string path_;
-    std::string temporary_;
-    std::unique_ptr<Messages> messages_;
-    void* tiff_ = nullptr;
-    int width_;
-    int height_;
-    int next_row_ = 0;
-    bool finished_ = false;
 };
 
 // Reads a TIFF written by TiffFloatWriter (32-bit float RGB, chunky): width * height * 3

@@ -1,10 +1,12 @@
 #include "maps/BlendingMap.h"
 
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/Misc.h"
 #include "app/Parallel.h"
-#include "image/Picture.h"
+#include "image/PngRows.h"
 #include "maps/Thresholds.h"
 
 namespace brimsal {
@@ -50,6 +52,16 @@ std::array<float, 256> ConstruirIndicePorNivel(int n) {
         tabla[NivelMapa(k, n)] = static_cast<float>(k);
     }
     return tabla;
+}
+
+PngRowsHeader CabeceraMapa(int ancho, int alto, int n) {
+    PngRowsHeader header;
+    header.width = ancho;
+    header.height = alto;
+    header.colour = PngColour::kGrey;
+    // The blend refuses the map for a set of another size: its levels would name other frames.
+    header.texts[kClaveImagenesMapa] = std::to_string(n);
+    return header;
 }
 
 PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& umbrales,
@@ -124,22 +136,29 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         } else {
             niveles = NivelesDeIndices(indices, n);
         }
+        indices = PlanoMapa();
         // The table is the last map built: a file that then cannot be written does not undo it.
         mapa.IndicePorNivel = ConstruirIndicePorNivel(n);
 
         channel.AnadirLog("Generating PNG map...", true);
-        Picture mapa_png;
-        mapa_png.SetGreyLevels(niveles.width, niveles.height, niveles.data.data());
-        niveles = PlanoMapa();
-        // The blend refuses the map for a set of another size: its levels would name other
-        // frames.
-        mapa_png.SetText(kClaveImagenesMapa, std::to_string(n));
+        // The levels go to the file row by row and stay in memory for the blend.
+        auto levels = std::make_shared<const std::vector<uint8_t>>(std::move(niveles.data));
         NombreNuevo archivo = PrimerNombreLibre(CarpetaDeRuta(ruta), "Map_" + HoraHHMMSS(), ".png");
-        mapa_png.SetSaveFormat(SaveFormat::kPng);
-        mapa_png.SaveToFile(archivo);
+        GuardarPngPorFilas(
+            CabeceraMapa(set.AnchoImagen, set.AltoImagen, n),
+            [&](int y, uint8_t* fila) {
+                std::memcpy(fila, levels->data() + static_cast<size_t>(y) * set.AnchoImagen,
+                            static_cast<size_t>(set.AnchoImagen));
+            },
+            archivo);
         channel.AnadirLog("\nSaving PNG map as " + archivo.nombre() + "...", true);
 
         mapa.RutaMapa = archivo.ruta();
+        mapa.construido.reset();
+        if (const std::optional<FileStamp> sello = StampOf(archivo.ruta())) {
+            mapa.construido = MapaConstruido{set.AnchoImagen,   set.AltoImagen, n,
+                                             std::move(levels), archivo.ruta(), *sello};
+        }
         channel.AnadirLog("DONE", true);
         channel.Beep();
         return true;

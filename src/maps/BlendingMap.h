@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/Session.h"
+#include "image/PngRows.h"
 #include "maps/ExposureSet.h"
 #include "maps/MapPasses.h"
 #include "maps/MapSettings.h"
@@ -31,6 +32,9 @@ inline constexpr int kMaxImagenesMapa = 255;  // frame indices are held in bytes
 // Throws RunTimeError (11 for n < 2, 6 for n > 255).
 std::array<float, 256> ConstruirIndicePorNivel(int n);
 
+// The header of the map PNG of an ancho x alto set of n frames: grey levels, n recorded.
+PngRowsHeader CabeceraMapa(int ancho, int alto, int n);
+
 // The per-pixel frame index (1..N) by the saturation rule with thresholds R, G, B; comparisons
 // are inclusive. Rows in parallel; `threads` 0 = all cores.
 PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& umbrales,
@@ -38,7 +42,8 @@ PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& um
 
 // A run of Build map: logs every step, writes the map next to `ruta` (the reference RAW path)
 // without overwriting any file, and on success sets mapa.Umbrales, mapa.IndicePorNivel and
-// mapa.RutaMapa (the map's full path), then logs "DONE" and beeps; returns true.
+// mapa.RutaMapa (the map's full path) and mapa.construido (its levels, for the blend), then
+// logs "DONE" and beeps; returns true.
 // On an unexpected error (a set of fewer than 2 or more than 255 frames, frames of unequal size,
 // a coefficient that is not a number, a file that cannot be written) shows the unexpected-error
 // report naming "GenerarMapa" and returns false with RutaMapa unchanged; IndicePorNivel is

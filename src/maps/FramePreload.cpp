@@ -8,21 +8,19 @@
 
 namespace brimsal {
 
-namespace {
-
-// The size and modification time of a file, to tell whether it changed after it was read.
-bool FileStamp(const std::string& path, std::uintmax_t& size,
-               std::filesystem::file_time_type& written) {
+std::optional<FileStamp> StampOf(const std::string& path) {
     std::error_code error;
-    size = std::filesystem::file_size(path, error);
+    FileStamp stamp;
+    stamp.size = std::filesystem::file_size(path, error);
     if (error) {
-        return false;
+        return std::nullopt;
     }
-    written = std::filesystem::last_write_time(path, error);
-    return !error;
+    stamp.written = std::filesystem::last_write_time(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return stamp;
 }
-
-}  // namespace
 
 uint64_t SumRGB(const Frame& frame) {
     uint64_t sum = 0;
@@ -62,10 +60,7 @@ std::optional<SummedFrame> FramePreloader::Take(const std::string& path) {
     Entry entry = std::move(found->second);
     entries_.erase(found);
     lock.unlock();
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type written{};
-    if (entry.state != Entry::State::kRead || !FileStamp(path, size, written) ||
-        size != entry.size || written != entry.written) {
+    if (entry.state != Entry::State::kRead || !entry.stamp || StampOf(path) != entry.stamp) {
         return std::nullopt;
     }
     return std::move(entry.loaded);
@@ -90,7 +85,8 @@ void FramePreloader::Work() {
         read.state = Entry::State::kFailed;
         try {
             // The stamp is taken first: a file rewritten while being read no longer matches.
-            if (FileStamp(path, read.size, read.written)) {
+            read.stamp = StampOf(path);
+            if (read.stamp) {
                 read.loaded.frame = LeerTIFF(path);
                 LimpiarEstadoVectorial();
                 read.loaded.rgb_sum = SumRGB(read.loaded.frame);

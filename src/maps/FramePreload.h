@@ -22,6 +22,16 @@
 
 namespace brimsal {
 
+// What tells whether a file is still the one read or written: its size and modification time.
+struct FileStamp {
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type written{};
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of `path` now; nullopt when the file cannot be examined.
+std::optional<FileStamp> StampOf(const std::string& path);
+
 // A frame with the sum of all its R, G and B samples.
 struct SummedFrame {
     Frame frame;
@@ -49,8 +59,7 @@ class FramePreloader {
     struct Entry {
         enum class State { kQueued, kReading, kRead, kFailed } state = State::kQueued;
         SummedFrame loaded;
-        std::uintmax_t size = 0;
-        std::filesystem::file_time_type written{};
+        std::optional<FileStamp> stamp;
     };
     void Work();
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 
 #include "app/RecorderChannel.h"
@@ -285,44 +286,74 @@ TEST(TiffIO, FailedWritesLeaveNoFile) {
 }
 
 // Strips compressed on several threads and handed over in any row chunks make the same file,
-// byte for byte, as libtiff compressing row after row with the writer's own tags.
-TEST(TiffIO, ParallelStripWriterMatchesSerialLibtiff) {
+// byte for byte, as libtiff compressing row after row with the writer's own tags: 16-bit words
+// and floats, noise (LZW output larger than its input) and smooth rows.
+TEST(TiffIO, ParallelStripWritersMatchSerialLibtiff) {
     test::TempDir dir;
     std::mt19937 rng(3);
-    const Frame noise = RandomFrame(3000, 130, 4);  // LZW output larger than its input
+    const Frame noise = RandomFrame(3000, 130, 4);
     const Frame smooth = test::MakeFrame(3000, 130, [&](int x, int y, int c) {
         return static_cast<uint16_t>(x * 7 + y * 50 + c * 900 + (rng() & 15));
     });
-    for (const Frame* frame : {&noise, &smooth}) {
-        const std::string serial = dir.file("serial.tif");
-        TIFF* tiff = TIFFOpen(serial.c_str(), "w");
-        ASSERT_NE(tiff, nullptr);
-        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, frame->width);
-        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, frame->height);
-        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
-        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 58);  // the writer's ~1 MB strips
-        TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
-        for (int y = 0; y < frame->height; ++y) {
-            std::vector<uint16_t> line(frame->row(y), frame->row(y) + frame->width * 3);
-            ASSERT_GE(TIFFWriteScanline(tiff, line.data(), y, 0), 0);
-        }
-        TIFFClose(tiff);
-        for (const auto& [threads, chunk] : {std::pair{1, 130}, {2, 1}, {2, 7}, {3, 64}}) {
-            const std::string parallel = dir.file("parallel.tif");
-            TiffStripWriter writer(parallel, frame->width, frame->height, threads);
-            ASSERT_EQ(writer.rowsPerStrip(), 58);
-            for (int y = 0; y < frame->height; y += chunk) {
-                writer.WriteRows(frame->row(y), std::min(chunk, frame->height - y));
+    for (const bool floats : {false, true}) {
+        for (const Frame* frame : {&noise, &smooth}) {
+            // Floats: the words scaled and spread over many exponents, some negative.
+            std::vector<float> real(frame->pixels.size());
+            for (size_t i = 0; i < real.size(); ++i) {
+                real[i] = static_cast<float>(frame->pixels[i]) * (i % 5 == 0 ? -0.37f : 3.1e-3f);
             }
-            writer.Finish();
-            EXPECT_EQ(FileBytes(parallel), FileBytes(serial)) << threads << " threads, " << chunk;
-            std::filesystem::remove(parallel);
+            const auto* bytes = floats ? reinterpret_cast<const uint8_t*>(real.data())
+                                       : reinterpret_cast<const uint8_t*>(frame->pixels.data());
+            const size_t row_bytes = static_cast<size_t>(frame->width) * 3 * (floats ? 4 : 2);
+            const int rows_per_strip = floats ? 29 : 58;  // the writer's ~1 MB strips
+            const std::string serial = dir.file("serial.tif");
+            TIFF* tiff = TIFFOpen(serial.c_str(), "w");
+            ASSERT_NE(tiff, nullptr);
+            TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, frame->width);
+            TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, frame->height);
+            TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, floats ? 32 : 16);
+            if (floats) {
+                TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+            }
+            TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+            TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+            TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+            TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+            TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+            TIFFSetField(tiff, TIFFTAG_PREDICTOR,
+                         floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rows_per_strip);
+            TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Brimsal");
+            for (int y = 0; y < frame->height; ++y) {
+                std::vector<uint8_t> line(bytes + y * row_bytes, bytes + (y + 1) * row_bytes);
+                ASSERT_GE(TIFFWriteScanline(tiff, line.data(), y, 0), 0);
+            }
+            TIFFClose(tiff);
+            for (const auto& [threads, chunk] : {std::pair{1, 130}, {2, 1}, {2, 7}, {3, 64}}) {
+                const std::string parallel = dir.file("parallel.tif");
+                std::optional<TiffStripWriter> words;
+                std::optional<TiffFloatWriter> reals;
+                if (floats) {
+                    reals.emplace(parallel, frame->width, frame->height, threads);
+                } else {
+                    words.emplace(parallel, frame->width, frame->height, threads);
+                }
+                TiffStripWriter& writer = floats ? *reals : *words;
+                ASSERT_EQ(writer.rowsPerStrip(), rows_per_strip);
+                for (int y = 0; y < frame->height; y += chunk) {
+                    const int rows = std::min(chunk, frame->height - y);
+                    if (floats) {
+                        reals->WriteRows(real.data() + static_cast<size_t>(y) * frame->width * 3,
+                                         rows);
+                    } else {
+                        words->WriteRows(frame->row(y), rows);
+                    }
+                }
+                writer.Finish();
+                EXPECT_EQ(FileBytes(parallel), FileBytes(serial))
+                    << (floats ? "floats, " : "words, ") << threads << " threads, " << chunk;
+                std::filesystem::remove(parallel);
+            }
         }
     }
 }
