@@ -92,11 +92,13 @@ void MinimoEn(uint8_t* __restrict dst, const uint8_t* __restrict src, int n) {
     }
 }
 
-// Adds the chord sums hi[x] - lo[x] (differences of row prefix sums).
-void SumarCuerda(int32_t* __restrict suma, const int32_t* __restrict hi,
-                 const int32_t* __restrict lo, int n) {
+// Adds the chord sums hi[x] - lo[x] (differences of row prefix sums). The prefix sums are
+// unsigned and may wrap along a very wide row: their difference is still exact modulo 2^32, and
+// a chord's own sum is far below 2^31.
+void SumarCuerda(int32_t* __restrict suma, const uint32_t* __restrict hi,
+                 const uint32_t* __restrict lo, int n) {
     for (int x = 0; x < n; ++x) {
-        suma[x] += hi[x] - lo[x];
+        suma[x] += static_cast<int32_t>(hi[x] - lo[x]);
     }
 }
 
@@ -164,9 +166,9 @@ PlanoMapa PasadaProgresiva(const PlanoMapa& indices, int n, int radio, UserChann
     // count of a chord's pixels inside the image is the same difference over the prefix of ones.
     const int off = r + 1;
     const int padded = w + 2 * r + 2;
-    std::vector<int32_t> prefijo_unos(static_cast<size_t>(padded));
+    std::vector<uint32_t> prefijo_unos(static_cast<size_t>(padded));
     for (int j = 0; j < padded; ++j) {
-        prefijo_unos[static_cast<size_t>(j)] = std::clamp(j - off, 0, w);
+        prefijo_unos[static_cast<size_t>(j)] = static_cast<uint32_t>(std::clamp(j - off, 0, w));
     }
     // Pixels of the disc inside the image, columns [xa, xa + nt) of row y.
     auto contar = [&](int y, int xa, int nt, int32_t* cuenta) {
@@ -187,11 +189,11 @@ PlanoMapa PasadaProgresiva(const PlanoMapa& indices, int n, int radio, UserChann
     PorBandas(h, r, channel, threads, [&](int y0, int y1) {
         const int first = std::max(0, y0 - r);
         const int last = std::min(h, y1 + r);
-        std::vector<int32_t> prefijos(static_cast<size_t>(last - first) * padded);
+        std::vector<uint32_t> prefijos(static_cast<size_t>(last - first) * padded);
         for (int ys = first; ys < last; ++ys) {
             const uint8_t* in = indices.row(ys);
-            int32_t* prefijo = prefijos.data() + static_cast<size_t>(ys - first) * padded;
-            int32_t running = 0;
+            uint32_t* prefijo = prefijos.data() + static_cast<size_t>(ys - first) * padded;
+            uint32_t running = 0;
             for (int j = 0; j < padded; ++j) {
                 const int x = j - off;
                 if (x >= 1 && x <= w) {
@@ -210,7 +212,7 @@ PlanoMapa PasadaProgresiva(const PlanoMapa& indices, int n, int radio, UserChann
                 std::fill_n(suma.data(), nt, 0);
                 for (int ys = std::max(0, y - r); ys < std::min(h, y + r + 1); ++ys) {
                     const int k = half[static_cast<size_t>(ys - y + r)];
-                    const int32_t* prefijo =
+                    const uint32_t* prefijo =
                         prefijos.data() + static_cast<size_t>(ys - first) * padded;
                     SumarCuerda(suma.data(), prefijo + off + k + 1 + xa, prefijo + off - k + xa,
                                 nt);

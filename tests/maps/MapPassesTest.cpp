@@ -166,6 +166,28 @@ TEST(MapPasses, WorkedBorder) {
     }
 }
 
+// Along a row of more than 8.4 M high indices the running sums pass 2^31.
+TEST(MapPasses, VeryWideRowSumsDoNotOverflow) {
+    SilentChannel channel;
+    const int w = 8'500'000;
+    PlanoMapa in(w, 1);
+    for (int x = 0; x < w; ++x) {
+        in.at(x, 0) = static_cast<uint8_t>(253 + x % 3);
+    }
+    const PlanoMapa levels = PasadaProgresiva(in, 255, 1, channel, 1);
+    int wrong = 0;
+    for (int x = 0; x < w; ++x) {  // a one-row disc of radius 1 is the chord [x - 1, x + 1]
+        const int a = std::max(0, x - 1);
+        const int b = std::min(w - 1, x + 1);
+        int sum = 0;
+        for (int xs = a; xs <= b; ++xs) {
+            sum += in.at(xs, 0);
+        }
+        wrong += levels.at(x, 0) != NivelMapa(static_cast<double>(sum) / (b - a + 1), 255);
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 // At (0, 0) with radius 1 the mean is over the 4 pixels inside the image: (3 + 3 + 3 + 1) / 4 =
 // 2.5 with N = 3 -> (2.5 - 3) * 255 / -2 = 63.75 -> 64 (over all nine cells it would differ).
 TEST(MapPasses, CornerMeanOverInsidePixelsOnly) {
