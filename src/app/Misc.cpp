@@ -141,7 +141,7 @@ double Redondear(double value) {
     return std::nearbyint(value);
 }
 
-std::string TextoNumero(double value, char decimal_separator) {
+std::string TextoNumero(double value, std::string_view decimal_separator) {
     if (!std::isfinite(value)) {
         return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
     }
@@ -183,13 +183,13 @@ std::string TextoNumero(double value, char decimal_separator) {
     return out;
 }
 
-char SeparadorDecimal() {
+std::string SeparadorDecimal() {
     const std::lconv* conventions = std::localeconv();
     if (conventions == nullptr || conventions->decimal_point == nullptr ||
         conventions->decimal_point[0] == '\0') {
-        return '.';
+        return ".";
     }
-    return conventions->decimal_point[0];
+    return conventions->decimal_point;
 }
 
 std::string TextoNumero(double value) {

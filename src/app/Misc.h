@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace brimsal {
 
@@ -116,12 +117,14 @@ int ByteBajo(int64_t value);
 double Redondear(double value);
 
 // The plain number-to-text form: at most 15 significant digits, no trailing zeros, no exponent,
-// "-0" written as "0", and `decimal_separator` between the whole and the fractional part.
-std::string TextoNumero(double value, char decimal_separator);
+// "-0" written as "0", and `decimal_separator` (one or more bytes) between the whole and the
+// fractional part.
+std::string TextoNumero(double value, std::string_view decimal_separator);
 // The same with the decimal separator of the current C locale (LC_NUMERIC).
 std::string TextoNumero(double value);
-// The decimal separator of the current C locale.
-char SeparadorDecimal();
+// The decimal separator of the current C locale, whole: some locales' separator is a multibyte
+// character (U+066B in ps_AF). "." when the locale gives none.
+std::string SeparadorDecimal();
 
 // The name of a file the system creates in `carpeta` (ending in "/"): base + extension, or, when
 // that is taken, base + "_2" + extension, base + "_3" + extension, ... No file the system writes

@@ -30,7 +30,7 @@ std::string LimpiarTxtSat(const std::string& text) {
     if (!value) {
         return "";
     }
-    return TextoNumero(Redondear(*value), '.');
+    return TextoNumero(Redondear(*value), ".");
 }
 
 void SalirDeTxtSat(DevelopSettings& settings) {
@@ -102,13 +102,16 @@ void ClicEnTxtWB(WhiteBalanceSettings& wb) {
     ElegirModoWB(wb, WBMode::kCoeffs, ignored);
 }
 
-std::optional<double> NumeroDeTexto(const std::string& text) {
+std::optional<double> NumeroDeTexto(const std::string& text, std::string_view decimal_separator) {
     size_t begin = text.find_first_not_of(' ');
     const size_t last = text.find_last_not_of(' ');
     if (begin == std::string::npos) {
         return std::nullopt;
     }
     std::string number = text.substr(begin, last - begin + 1);
+    if (!decimal_separator.empty() && decimal_separator != "." && decimal_separator != ",") {
+        number = ReemplazarTodo(number, std::string(decimal_separator), ",");
+    }
     // A decimal comma reads as a point; a text with both is not a plain number.
     const size_t comma = number.find(',');
     if (comma != std::string::npos) {
@@ -132,9 +135,22 @@ std::optional<double> NumeroDeTexto(const std::string& text) {
     return value;
 }
 
+std::optional<double> NumeroDeTexto(const std::string& text) {
+    return NumeroDeTexto(text, SeparadorDecimal());
+}
+
 std::string NormalizarTxtWB(const std::string& text) {
     const std::optional<double> value = NumeroDeTexto(text);
-    return value ? TextoNumero(*value) : "1";
+    return value ? TextoNumero(*value, ".") : "1";
+}
+
+std::string CoefficientForDisplay(const std::string& text) {
+    return ReemplazarTodo(text, ".", SeparadorDecimal());
+}
+
+std::string CoefficientFromDisplay(const std::string& shown) {
+    const std::string separator = SeparadorDecimal();
+    return separator == "." ? shown : ReemplazarTodo(shown, separator, ".");
 }
 
 }  // namespace brimsal

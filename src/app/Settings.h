@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/SettingsTables.h"
 #include "whitebalance/WhiteBalance.h"
@@ -78,13 +79,20 @@ bool ElegirModoWB(WhiteBalanceSettings& wb, WBMode mode, bool& aviso_wb_mostrado
 // txtWB click: clicking into a coefficient box selects the Coeffs mode; the values stay.
 void ClicEnTxtWB(WhiteBalanceSettings& wb);
 
-// The number a coefficient text holds: optional blanks, a sign, digits with one decimal point
-// or decimal comma, an optional exponent. nullopt for anything else, and for infinities.
+// The number a coefficient text holds: optional blanks, a sign, digits with one decimal point,
+// decimal comma or `decimal_separator`, an optional exponent. nullopt for anything else, and for
+// infinities.
+std::optional<double> NumeroDeTexto(const std::string& text, std::string_view decimal_separator);
+// The same with the current locale's decimal separator.
 std::optional<double> NumeroDeTexto(const std::string& text);
 // txtWB on leaving: a text that is not a number becomes "1"; a number becomes its plain text
-// form with the locale's decimal separator (2.50 -> 2.5; 2,500 -> 2.5 in a point locale).
-// There is no range check.
+// form (2.50 -> 2.5; 2,500 -> 2.5). There is no range check. Coefficient texts are held with a
+// point, as dcraw reads them; only the boxes show the locale's separator.
 std::string NormalizarTxtWB(const std::string& text);
+// A held coefficient text as its box shows it: the point as the locale's decimal separator.
+std::string CoefficientForDisplay(const std::string& text);
+// What a box shows, held again: the locale's decimal separator as a point.
+std::string CoefficientFromDisplay(const std::string& shown);
 
 // ---- Processing settings ----
 

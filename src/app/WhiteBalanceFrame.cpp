@@ -151,7 +151,7 @@ WhiteBalanceSettings WhiteBalanceFrame::Ajustes() const {
     wb.mode = static_cast<WBMode>(mode < 0 ? static_cast<int>(WBMode::kPreset) : mode);
     wb.preset = cmbWBListIndex_;
     for (int i = 0; i < 3; ++i) {
-        wb.txtWB[i] = txtWB_[i]->text().toStdString();
+        wb.txtWB[i] = CoefficientFromDisplay(txtWB_[i]->text().toStdString());
     }
     return wb;
 }
@@ -163,7 +163,7 @@ void WhiteBalanceFrame::MostrarAjustes(const WhiteBalanceSettings& wb) {
 
 void WhiteBalanceFrame::PonerTxtWB(const std::array<std::string, 3>& texts) {
     for (int i = 0; i < 3; ++i) {
-        txtWB_[i]->setText(QString::fromStdString(texts[i]));
+        txtWB_[i]->setText(QString::fromStdString(CoefficientForDisplay(texts[i])));
     }
 }
 
@@ -209,8 +209,8 @@ void WhiteBalanceFrame::cmbWB_Change() {
 }
 
 void WhiteBalanceFrame::txtWB_LostFocus(int index) {
-    txtWB_[index]->setText(
-        QString::fromStdString(NormalizarTxtWB(txtWB_[index]->text().toStdString())));
+    txtWB_[index]->setText(QString::fromStdString(
+        CoefficientForDisplay(NormalizarTxtWB(txtWB_[index]->text().toStdString()))));
     emit reaccionCambioRevelado(false);
 }
 

@@ -74,7 +74,7 @@ ContribucionMapa CalcularContribuciones(const HistogramaNiveles& histograma,
         if (!entrada.valido) {
             throw RunTimeError(kErrSubscript,
                                "Subscript out of range (map level " + std::to_string(nivel) +
-                                   " stands for frame index " + TextoNumero(entrada.m, '.') +
+                                   " stands for frame index " + TextoNumero(entrada.m, ".") +
                                    ", the set has " + std::to_string(n) + " images)");
         }
         const auto k = static_cast<size_t>(entrada.k - 1);

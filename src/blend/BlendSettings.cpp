@@ -82,7 +82,7 @@ std::string SufijoBracket(const BlendSettings& settings, int b) {
         return "";
     }
     const std::string signo = b > 1 ? "+" : "";
-    return "_" + signo + TextoNumero((b - 1) * settings.PasoBracketing, '.') + "EV";
+    return "_" + signo + TextoNumero((b - 1) * settings.PasoBracketing, ".") + "EV";
 }
 
 std::string SufijoFlotante(const BlendSettings& settings) {

@@ -37,13 +37,13 @@ bool Develop(const brimsal::cli::CliOptions& options, brimsal::Session& session,
         if (!RunMeasurePatch(session, *options.wb_patch, settings, channel)) {
             return false;
         }
-        // The measured multipliers, as the option that gives them again (always with a point).
+        // The measured multipliers, as the option that gives them again.
         std::string multipliers;
         for (const std::string& text : settings.wb.txtWB) {
             if (!multipliers.empty()) {
                 multipliers += ',';
             }
-            multipliers += ReemplazarTodo(text, ",", ".");
+            multipliers += text;
         }
         std::fprintf(stderr, "brimsal-cli: white balance measured on the patch: --wb %s\n",
                      multipliers.c_str());

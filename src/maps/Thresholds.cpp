@@ -22,9 +22,9 @@ double CoeficienteDeTexto(const std::string& texto) {
     const auto first = texto.find_first_not_of(" \t");
     const auto last = texto.find_last_not_of(" \t");
     std::string limpio = first == std::string::npos ? "" : texto.substr(first, last - first + 1);
-    const char separador = SeparadorDecimal();
-    if (separador != '.') {
-        std::replace(limpio.begin(), limpio.end(), separador, '.');
+    const std::string separador = SeparadorDecimal();
+    if (separador != ".") {
+        limpio = ReemplazarTodo(limpio, separador, ".");
     }
     double valor = 0;
     const char* begin = limpio.data();

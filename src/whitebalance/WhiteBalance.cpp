@@ -16,7 +16,7 @@ std::array<std::string, 3> TextosPresetWB(int row) {
         return {};
     }
     const WBPreset& preset = kWBPresets[static_cast<size_t>(row)];
-    return {TextoNumero(preset.red), "1", TextoNumero(preset.blue)};
+    return {TextoNumero(preset.red, "."), "1", TextoNumero(preset.blue, ".")};
 }
 
 DevelopScale HeadroomScale(const WhiteBalanceSettings& wb) {
@@ -127,8 +127,8 @@ SumasCanal SumarParche(const Frame& frame, const ParcheWB& parche) {
 std::array<std::string, 3> CoeficientesParche(const SumasCanal& sumas) {
     const int64_t m = std::max({sumas.r, sumas.g, sumas.b});
     auto coeficiente = [m](int64_t s) {
-        return TextoNumero(Redondear(static_cast<double>(m) / static_cast<double>(s) * 1000) /
-                           1000);
+        return TextoNumero(Redondear(static_cast<double>(m) / static_cast<double>(s) * 1000) / 1000,
+                           ".");
     };
     return {coeficiente(sumas.r), coeficiente(sumas.g), coeficiente(sumas.b)};
 }

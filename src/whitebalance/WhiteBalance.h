@@ -35,12 +35,13 @@ inline constexpr std::array<WBPreset, 8> kWBPresets = {{
 inline constexpr int kDaylightPreset = 2;
 
 // The texts a preset row writes into txtWB: red, "1", blue, each in the plain number-to-text
-// form with the locale's decimal separator. Rows outside 0..7 give three empty texts.
+// form with a point. Rows outside 0..7 give three empty texts.
 std::array<std::string, 3> TextosPresetWB(int row);
 
 // The white-balance settings as the window holds them: the mode, the preset row and the three
-// coefficient texts (txtWB: red, green, blue), which are the single source of the multipliers
-// for every mode but Camera. The start values are those of the Daylight preset.
+// coefficient texts (txtWB: red, green, blue, held with a point whatever the locale), which are
+// the single source of the multipliers for every mode but Camera. The start values are those of the
+// Daylight preset.
 struct WhiteBalanceSettings {
     WBMode mode = WBMode::kPreset;
     int preset = kDaylightPreset;
@@ -102,7 +103,7 @@ struct SumasCanal {
 SumasCanal SumarParche(const Frame& frame, const ParcheWB& parche);
 
 // The multipliers that make the summed patch grey: M = the largest sum, coefficient c =
-// Redondear(M / S(c) * 1000) / 1000 as plain number text (locale separator). All sums must be > 0.
+// Redondear(M / S(c) * 1000) / 1000 as plain number text with a point. All sums must be > 0.
 std::array<std::string, 3> CoeficientesParche(const SumasCanal& sumas);
 
 // CalcularWBPatch: measures the patch on the neutral quick development of `ruta` (the TIFF

@@ -4,10 +4,13 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <optional>
+#include <tuple>
 
 #include "app/Misc.h"
 #include "app/Parallel.h"
 #include "app/RecorderChannel.h"
+#include "app/Settings.h"
 #include "support/Fixtures.h"
 
 namespace brimsal {
@@ -71,37 +74,64 @@ TEST(NumberHelpers, RoundingAndTies) {
 TEST(NumberText, PlainFifteenSignificantDigitsWithTheGivenSeparator) {
     const struct {
         double value;
-        char separator;
+        const char* separator;
         const char* text;
     } cases[] = {
-        {12.3, '.', "12.3"},
-        {4.0, '.', "4"},
-        {-0.0, '.', "0"},
-        {-1.25, '.', "-1.25"},
-        {1e20, '.', "100000000000000000000"},  // no exponent
-        {0.000125, '.', "0.000125"},
-        {0.1 + 0.2, '.', "0.3"},
-        {2.0 / 3.0, '.', "0.666666666666667"},
-        {123456789.123456789, '.', "123456789.123457"},
-        {static_cast<double>(0.45454547f), '.', "0.454545468091965"},
-        {37.5, ',', "37,5"},
-        {100, ',', "100"},
+        {12.3, ".", "12.3"},
+        {4.0, ".", "4"},
+        {-0.0, ".", "0"},
+        {-1.25, ".", "-1.25"},
+        {1e20, ".", "100000000000000000000"},  // no exponent
+        {0.000125, ".", "0.000125"},
+        {0.1 + 0.2, ".", "0.3"},
+        {2.0 / 3.0, ".", "0.666666666666667"},
+        {123456789.123456789, ".", "123456789.123457"},
+        {static_cast<double>(0.45454547f), ".", "0.454545468091965"},
+        {37.5, ",", "37,5"},
+        {100, ",", "100"},
+        {-37.5, "\u066B", "-37\u066B5"},  // a multibyte separator is written whole
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TextoNumero(c.value, c.separator), c.text);
     }
+    // Read back: the separator whole, a point or a comma; a stray byte of it is no number.
+    const std::tuple<const char*, const char*, std::optional<double>> read[] = {
+        {"-37\u066B5", "\u066B", -37.5},
+        {"2,5", "\u066B", 2.5},
+        {"2.5", "\u066B", 2.5},
+        {"2\xD9\x35", "\u066B", std::nullopt},  // "2", U+066B's first byte, "5"
+        {"2\u066B5.1", "\u066B", std::nullopt},
+        {"2\u066B5", ".", std::nullopt},
+    };
+    for (const auto& [text, separator, value] : read) {
+        EXPECT_EQ(NumeroDeTexto(text, separator), value) << text;
+    }
 }
 
+// Numbers shown follow the locale's separator, one byte or several; coefficient texts are held
+// with a point whatever the locale, and only their boxes show the locale's separator.
 TEST(NumberText, FollowsTheNumericLocale) {
-    {
-        test::NumericLocale comma("de_DE.UTF-8");
-        if (!comma.available()) {
-            GTEST_SKIP() << "no comma locale installed";
+    int tried = 0;
+    for (const auto& [locale, separator] :
+         {std::pair{"de_DE.UTF-8", ","}, std::pair{"ps_AF.UTF-8", "\u066B"}}) {
+        test::NumericLocale numeric(locale);
+        if (!numeric.available()) {
+            continue;
         }
-        EXPECT_EQ(SeparadorDecimal(), ',');
-        EXPECT_EQ(TextoNumero(12.3), "12,3");
+        ++tried;
+        const std::string sep = separator;
+        EXPECT_EQ(SeparadorDecimal(), sep);
+        EXPECT_EQ(TextoNumero(12.3), "12" + sep + "3");
+        EXPECT_EQ(NormalizarTxtWB("2" + sep + "500"), "2.5");
+        EXPECT_EQ(NormalizarTxtWB("2.50"), "2.5");
+        EXPECT_EQ(TextosPresetWB(6), (std::array<std::string, 3>{"1.78344", "1", "1.997113"}));
+        EXPECT_EQ(CoefficientForDisplay("1.997113"), "1" + sep + "997113");
+        EXPECT_EQ(CoefficientFromDisplay("1" + sep + "997113"), "1.997113");
     }
     EXPECT_EQ(TextoNumero(12.3), "12.3");
+    if (tried == 0) {
+        GTEST_SKIP() << "no comma or multibyte-separator locale installed";
+    }
 }
 
 // Two runs in one folder within the same second choose the same name: the second to finish

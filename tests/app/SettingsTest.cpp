@@ -113,18 +113,5 @@ TEST(SettingsWhiteBalance, CoefficientTextNormalisation) {
     }
 }
 
-TEST(SettingsWhiteBalance, CommaLocaleTexts) {
-    NumericLocale comma("de_DE.UTF-8");
-    if (!comma.available()) {
-        GTEST_SKIP() << "no decimal-comma locale installed";
-    }
-    EXPECT_EQ(NormalizarTxtWB("2,500"), "2,5");
-    EXPECT_EQ(NormalizarTxtWB("2.50"), "2,5");
-    WhiteBalanceSettings wb;
-    ElegirPresetWB(wb, 6);  // "Fluorescent"
-    EXPECT_EQ(wb.txtWB[0], "1,78344");
-    EXPECT_EQ(wb.txtWB[2], "1,997113");
-}
-
 }  // namespace
 }  // namespace brimsal

@@ -249,6 +249,7 @@ TEST(WhiteBalanceModes, CommaLocaleShowsACommaAndTheCommandLineAPoint) {
     EXPECT_EQ(frame.txtWB(0)->text(), "2,132483");
     Type(frame.txtWB(0), "2,500");
     EXPECT_EQ(frame.txtWB(0)->text(), "2,5");
+    EXPECT_EQ(frame.Ajustes().txtWB[0], "2.5");
     DevelopSettings settings;
     settings.wb = frame.Ajustes();
     const std::vector<std::string> line = ComandoDCRAW(settings, true, false);

@@ -60,7 +60,7 @@ Frame Develop(const std::string& dng, const std::vector<std::string>& wb) {
 }
 
 std::vector<std::string> Multipliers(const std::array<double, 3>& m) {
-    auto text = [](double v) { return TextoNumero(v, '.'); };
+    auto text = [](double v) { return TextoNumero(v, "."); };
     return {"-r", text(m[0]), text(m[1]), text(m[2]), text(m[1])};
 }
 
