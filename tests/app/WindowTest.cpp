@@ -229,7 +229,7 @@ TEST_F(Window, SettingsHandlersEdgeCases) {
     sat->clear();
     emit sat->editingFinished();
     EXPECT_EQ(W<QComboBox>("cmbSat")->currentText(), "User value");
-    EXPECT_EQ(Text("lblDCRAW").find("-S"), std::string::npos);
+    EXPECT_EQ(Text("lblDCRAW").find(" -S "), std::string::npos);
     emit W<QComboBox>("cmbSat")->activated(3);  // "Canon 40D"
     EXPECT_EQ(sat->text(), "13823");
 
@@ -274,7 +274,7 @@ TEST_F(Window, SettingsHandlersEdgeCases) {
     EXPECT_TRUE(window_.AjustesCamino().develop.headroom);
     EXPECT_TRUE(window_.AjustesCamino().blend.floatOutput);
     Click("chkHeadroom");
-    EXPECT_EQ(Text("lblDCRAW").find("-H"), std::string::npos);
+    EXPECT_EQ(Text("lblDCRAW").find(" -H "), std::string::npos);
 
     // The highlight-recovery warning shows on the first click only, in either direction.
     Click("chkHLRecovery");
