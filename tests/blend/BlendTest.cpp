@@ -179,6 +179,36 @@ TEST(BlendRun, CancelLeavesNoOutputFileNorProgressiveMap) {
     EXPECT_EQ(run->Archivos(), before);
 }
 
+// The second output of a bracketed set cannot be put in place (its finished file vanished): the
+// first, already in place, goes too, and so does the progressive map.
+TEST(BlendRun, BracketedSetIsPlacedWholeOrNotAtAll) {
+    class LoseSecondOutput : public RecorderChannel {
+      public:
+        explicit LoseSecondOutput(std::string folder) : folder_(std::move(folder)) {}
+        void MostrarProgreso(const std::string& text) override {
+            RecorderChannel::MostrarProgreso(text);
+            for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+                if (text == "100%" &&
+                    entry.path().filename().string().find("_+2EV.tif.part") != std::string::npos) {
+                    std::filesystem::remove(entry.path());
+                }
+            }
+        }
+
+      private:
+        std::string folder_;
+    };
+    auto run = WithTransition();
+    const auto before = run->Archivos();
+    BlendSettings settings = Linear();
+    settings.NumBracketing = 3;
+    LoseSecondOutput channel(run->dir.path());
+    EXPECT_EQ(Blend(*run, channel, settings), -1);
+    EXPECT_NE(test::OnlyBox(channel).find("_+2EV.tif"), std::string::npos)
+        << test::OnlyBox(channel);
+    EXPECT_EQ(run->Archivos(), before);
+}
+
 // The written words and names of one pixel through the gamma curve, ETTR and the B&W mix.
 TEST(BlendVariants, GammaEttrAndBlackAndWhiteOnTheWrittenWords) {
     const struct {
