@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app/RecorderChannel.h"
+#include "app/Road.h"
+#include "develop/DcrawCommand.h"
 #include "image/TiffIO.h"
 #include "support/Fixtures.h"
 #include "whitebalance/WhiteBalance.h"
@@ -158,6 +160,21 @@ TEST(CalcularWBPatch, Outcomes) {
         EXPECT_EQ(test::OnlyBox(channel).rfind(c.box, 0), 0u) << test::OnlyBox(channel);
         EXPECT_EQ(wb.txtWB, (name == "grey" ? Texts{"2", "1", "1.333"} : before)) << name;
     }
+}
+
+// Calc WB while the neutral development is the one shown: the TIFF beside the reference is
+// measured at once, nothing is developed (no dcraw is needed).
+TEST(WBPatchRoad, NeutralDevelopmentShownIsMeasuredAtOnce) {
+    test::TempDir dir;
+    Session session;
+    session.Ruta = dir.file("ref.cr2");
+    EscribirTIFF(test::ConstantFrame(8, 8, 1000, 2000, 1500), dir.file("ref.tiff"));
+    DevelopSettings settings;
+    RecorderChannel channel;
+    ASSERT_TRUE(RunMeasurePatch(session, Square(0.1, 0.1, 0.5, 0.5), settings, channel,
+                                LineaRapida(settings, true)));
+    EXPECT_EQ(settings.wb.txtWB, (Texts{"2", "1", "1.333"}));
+    EXPECT_EQ(channel.log(), (Lines{"Calculating WB in patch...", "DONE"}));
 }
 
 }  // namespace
