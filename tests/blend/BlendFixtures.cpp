@@ -1,28 +1,12 @@
 #include "blend/BlendFixtures.h"
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 
 #include "image/Picture.h"
 #include "image/TiffIO.h"
 
 namespace brimsal::test {
-
-int NivelDeImagen(int k, int n) {
-    return static_cast<int>(std::nearbyint((k - n) * 255.0 / (1 - n)));
-}
-
-std::array<float, 256> TablaIndicePorNivel(int n) {
-    std::array<float, 256> tabla{};
-    for (int nivel = 0; nivel < 256; ++nivel) {
-        tabla[static_cast<size_t>(nivel)] = static_cast<float>(n + (1 - n) * nivel / 255.0);
-    }
-    for (int k = 1; k <= n; ++k) {
-        tabla[static_cast<size_t>(NivelDeImagen(k, n))] = static_cast<float>(k);
-    }
-    return tabla;
-}
 
 void EscribirMapa(const std::string& path, int width, int height,
                   const std::vector<uint8_t>& levels) {

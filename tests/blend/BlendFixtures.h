@@ -14,13 +14,6 @@
 
 namespace brimsal::test {
 
-// The whole-frame level of frame k in a set of n: nearest((k - n) x 255 / (1 - n)).
-int NivelDeImagen(int k, int n);
-
-// The level table of a set of n frames: n + (1 - n) x L / 255 as a float, every whole-frame
-// level set to exactly k.
-std::array<float, 256> TablaIndicePorNivel(int n);
-
 // Writes a grey map PNG of width x height levels (row-major).
 void EscribirMapa(const std::string& path, int width, int height,
                   const std::vector<uint8_t>& levels);

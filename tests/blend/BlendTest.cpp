@@ -209,50 +209,6 @@ TEST(BlendRun, BracketedSetIsPlacedWholeOrNotAtAll) {
     EXPECT_EQ(run->Archivos(), before);
 }
 
-// The written words and names of one pixel through the gamma curve, ETTR and the B&W mix.
-TEST(BlendVariants, GammaEttrAndBlackAndWhiteOnTheWrittenWords) {
-    const struct {
-        uint16_t r, g, b;
-        int gamma10;
-        bool ettr, bw;
-        const char* name;       // a part of the output name
-        const char* ettr_line;  // the line after "Calculating ETTR correction..."
-        uint16_t word;          // in every channel
-    } cases[] = {
-        // Gamma 3.0 maps 8192 to 32767.67, gamma 2.2 maps 32768 to 47823.85, 1.0 stays linear.
-        {8192, 8192, 8192, 30, false, false, "_sRGB_g3.tif", "", 32768},
-        {32768, 32768, 32768, 22, false, false, "_sRGB_g2.2.tif", "", 47824},
-        {12345, 12345, 12345, 10, false, false, "_sRGB_g1.tif", "", 12345},
-        // Brightest word 32768: +1EV, the pixel reaches 65535.
-        {32768, 32768, 32768, 10, true, false, "_sRGB_g1.tif", "Histogram correction by +1EV",
-         65535},
-        // Clipped in red only, B&W: the mix 0.33 x 65535 rounds to 21627, log2(65535 / 21627) =
-        // 1.5994, and 0.33f x 65535 x 65535 / 21627 = 65533.64 is one grey in all channels.
-        {65535, 0, 0, 10, true, true, "BR_BW_", "Histogram correction by +1.599EV", 65534},
-    };
-    for (const auto& c : cases) {
-        auto run = OnePixel(c.r, c.g, c.b);
-        BlendSettings settings = Linear();
-        settings.Gamma10 = c.gamma10;
-        settings.ETTR = c.ettr;
-        RecorderChannel channel;
-        ASSERT_EQ(Blend(*run, channel, settings, c.bw), 1);
-        const Lines log = channel.log();
-        const auto ettr = std::find(log.begin(), log.end(), "\nCalculating ETTR correction...");
-        ASSERT_EQ(ettr != log.end(), c.ettr);
-        if (c.ettr) {
-            EXPECT_EQ(*(ettr + 1), c.ettr_line);
-            EXPECT_EQ(*(ettr + 2), "\nBlending images...");
-        }
-        const std::string name = SalidasDelLog(log).at(0);
-        EXPECT_NE(name.find(c.name), std::string::npos) << name;
-        const Frame out = run->Salida(name);
-        EXPECT_EQ((std::vector<uint16_t>(out.at(0, 0), out.at(0, 0) + 3)),
-                  (std::vector<uint16_t>(3, c.word)))
-            << name;
-    }
-}
-
 // Headroom folds F into the factors (16-bit clamps, ETTR measures on the output's scale); float
 // outputs are value / 65535 unclamped, and a pixel saturated in every channel of the darkest
 // frame is neutral at 65535 x F(1) instead of the colour the channels stopped at.
@@ -391,7 +347,8 @@ TEST(BlendState, ExistingFilesAreNeverOverwritten) {
 }
 
 // Blends run one after the other (the darkest frame is never left holding an output) with 1, 2
-// and 3 threads give the same images under new names.
+// and 3 threads give the same images under new names. (Gamma, B&W and ETTR words: the kernel's
+// and ETTR's own tests.)
 TEST(BlendState, BlendsInARowAndAnyThreadCountGiveTheSameImage) {
     const int width = 131;
     const int height = 150;  // more rows than one band of one thread
@@ -421,12 +378,6 @@ TEST(BlendState, BlendsInARowAndAnyThreadCountGiveTheSameImage) {
         EXPECT_EQ(run.Salida(names[1][b]).pixels, one);
         EXPECT_EQ(run.Salida(names[2][b]).pixels, one);
     }
-    // A cancelled blend leaves no output file.
-    const auto before = run.Archivos();
-    RecorderChannel cancelled;
-    cancelled.Cancelar();
-    EXPECT_THROW(Blend(run, cancelled, settings), Cancelled);
-    EXPECT_EQ(run.Archivos(), before);
 }
 
 // Numbers in log lines follow the user's decimal separator; numbers in file names never do.

@@ -66,20 +66,6 @@ struct Road {
     std::string first_frame;
 };
 
-std::vector<std::string> FilesLike(const std::string& folder, const std::string& prefix,
-                                   const std::string& suffix, const std::string& exclude = "") {
-    std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with(prefix) && name.ends_with(suffix) &&
-            (exclude.empty() || !name.ends_with(exclude))) {
-            found.push_back(entry.path().string());
-        }
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 std::string Transcript(const test::RunResult& run) {
     return "exit code " + std::to_string(run.exit_code) + "\n--- stdout\n" + run.out +
            "--- stderr\n" + run.err;
@@ -133,12 +119,8 @@ Choice ExpectedChoice(const synth::Rgb& radiance) {
 
 // The frame index (1 = darkest) of a whole-frame map level, 0 for a transition level.
 int FrameOfLevel(int level) {
-    for (int k = 1; k <= kFrames; ++k) {
-        if (std::nearbyint((k - kFrames) * 255.0 / (1 - kFrames)) == level) {
-            return k;
-        }
-    }
-    return 0;
+    const float m = test::TablaIndicePorNivel(kFrames)[static_cast<size_t>(level)];
+    return m == std::floor(m) ? static_cast<int>(m) : 0;
 }
 
 class EndToEnd : public ::testing::Test {
@@ -149,7 +131,7 @@ class EndToEnd : public ::testing::Test {
             kSynth, {"--out", road_->dir.path(), "--size",
                      std::to_string(kWidth) + "x" + std::to_string(kHeight), "--frames",
                      std::to_string(kFrames), "--ev-step", "2", "--seed", std::to_string(kSeed)});
-        const auto frames = FilesLike(road_->dir.path(), "synth_", ".dng");
+        const auto frames = test::FilesLike(road_->dir.path(), "synth_", ".dng");
         if (road_->synth.exit_code != 0 || frames.empty()) {
             return;
         }
@@ -211,7 +193,8 @@ class EndToEnd : public ::testing::Test {
 
     // The frame (rank) the map chose inside each flat region.
     std::vector<int> MapChoices() {
-        const auto maps = FilesLike(Folder(), "Map_", ".png", "_PB.png");
+        auto maps = test::FilesLike(Folder(), "Map_", ".png");
+        std::erase_if(maps, [](const std::string& m) { return m.ends_with("_PB.png"); });
         EXPECT_EQ(maps.size(), 1u);
         std::vector<int> ranks;
         if (maps.empty()) {
@@ -244,9 +227,10 @@ class EndToEnd : public ::testing::Test {
 Road* EndToEnd::road_ = nullptr;
 
 TEST_F(EndToEnd, SampleSeriesGoesThroughTheWholeRoad) {
-    EXPECT_EQ(FilesLike(Folder(), "synth_", ".tiff").size(), static_cast<size_t>(kFrames));
-    EXPECT_EQ(FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif").size(), 1u) << Transcript(road_->cli);
-    EXPECT_EQ(FilesLike(Folder(), "His_", ".gif").size(), 1u);
+    EXPECT_EQ(test::FilesLike(Folder(), "synth_", ".tiff").size(), static_cast<size_t>(kFrames));
+    EXPECT_EQ(test::FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif").size(), 1u)
+        << Transcript(road_->cli);
+    EXPECT_EQ(test::FilesLike(Folder(), "His_", ".gif").size(), 1u);
     // The exposure steps the road measured: +2, +4, +6, +8 EV above the darkest frame.
     for (const char* step : {"4 (+2EV)", "16 (+4EV)", "64 (+6EV)", "256 (+8EV)"}) {
         EXPECT_NE(road_->cli.out.find(step), std::string::npos) << step << "\n" << road_->cli.out;
@@ -272,7 +256,7 @@ TEST_F(EndToEnd, MapTakesTheBrightestUnclippedFrameInEveryFlatRegion) {
 }
 
 TEST_F(EndToEnd, OutputGivesTheRadianceOnTheDarkestFramesScale) {
-    const auto outputs = FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif");
+    const auto outputs = test::FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif");
     ASSERT_EQ(outputs.size(), 1u);
     const std::vector<int> ranks = MapChoices();
     ASSERT_FALSE(ranks.empty());
@@ -286,7 +270,7 @@ TEST_F(EndToEnd, LinearOutputGivesTheRadianceOnTheDarkestFramesScale) {
     const test::RunResult linear =
         test::Run(kCli, {"--no-develop", "--gamma", "1", road_->first_frame});
     ASSERT_EQ(linear.exit_code, 0) << Transcript(linear);
-    const auto outputs = FilesLike(Folder(), "BR_", "_sRGB_g1.tif");
+    const auto outputs = test::FilesLike(Folder(), "BR_", "_sRGB_g1.tif");
     ASSERT_EQ(outputs.size(), 1u);
     ExpectRadianceAtFrameOneScale(LeerTIFF(outputs.front()), 1.0f, ranks);
 }
@@ -296,7 +280,7 @@ TEST_F(EndToEnd, LinearOutputGivesTheRadianceOnTheDarkestFramesScale) {
 TEST_F(EndToEnd, HeadroomFloatOutputKeepsTheNormalScale) {
     const std::string folder = Folder() + "/headroom";
     std::filesystem::create_directory(folder);
-    for (const std::string& dng : FilesLike(Folder(), "synth_", ".dng")) {
+    for (const std::string& dng : test::FilesLike(Folder(), "synth_", ".dng")) {
         std::filesystem::copy_file(dng,
                                    folder + "/" + std::filesystem::path(dng).filename().string());
     }
@@ -307,7 +291,7 @@ TEST_F(EndToEnd, HeadroomFloatOutputKeepsTheNormalScale) {
          {"R: 58982\nG: 27659\nB: 40959\n", "Set developed with headroom: F = 2.132483\n"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     }
-    const auto outputs = FilesLike(folder, "BR_", "_sRGB_g1_float.tif");
+    const auto outputs = test::FilesLike(folder, "BR_", "_sRGB_g1_float.tif");
     ASSERT_EQ(outputs.size(), 1u) << Transcript(run);
     int width = 0;
     int height = 0;

@@ -1,6 +1,7 @@
-// The development jobs against a stand-in dcraw placed first on PATH: a shell script that
-// records its arguments and, depending on the case, copies the "RAW" file (a TIFF under a RAW
-// name) to the TIFF dcraw would write, fails, crashes, writes nothing, or hangs.
+// The development jobs against a stand-in dcraw placed first on PATH (a shell script that
+// records its arguments and, depending on the case, copies the "RAW" file, a TIFF under a RAW
+// name, to the TIFF dcraw would write, fails, crashes, writes nothing, or hangs), brimsal-cli's
+// develop step on the same stand-in, and the jobs with the real dcraw on a real camera file.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -14,12 +15,14 @@
 
 #include "app/Misc.h"
 #include "app/RecorderChannel.h"
+#include "cli/CliRunner.h"
 #include "develop/DcrawCommand.h"
 #include "develop/DcrawProcess.h"
 #include "develop/DevelopJobs.h"
-#include "develop/FakeDcraw.h"
 #include "image/TiffIO.h"
+#include "support/FakeDcraw.h"
 #include "support/Fixtures.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 namespace {
@@ -77,19 +80,6 @@ class DevelopJobs : public test::FakeDcrawTest {
     DevelopSettings settings_;
 };
 
-TEST_F(DevelopJobs, MissingDcrawShowsTheBoxAndLeavesTheLog) {
-    setenv("PATH", bin_.path().c_str(), 1);  // no dcraw there
-    Raw("a.dng", 1000);
-    Session session = MakeSession({"a.dng"});
-    RecorderChannel channel;
-    channel.AnadirLog("earlier line", false);
-    EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
-    EXPECT_FALSE(ReveladoRapido(session.Ruta, false, settings_, channel).terminado);
-    ASSERT_EQ(channel.boxes().size(), 2u);
-    EXPECT_EQ(channel.boxes()[0].text, "DCRAW not found in '" + bin_.path() + "'");
-    EXPECT_EQ(channel.log(), Lista{"earlier line"});
-}
-
 // A RAW file deleted after the listing is skipped, and its old TIFF (another development)
 // stays on disk but out of the set.
 TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcessAndSkippedRawsOldTiffStaysOut) {
@@ -121,24 +111,6 @@ TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcessAndSkippedRawsOldTiff
     EXPECT_EQ(calls, (std::vector<Lista>{expected_a, expected_c}));
     // The quick line is shown again at the end.
     EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
-}
-
-TEST_F(DevelopJobs, FilesRunSideBySide) {
-    // Each stand-in waits until two of them have started: run one after the other, the first
-    // would give up and fail.
-    FakeDcraw(R"sh(touch "$calls/started.$$"
-n=0
-while [ "$(ls "$calls" | grep -c '^started')" -lt 2 ]; do
-  n=$((n+1)); [ $n -gt 400 ] && exit 3; sleep 0.05
-done
-)sh" + std::string(kCopia));
-    Raw("a.dng", 1000);
-    Raw("b.dng", 2000);
-    Session session = MakeSession({"a.dng", "b.dng"});
-    RecorderChannel channel;
-    EXPECT_TRUE(Revelado(session, settings_, channel).terminado);
-    EXPECT_TRUE(ExisteArchivo(Foto("a.tiff")));
-    EXPECT_TRUE(ExisteArchivo(Foto("b.tiff")));
 }
 
 TEST_F(DevelopJobs, NoFileLeftToDevelop) {
@@ -226,6 +198,7 @@ TEST_F(DevelopJobs, OneFailingFileEndsTheBatch) {
     EXPECT_EQ(Calls().size(), 2u);
 }
 
+// Both stand-ins hang, so the cancel comes only once the two files develop side by side.
 TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
     FakeDcraw(kLento);
     Raw("a.dng", 1000);
@@ -331,6 +304,179 @@ TEST_F(DevelopJobs, OneFileDoesNotEnableCalcEvNorHighlightRecovery) {
     EXPECT_FALSE(hl.habilitar_ev);
     EXPECT_FALSE(channel.logContains("\nHighlight recovery on a.dng..."));
     EXPECT_EQ(Calls().size(), 2u);
+}
+
+const std::string kCli = BRIMSAL_CLI_PATH;
+
+class DevelopStepCli : public test::FakeDcrawTest {
+  protected:
+    void SetUp() override {
+        FakeDcrawTest::SetUp();
+        // Two frames, grey under a light that makes green twice red and 4/3 of blue.
+        EscribirTIFF(test::ConstantFrame(40, 30, 100, 200, 150), photos_.file("a.dng"));
+        EscribirTIFF(test::ConstantFrame(40, 30, 400, 800, 600), photos_.file("b.dng"));
+    }
+
+    test::TempDir photos_;
+};
+
+TEST_F(DevelopStepCli, PatchMeasuredOnTheNeutralDevelopmentDrivesTheBatch) {
+    FakeDcraw(test::kCopyRaw);
+    // A square and a round patch on the grey: both measure 2, 1, 1.333.
+    for (const char* patch : {"patch:0.25,0.25,0.5,0.5", "patch:0.5,0.5,0.6,0.5,round"}) {
+        std::filesystem::remove_all(bin_.file("calls"));
+        const test::RunResult run = test::Run(
+            kCli, {"--steps", "develop", "--wb", patch, "--threads", "1", photos_.file("a.dng")});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(run.outLines(),
+                  (Lista{"2 RAW files selected in path", "Quick developing a.dng...",
+                         "a.dng neutral developed", "DONE", "Calculating WB in patch...", "DONE",
+                         "2 RAW files selected in path", "2 RAW files found now", "",
+                         "Developing 2 RAW files...", "PLEASE WAIT", "DONE"}));
+        // The neutral run, then one run per file with the measured multipliers.
+        const std::vector<Lista> calls = Calls();
+        ASSERT_EQ(calls.size(), 3u);
+        int neutral = 0;
+        int measured = 0;
+        for (const Lista& call : calls) {
+            const auto r = std::find(call.begin(), call.end(), "-r");
+            ASSERT_LE(r + 5, call.end());
+            const Lista multipliers(r + 1, r + 5);
+            if (multipliers == Lista{"1", "1", "1", "1"}) {
+                ++neutral;
+            } else {
+                EXPECT_EQ(multipliers, (Lista{"2", "1", "1.333", "1"})) << patch;
+                ++measured;
+            }
+        }
+        EXPECT_EQ(neutral, 1);
+        EXPECT_EQ(measured, 2);
+    }
+}
+
+TEST_F(DevelopStepCli, CameraWhiteBalanceAndHighlightRecoveryWarn) {
+    FakeDcraw(test::kCopyRaw);
+    const test::RunResult run =
+        test::Run(kCli, {"--steps", "develop", "--wb", "camera", "--hl", photos_.file("a.dng")});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.err.find("WARNING: For proper results Brimsal requires all images"),
+              std::string::npos);
+    EXPECT_NE(run.err.find("WARNING: Highlight recovery activated."), std::string::npos);
+    const Lista lines = run.outLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Highlight recovery on a.dng...");  // the darker frame
+    for (const Lista& call : Calls()) {
+        EXPECT_NE(std::find(call.begin(), call.end(), "-w"), call.end());
+    }
+}
+
+// The terminal closing (SIGHUP) while dcraw runs stops the run like Ctrl+C: dcraw is stopped,
+// its partial TIFF removed, exit 130; before, the process died and left both behind.
+TEST_F(DevelopStepCli, HangupCancelsTheRunCleanly) {
+    FakeDcraw("printf partial > \"$tiff\"\nkill -HUP $PPID\nexec sleep 30\n");
+    const test::RunResult result = test::Run(kCli, {"--threads", "1", photos_.file("a.dng")});
+    EXPECT_EQ(result.exit_code, 130) << result.err;
+    EXPECT_NE(result.err.find("WARNING: Cancelled"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(photos_.file("a.tiff")));
+    EXPECT_FALSE(std::filesystem::exists(photos_.file("b.tiff")));
+}
+
+// An impossible patch, a failing dcraw and a missing dcraw each end with exit code 1.
+TEST_F(DevelopStepCli, FailuresExitOne) {
+    const struct {
+        const char* dcraw;  // the stand-in's body; nullptr: no dcraw on PATH
+        std::vector<std::string> options;
+        std::string err, out;  // parts of stderr and stdout
+    } cases[] = {
+        {test::kCopyRaw,
+         {"--wb", "patch:0.1,0.1,0.9,0.9"},
+         "ERROR: Impossible to WB patch, some channel is very low and/or insufficient sample",
+         ""},
+        {"echo \"$(basename \"$last\"): Cannot decode file\" >&2\nexit 1\n",
+         {"--threads", "1"},
+         "ERROR: DCRAW could not develop a.dng",
+         "Error developing a.dng (dcraw ended with exit code 1): a.dng: Cannot decode "
+         "file\nDONE\n"},
+        {nullptr, {}, "ERROR: DCRAW not found in '" + photos_.path() + "'", ""},
+    };
+    EscribirTIFF(test::ConstantFrame(40, 30, 60000, 60000, 60000), photos_.file("a.dng"));
+    for (const auto& c : cases) {
+        if (c.dcraw != nullptr) {
+            FakeDcraw(c.dcraw);
+        } else {
+            setenv("PATH", photos_.path().c_str(), 1);
+        }
+        std::vector<std::string> arguments = {"--steps", "develop"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        arguments.push_back(photos_.file("a.dng"));
+        const test::RunResult run = test::Run(kCli, arguments);
+        EXPECT_EQ(run.exit_code, 1) << c.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    }
+}
+
+class RealDcraw : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string data = test::SharedDataDir();
+        const std::string chart = data.empty() ? "" : data + "/real/colorchart.dng";
+        if (chart.empty() || !ExisteArchivo(chart)) {
+            GTEST_SKIP() << "real camera data not available";
+        }
+        if (!BuscarDCRAW(RutaBusquedaDCRAW())) {
+            GTEST_SKIP() << "dcraw not installed";
+        }
+        raw_ = dir_.file("chart one.dng");  // a blank in the name: one argument all the same
+        std::filesystem::copy_file(chart, raw_);
+        ::chmod(raw_.c_str(), 0644);
+    }
+
+    test::TempDir dir_;
+    std::string raw_;
+};
+
+// The chart's fourth grey patch (a mid grey), as fractions of the developed picture.
+ParcheWB MidGreyPatch() {
+    ParcheWB patch;
+    patch.ParcheX1 = 452.0 / 867;
+    patch.ParcheY1 = 456.0 / 578;
+    patch.ParcheX2 = 468.0 / 867;
+    patch.ParcheY2 = 472.0 / 578;
+    patch.ParcheDefinido = true;
+    return patch;
+}
+
+TEST_F(RealDcraw, HalfSizeQuickDevelopmentAndAPatchThatBalancesTheGrey) {
+    DevelopSettings settings;
+    settings.profile = 0;  // raw colour, so balanced grey reads as equal channels
+    RecorderChannel channel;
+    const ResultadoRevelado neutral = ReveladoRapido(raw_, true, settings, channel);
+    ASSERT_TRUE(neutral.terminado) << test::OnlyBox(channel);
+    // dcraw reports an output of 1734 x 1156 for this file; the quick development halves both.
+    EXPECT_EQ(neutral.tiff, dir_.file("chart one.tiff"));
+    const Frame half = LeerTIFF(neutral.tiff);
+    EXPECT_EQ(half.width, 867);
+    EXPECT_EQ(half.height, 578);
+    const ParcheWB patch = MidGreyPatch();
+    ASSERT_EQ(CalcularWBPatch(raw_, patch, settings.wb, channel), 1);
+    EXPECT_EQ(channel.log().back(), "DONE");
+
+    // Green is the strongest raw channel under this light: it gets 1, the others more.
+    const auto red = NumeroDeTexto(settings.wb.txtWB[0]);
+    const auto blue = NumeroDeTexto(settings.wb.txtWB[2]);
+    ASSERT_TRUE(red && blue);
+    EXPECT_EQ(settings.wb.txtWB[1], "1");
+    EXPECT_GT(*red, 1.0);
+    EXPECT_GT(*blue, 1.0);
+
+    // Developed again with the measured multipliers, the patch is grey within 2 %.
+    settings.wb.mode = WBMode::kPatch;
+    const ResultadoRevelado balanced = ReveladoRapido(raw_, false, settings, channel);
+    ASSERT_TRUE(balanced.terminado);
+    const auto [red_ratio, blue_ratio] = test::RedAndBlueOverGreen(LeerTIFF(balanced.tiff), patch);
+    EXPECT_NEAR(red_ratio, 1.0, 0.02);
+    EXPECT_NEAR(blue_ratio, 1.0, 0.02);
 }
 
 }  // namespace

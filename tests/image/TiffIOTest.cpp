@@ -116,17 +116,12 @@ std::string LoadError(const std::string& path) {
     return "";
 }
 
-std::string FileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // Written under any name, the file is a TIFF, read back bit for bit, with no temporary left.
 TEST(TiffIO, SixteenBitRoundTripIsBitExactWhateverTheExtension) {
     test::TempDir dir;
     const Frame frame = RandomFrame(37, 23, 1);
     EscribirTIFF(frame, dir.file("image.png"));
-    const std::string magic = FileBytes(dir.file("image.png")).substr(0, 4);
+    const std::string magic = test::FileBytes(dir.file("image.png")).substr(0, 4);
     EXPECT_TRUE(magic == std::string("II*\0", 4) || magic == std::string("MM\0*", 4)) << magic;
     const Frame back = LeerTIFF(dir.file("image.png"));
     EXPECT_EQ(back.width, 37);
@@ -350,7 +345,7 @@ TEST(TiffIO, ParallelStripWritersMatchSerialLibtiff) {
                     }
                 }
                 writer.Finish();
-                EXPECT_EQ(FileBytes(parallel), FileBytes(serial))
+                EXPECT_EQ(test::FileBytes(parallel), test::FileBytes(serial))
                     << (floats ? "floats, " : "words, ") << threads << " threads, " << chunk;
                 std::filesystem::remove(parallel);
             }

@@ -87,6 +87,15 @@ TEST(Thresholds, FromThePercentageAndTheCoefficients) {
         settings.threshold = caso.threshold;
         EXPECT_EQ(OptimizarUmbrales(settings, wb), caso.expected) << caso.texts[0];
     }
+    // A coefficient that is not a number is a type mismatch (error 13).
+    for (const char* texto : {"abc", "", "1.5x"}) {
+        try {
+            CoeficienteDeTexto(texto);
+            ADD_FAILURE() << "'" << texto << "' must fail";
+        } catch (const RunTimeError& error) {
+            EXPECT_EQ(error.number(), 13) << texto;
+        }
+    }
 }
 
 // A headroom development saturates channel c at 65535 x its share of the largest multiplier:
@@ -109,28 +118,10 @@ TEST(Thresholds, HeadroomFollowsEachChannelsSaturation) {
     EXPECT_THROW(HeadroomScale(wb), RunTimeError);
 }
 
-TEST(Thresholds, CoefficientTextThatIsNotANumberIsATypeMismatch) {
-    for (const char* texto : {"abc", "", "1.5x"}) {
-        try {
-            CoeficienteDeTexto(texto);
-            ADD_FAILURE() << "'" << texto << "' must fail";
-        } catch (const RunTimeError& error) {
-            EXPECT_EQ(error.number(), 13) << texto;
-        }
-    }
-}
-
-TEST(BlendingMap, LevelTable) {
-    const auto dos = ConstruirIndicePorNivel(2);
-    EXPECT_EQ(dos[0], 2.0f);
-    EXPECT_EQ(dos[255], 1.0f);
-    EXPECT_EQ(dos[51], static_cast<float>(2 - 51.0 / 255));
-    const auto tres = ConstruirIndicePorNivel(3);
-    EXPECT_EQ(tres[128], 2.0f);  // whole-frame level of frame 2, not 3 - 2 * 128 / 255
-    EXPECT_EQ(tres[127], static_cast<float>(3 - 2 * 127.0 / 255));
-    const auto cinco = ConstruirIndicePorNivel(5);
-    for (int k = 1; k <= 5; ++k) {
-        EXPECT_EQ(cinco[NivelMapa(k, 5)], static_cast<float>(k));
+// Every set size: the table Build map writes beside its map is the definition's.
+TEST(BlendingMap, LevelTableForEverySetSize) {
+    for (int n = 2; n <= 255; ++n) {
+        ASSERT_EQ(ConstruirIndicePorNivel(n), test::TablaIndicePorNivel(n)) << n;
     }
 }
 

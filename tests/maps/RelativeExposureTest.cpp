@@ -1,3 +1,5 @@
+// Calc EV: CargarTIFFs and OrdenarPorExposicion over a folder of RAW stand-ins with TIFFs
+// beside them, then the relative exposures, their log and histogram, against a plain loop.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,11 +9,179 @@
 #include "app/Misc.h"
 #include "app/RecorderChannel.h"
 #include "image/Picture.h"
+#include "image/TiffIO.h"
+#include "maps/ExposureSet.h"
+#include "maps/FramePreload.h"
 #include "maps/RelativeExposure.h"
 #include "support/Fixtures.h"
 
 namespace brimsal {
 namespace {
+
+using Lines = std::vector<std::string>;
+
+// A folder of RAW stand-ins with developed TIFFs beside them.
+class ExposureSetTest : public ::testing::Test {
+  protected:
+    // Writes name.cr2 and, when `frame` is not empty, name.tiff.
+    void Add(const std::string& name, const Frame& frame) {
+        test::Touch(dir_.file(name + ".cr2"));
+        raws_.push_back(name + ".cr2");
+        if (!frame.empty()) {
+            EscribirTIFF(frame, Tiff(name));
+        }
+    }
+    std::string Ruta() const { return dir_.file(raws_.front()); }
+    std::string Tiff(const std::string& name) const { return dir_.file(name + ".tiff"); }
+
+    test::TempDir dir_;
+    Lines raws_;
+    ExposureSet set_;
+    RecorderChannel channel_;
+};
+
+// Loads that end early: the result, the log, the box, and a set left released. Files: 'f' a
+// 10 x 6 TIFF, 'n' a narrower one, 'x' a file that is no TIFF, '-' no TIFF at all.
+TEST_F(ExposureSetTest, LoadsThatDoNotGiveASet) {
+    const struct {
+        const char* kinds;  // of the TIFFs beside a.cr2, b.cr2, ...
+        int result;
+        Lines log;
+        std::string box;
+    } cases[] = {
+        // One RAW file: no load, the log goes on.
+        {"f", 0, {"earlier line", "\nInsufficient TIFF files", "DONE"}, "<0 boxes>"},
+        {"f-",
+         1,
+         {"Loading 2 TIFF files...", "file b.tiff not found. Skipped", "\nInsufficient TIFF files",
+          "DONE"},
+         "<0 boxes>"},
+        // "d" is never looked at: the load stops at the mismatch.
+        {"ffn-",
+         -1,
+         {"Loading 4 TIFF files...", "Image dimensions mismatch", "DONE"},
+         "ERROR: Image dimensions mismatch between a.tiff and c.tiff"},
+        {"fxf",
+         -1,
+         {"An unexpected error occurred"},
+         "ERROR: Unexpected error occurred in module gflLoadBitmap ['"},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        Lines raws;
+        for (const char* kind = c.kinds; *kind != '\0'; ++kind) {
+            const std::string name(1, static_cast<char>('a' + (kind - c.kinds)));
+            test::Touch(dir.file(name + ".cr2"));
+            raws.push_back(name + ".cr2");
+            if (*kind == 'x') {
+                test::WriteBytes(dir.file(name + ".tiff"), {'n', 'o', 't', ' ', 'a', ' ', 't'});
+            } else if (*kind != '-') {
+                EscribirTIFF(test::ConstantFrame(*kind == 'n' ? 9 : 10, 6, 100, 100, 100),
+                             dir.file(name + ".tiff"));
+            }
+        }
+        ExposureSet set;
+        RecorderChannel channel;
+        channel.AnadirLog("earlier line", false);
+        EXPECT_EQ(CargarTIFFs(dir.file("a.cr2"), raws, set, channel), c.result);
+        EXPECT_EQ(channel.log(), c.log);
+        EXPECT_EQ(test::OnlyBox(channel).rfind(c.box, 0), 0u) << test::OnlyBox(channel);
+        EXPECT_EQ(channel.beeps(), c.result >= 0 ? 1 : 0);
+        EXPECT_FALSE(set.TIFFsCargados);
+        for (const Frame& f : set.Imagenes) {
+            EXPECT_TRUE(f.empty());
+        }
+    }
+}
+
+// Mean levels: a 12.34 %, b 50 %, c 4 %, the identical pair 25 %, black 0 %; a missing TIFF is
+// skipped. Equal sums end in reverse load order; the all-black frame is the darkest.
+TEST_F(ExposureSetTest, SortLogsAndOrdersDarkestFirst) {
+    Add("a", test::ConstantFrame(10, 10, 8087, 8087, 8087));
+    Add("b", test::ConstantFrame(10, 10, 32768, 32767, 32768));
+    Add("c", test::ConstantFrame(10, 10, 2621, 2622, 2621));
+    Add("gone", Frame());
+    const Frame same = test::MakeFrame(10, 10, [](int x, int y, int c) {
+        return static_cast<uint16_t>(16384 + (x - 5) * 3 + (y % 2 ? c : -c));
+    });
+    Add("first", same);
+    Add("second", same);
+    Add("dark", test::ConstantFrame(10, 10, 0, 0, 0));
+    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 6);
+    EXPECT_EQ(set_.AnchoImagen, 10);
+    ASSERT_TRUE(OrdenarPorExposicion(true, set_, channel_));
+    EXPECT_EQ(channel_.log(),
+              (Lines{"Loading 7 TIFF files...", "file gone.tiff not found. Skipped",
+                     "\nCalculating absolute exposure...", "a.tiff: 12.3%", "b.tiff: 50%",
+                     "c.tiff: 4%", "first.tiff: 25%", "second.tiff: 25%", "dark.tiff: 0%",
+                     "Sorting images by exposure...", "Reloading sorted images..."}));
+    EXPECT_EQ(set_.ArchivosTIFF, (Lines{Tiff("dark"), Tiff("c"), Tiff("a"), Tiff("second"),
+                                        Tiff("first"), Tiff("b")}));
+    EXPECT_EQ(set_.TIFFMasOscuro, Tiff("dark"));
+    EXPECT_EQ(set_.Imagenes[1].at(0, 0)[1], 2622);
+    EXPECT_EQ(set_.Imagenes[5].at(9, 9)[0], 32768);
+    EXPECT_TRUE(set_.TIFFsCargados);
+}
+
+// A second load replaces the frames of the first; a sort without reload keeps the load order
+// and releases the frames.
+TEST_F(ExposureSetTest, SecondLoadAndSortWithoutReload) {
+    Add("a", test::ConstantFrame(4, 4, 500, 500, 500));
+    Add("b", test::ConstantFrame(4, 4, 50, 50, 50));
+    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
+    EscribirTIFF(test::ConstantFrame(8, 2, 9, 9, 9), Tiff("a"));
+    EscribirTIFF(test::ConstantFrame(8, 2, 7, 7, 7), Tiff("b"));
+    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
+    EXPECT_EQ(set_.AnchoImagen, 8);
+    EXPECT_EQ(set_.Imagenes[1].at(7, 1)[0], 7);
+    ASSERT_TRUE(OrdenarPorExposicion(false, set_, channel_));
+    EXPECT_EQ(set_.TIFFMasOscuro, Tiff("b"));
+    EXPECT_EQ(set_.ArchivosTIFF, (Lines{Tiff("a"), Tiff("b")}));
+    EXPECT_FALSE(set_.TIFFsCargados);
+    EXPECT_TRUE(set_.Imagenes[0].empty());
+    EXPECT_TRUE(set_.Imagenes[1].empty());
+    EXPECT_FALSE(channel_.logContains("Reloading sorted images..."));
+}
+
+// One thread or many, or frames read while the development ran, make the same set, log and sort;
+// a TIFF rewritten after it was handed over is read again. A cancelled load leaves the set
+// released.
+TEST_F(ExposureSetTest, SameSetWithOneThreadManyOrPreloadedFramesAndCancelReleases) {
+    for (int i = 0; i < 5; ++i) {
+        Add("f" + std::to_string(i), test::MakeFrame(33, 17, [i](int x, int y, int c) {
+                return static_cast<uint16_t>((x * 131 + y * 71 + c * 13) * (5 - i) % 60000);
+            }));
+    }
+    FramePreloader preloaded;
+    for (int i = 0; i < 4; ++i) {
+        preloaded.Submit(Tiff("f" + std::to_string(i)));
+    }
+    EscribirTIFF(test::ConstantFrame(33, 17, 9, 9, 9), Tiff("f2"));
+    ExposureSet sets[3];
+    Lines logs[3];
+    for (int run = 0; run < 3; ++run) {
+        RecorderChannel channel;
+        const int threads = run == 0 ? 1 : 4;
+        ASSERT_EQ(CargarTIFFs(Ruta(), raws_, sets[run], channel, threads,
+                              run == 2 ? &preloaded : nullptr),
+                  5);
+        ASSERT_TRUE(OrdenarPorExposicion(true, sets[run], channel, threads));
+        logs[run] = channel.log();
+    }
+    EXPECT_EQ(sets[0].TIFFMasOscuro, Tiff("f2"));
+    for (int run = 1; run < 3; ++run) {
+        EXPECT_EQ(logs[run], logs[0]);
+        EXPECT_EQ(sets[run].ArchivosTIFF, sets[0].ArchivosTIFF);
+        EXPECT_EQ(sets[run].rgb_sums, sets[0].rgb_sums);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(sets[run].Imagenes[i].pixels, sets[0].Imagenes[i].pixels) << run << " " << i;
+        }
+    }
+    channel_.Cancelar();
+    EXPECT_THROW(CargarTIFFs(Ruta(), raws_, set_, channel_), Cancelled);
+    EXPECT_FALSE(set_.TIFFsCargados);
+    EXPECT_EQ(set_.N(), 0);
+}
 
 using test::ConstantFrame;
 using test::MakeFrame;
@@ -41,62 +211,71 @@ Frame Escalon(int w, int h, int stops) {
 }
 
 std::vector<std::string> Histogramas(const TempDir& dir) {
-    std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("His_", 0) == 0) {
-            found.push_back(name);
-        }
-    }
-    return found;
+    return test::FilesLike(dir.path(), "His_");
 }
 
 Picture UnicoHistograma(const TempDir& dir) {
     const auto gifs = Histogramas(dir);
     Picture gif;
     if (gifs.size() == 1) {
-        gif.LoadFromFile(dir.file(gifs[0]));
+        gif.LoadFromFile(gifs[0]);
     } else {
         ADD_FAILURE() << gifs.size() << " histograms";
     }
     return gif;
 }
 
-// Identical frames: E(2) = 1 in both methods; every sample in bin 0, the red line at x = 0.
-// Frames exactly 1 EV apart: E(2) = 0.5, X = 2, V = 1; b / a = 2 puts every sample in bin
-// Round(ln 2 * 1000 / ln 2) = 1000, the red line at x = 125 over the 1 EV grid line. Interior
-// pixels (8 x 8 of 10 x 10) give three samples each: 192 / 300 = 64 %.
-TEST(RelativeExposure, IdenticalFramesAndOneStopApart) {
-    for (int stops : {0, 1}) {
-        for (bool average : {true, false}) {
-            TempDir dir;
-            ExposureSet set = SetDe(dir, {Escalon(10, 10, 0), Escalon(10, 10, stops)});
-            RecorderChannel channel;
-            EXPECT_EQ(Calcular(dir, set, average, channel), 1);
-            EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1.0, stops == 0 ? 1.0 : 0.5}));
-            std::vector<std::string> log = {
-                "\nCalculating relative exposure...", "img1.tiff: 1 (0EV)",
-                stops == 0 ? "img2.tiff: 1 (+0EV) (64% lev)" : "img2.tiff: 2 (+1EV) (64% lev)",
-                "DONE"};
-            EXPECT_EQ(channel.beeps(), 1);
-            if (average) {
-                EXPECT_EQ(channel.log(), log);
-                EXPECT_TRUE(Histogramas(dir).empty());  // only the Median method draws
-                continue;
-            }
-            const Picture gif = UnicoHistograma(dir);
-            log.insert(log.end() - 1,
-                       "\nSaving exposure histogram as " + Histogramas(dir)[0] + "...");
-            EXPECT_EQ(channel.log(), log);
-            EXPECT_EQ(gif.GetWidth(), 1024);
-            EXPECT_EQ(gif.GetHeight(), 128);
-            for (int y = 0; y < 128; ++y) {
-                EXPECT_EQ(gif.GetPixelColor(125 * stops, y), kRed) << y;
-            }
-            // The dotted grid at 2 EV: grey on even rows, white between.
-            EXPECT_EQ(gif.GetPixelColor(250, 126), kGrey);
-            EXPECT_EQ(gif.GetPixelColor(250, 127), kWhite);
+// Frames 0, 0, 1, 2 and 3 EV above one base: E = 1, 1, 1/2, 1/4, 1/8 in both methods (b / a = 2
+// puts every sample in bin Round(ln 2 x 1000 / ln 2) = 1000). Interior pixels (7 x 7 of 9 x 9)
+// give three samples each: 147 / 243 = 60.5 %. Only the Median method draws its histogram, one
+// 128-row band per pair with the red line at x = 0 for the identical pair and x = 125 (the 1 EV
+// grid line) for the others, and never over a file already there.
+TEST(RelativeExposure, StepsLogAndHistogramBands) {
+    for (bool average : {true, false}) {
+        TempDir dir;
+        const std::string taken = "His_" + HoraHHMMSS() + ".gif";
+        test::Touch(dir.file(taken));
+        std::vector<Frame> frames;
+        for (int stops : {0, 0, 1, 2, 3}) {
+            frames.push_back(Escalon(9, 9, stops));
         }
+        ExposureSet set = SetDe(dir, std::move(frames));
+        RecorderChannel channel;
+        ASSERT_EQ(Calcular(dir, set, average, channel), 1);
+        EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1, 1, 0.5, 0.25, 0.125}));
+        std::vector<std::string> log = {"\nCalculating relative exposure...",
+                                        "img1.tiff: 1 (0EV)",
+                                        "img2.tiff: 1 (+0EV) (60.5% lev)",
+                                        "img3.tiff: 2 (+1EV) (60.5% lev)",
+                                        "img4.tiff: 4 (+2EV) (60.5% lev)",
+                                        "img5.tiff: 8 (+3EV) (60.5% lev)",
+                                        "DONE"};
+        EXPECT_EQ(channel.beeps(), 1);
+        EXPECT_EQ(std::filesystem::file_size(dir.file(taken)), 0u);
+        std::filesystem::remove(dir.file(taken));
+        if (average) {
+            EXPECT_EQ(channel.log(), log);
+            EXPECT_TRUE(Histogramas(dir).empty());
+            continue;
+        }
+        const Picture gif = UnicoHistograma(dir);
+        log.insert(log.end() - 1,
+                   "\nSaving exposure histogram as " +
+                       std::filesystem::path(Histogramas(dir)[0]).filename().string() + "...");
+        EXPECT_EQ(channel.log(), log);
+        EXPECT_EQ(gif.GetWidth(), 1024);
+        EXPECT_EQ(gif.GetHeight(), 512);
+        for (int band = 0; band < 4; ++band) {
+            const int red = band == 0 ? 0 : 125;
+            for (int y = 0; y < 128; ++y) {
+                EXPECT_EQ(gif.GetPixelColor(red, band * 128 + y), kRed) << band << " " << y;
+            }
+            // Every sample lies in the column under the red line; its neighbour holds no bar.
+            EXPECT_EQ(gif.GetPixelColor(band == 0 ? 1 : 124, band * 128 + 100), kWhite);
+        }
+        // The dotted grid at 2 EV: grey on even rows, white between.
+        EXPECT_EQ(gif.GetPixelColor(250, 126), kGrey);
+        EXPECT_EQ(gif.GetPixelColor(250, 127), kWhite);
     }
 }
 
@@ -128,34 +307,6 @@ TEST(RelativeExposure, PerChannelClipLevelsKeepClippedGreenOut) {
             EXPECT_GT(e2[0], 0.5 + 0.01);  // the Median outvotes a third of bad samples
         }
         EXPECT_EQ(e2[1], 0.5) << average;
-    }
-}
-
-TEST(RelativeExposure, HistogramHasOneBandPerPairAndNeverOverwrites) {
-    TempDir dir;
-    const std::string now = HoraHHMMSS();
-    test::Touch(dir.file("His_" + now + ".gif"));
-    std::vector<Frame> frames;
-    for (int i = 0; i < 5; ++i) {
-        frames.push_back(Escalon(9, 9, i));
-    }
-    ExposureSet set = SetDe(dir, std::move(frames));
-    RecorderChannel channel;
-    ASSERT_EQ(Calcular(dir, set, false, channel), 1);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_DOUBLE_EQ(set.ExpRelativas[static_cast<size_t>(i)], std::ldexp(1.0, -i));
-    }
-    // The brightest frames clip in part, which changes the share of samples but no ratio.
-    EXPECT_EQ(channel.log()[5].rfind("img5.tiff: 16 (+4EV) (", 0), 0u);
-    EXPECT_EQ(std::filesystem::file_size(dir.file("His_" + now + ".gif")), 0u);
-    std::filesystem::remove(dir.file("His_" + now + ".gif"));
-    const Picture gif = UnicoHistograma(dir);
-    EXPECT_EQ(gif.GetWidth(), 1024);
-    EXPECT_EQ(gif.GetHeight(), 512);
-    for (int band = 0; band < 4; ++band) {
-        EXPECT_EQ(gif.GetPixelColor(125, band * 128 + 3), kRed);
-        // Every sample lies in the column under the red line; its neighbours hold no bar.
-        EXPECT_EQ(gif.GetPixelColor(124, band * 128 + 100), kWhite);
     }
 }
 

@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace brimsal::test {
@@ -49,6 +52,36 @@ ExposureSet SetOf(std::vector<Frame> frames, const std::string& prefix) {
     set.Imagenes = std::move(frames);
     set.TIFFsCargados = true;
     return set;
+}
+
+std::array<float, 256> TablaIndicePorNivel(int n) {
+    std::array<float, 256> tabla{};
+    for (int nivel = 0; nivel < 256; ++nivel) {
+        tabla[static_cast<size_t>(nivel)] = static_cast<float>(n + (1 - n) * nivel / 255.0);
+    }
+    for (int k = 1; k <= n; ++k) {
+        tabla[static_cast<size_t>(std::nearbyint((k - n) * 255.0 / (1 - n)))] =
+            static_cast<float>(k);
+    }
+    return tabla;
+}
+
+std::vector<std::string> FilesLike(const std::string& folder, const std::string& prefix,
+                                   const std::string& suffix) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(prefix) && name.ends_with(suffix)) {
+            found.push_back(entry.path().string());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void Touch(const std::string& path) {

@@ -1,6 +1,7 @@
 // Fixtures made in code: temporary folders, synthetic frames, TIFFs written beside RAW names.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -37,6 +38,14 @@ Frame MakeFrame(int width, int height, const std::function<uint16_t(int, int, in
 // A loaded set in memory: the frames (index 0 darkest) with TIFF names `prefix`1.tiff, ...
 // (the files themselves are not written).
 ExposureSet SetOf(std::vector<Frame> frames, const std::string& prefix);
+// The level table of Build map for a set of n frames, from its definition: n + (1 - n) x L / 255
+// as a float, and every whole-frame level, nearest((k - n) x 255 / (1 - n)), exactly k.
+std::array<float, 256> TablaIndicePorNivel(int n);
+// Paths of the files of `folder` whose names start with `prefix` and end with `suffix`, sorted.
+std::vector<std::string> FilesLike(const std::string& folder, const std::string& prefix,
+                                   const std::string& suffix = "");
+// The bytes of a file ("" when it cannot be read).
+std::string FileBytes(const std::string& path);
 // Writes an empty file (a stand-in RAW file).
 void Touch(const std::string& path);
 // Writes bytes to a file.

@@ -1,5 +1,5 @@
-// A stand-in dcraw placed first on PATH for one test: a shell script that records its arguments
-// and then runs the case's body with $last (the RAW path) and $tiff (its TIFF name) set.
+// A stand-in dcraw first on PATH while it lives: a shell script that records its arguments and
+// then runs a body with $last (the RAW path) and $tiff (its TIFF name) set.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,14 +18,19 @@ namespace brimsal::test {
 // Bodies: copy the "RAW" file (a TIFF under a RAW name) to the TIFF dcraw would write.
 inline const char* const kCopyRaw = "cp \"$last\" \"$tiff\"\n";
 
-class FakeDcrawTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
+class FakeDcrawOnPath {
+  public:
+    explicit FakeDcrawOnPath(const std::string& body = "") {
         const char* path = std::getenv("PATH");
         saved_path_ = path != nullptr ? path : "";
         setenv("PATH", (bin_.path() + ":" + saved_path_).c_str(), 1);
+        if (!body.empty()) {
+            FakeDcraw(body);
+        }
     }
-    void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
+    ~FakeDcrawOnPath() { setenv("PATH", saved_path_.c_str(), 1); }
+    FakeDcrawOnPath(const FakeDcrawOnPath&) = delete;
+    FakeDcrawOnPath& operator=(const FakeDcrawOnPath&) = delete;
 
     void FakeDcraw(const std::string& body) {
         const std::string script = bin_.file("dcraw");
@@ -56,9 +61,15 @@ class FakeDcrawTest : public ::testing::Test {
         return files;
     }
     std::vector<std::vector<std::string>> Calls() const { return Recorded(); }
+    const TempDir& bin() const { return bin_; }
+    const std::string& savedPath() const { return saved_path_; }
 
+  protected:
     TempDir bin_;
     std::string saved_path_;
 };
+
+// The stand-in for the whole of one test.
+class FakeDcrawTest : public ::testing::Test, public FakeDcrawOnPath {};
 
 }  // namespace brimsal::test
