@@ -226,7 +226,10 @@ std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
                 job_done(i);
             }
         }
-        while (corriendo < limite && siguiente < n) {
+        // dcraw is single-threaded: a last round of fewer runs than the limit (five files on two
+        // cores) would leave cores idle for a whole development, so the runs left then start
+        // together with the round before and share the cores.
+        while (siguiente < n && (corriendo < limite || n - siguiente < limite)) {
             procesos[siguiente] = std::make_unique<DcrawProcess>(programa, trabajos[siguiente]);
             procesos[siguiente]->Iniciar(pedir_pasada);
             ++siguiente;

@@ -66,12 +66,13 @@ class DcrawProcess {
     std::unique_ptr<Impl> impl_;
 };
 
-// Runs the jobs with `programa`, at most `simultaneos` at once (<= 0: one per core), starting
-// them in list order. The first failure ends the run: processes still running are stopped and
-// jobs not yet started stay kNoIniciado. Returns one result per job, in list order.
-// The channel's cancel flag is polled while waiting: on cancel every running process is killed,
-// its partial TIFF removed, and Cancelled is thrown. `job_done`, when given, is called with a
-// job's index as soon as that job has ended with its TIFF written, while the others still run.
+// Runs the jobs with `programa`, `simultaneos` at once (<= 0: one per core), starting them in
+// list order; the last jobs, fewer than `simultaneos`, start with the round before them. The first
+// failure ends the run: processes still running are stopped and jobs not yet started stay
+// kNoIniciado. Returns one result per job, in list order. The channel's cancel flag is polled while
+// waiting: on cancel every running process is killed, its partial TIFF removed, and Cancelled is
+// thrown. `job_done`, when given, is called with a job's index as soon as that job has ended with
+// its TIFF written, while the others still run.
 std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
                                           const std::vector<TrabajoDcraw>& trabajos,
                                           int simultaneos, const UserChannel& channel,

@@ -46,14 +46,14 @@ ResultadoRevelado ReveladoRapido(const std::string& ruta_raw, bool neutro,
 void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel);
 
 // Revelado: develops every RAW file of session.ArchivosRAW (folder of session.Ruta), one dcraw
-// per file, `session.threads` at once (0: one per core). Files missing on disk are skipped
-// ("file " + name + " not found. Skipped") and leave session.ArchivosRAW, which ends holding
-// the files handed to dcraw, so an old TIFF of a skipped file never joins the set; none left
-// gives "Not files to develop", "DONE" and
-// a beep. With settings.hlRecovery the set is then loaded and sorted (CargarTIFFs,
-// OrdenarPorExposicion(false): session.set ends released, TIFFMasOscuro set) and the darkest
-// frame is developed again with highlight recovery (ReveladoHLRecovery).
-// `tiff_ready`, when given, receives each TIFF's path as soon as its dcraw run has ended well.
+// per file, `session.threads` at once (0: one per core; see EjecutarDcraw). Files missing on disk
+// are skipped ("file " + name + " not found. Skipped") and leave session.ArchivosRAW, which ends
+// holding the files handed to dcraw, so an old TIFF of a skipped file never joins the set; none
+// left gives "Not files to develop", "DONE" and a beep. With settings.hlRecovery the set is then
+// loaded and sorted (CargarTIFFs, OrdenarPorExposicion(false): session.set ends released,
+// TIFFMasOscuro set) and the darkest frame is developed again with highlight recovery
+// (ReveladoHLRecovery). `tiff_ready`, when given, receives each TIFF's path as soon as its dcraw
+// run has ended well.
 ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, UserChannel& channel,
                            const std::function<void(const std::string&)>& tiff_ready = {});
 

@@ -113,6 +113,27 @@ TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcessAndSkippedRawsOldTiff
     EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
 }
 
+TEST_F(DevelopJobs, FilesRunSideBySideAndALastShortRoundJoinsTheOneBefore) {
+    // Each stand-in waits until three of them have started: two at a time with the third after
+    // them, the first two would give up and fail.
+    FakeDcraw(R"sh(touch "$calls/started.$$"
+n=0
+while [ "$(ls "$calls" | grep -c '^started')" -lt 3 ]; do
+  n=$((n+1)); [ $n -gt 400 ] && exit 3; sleep 0.05
+done
+)sh" + std::string(kCopia));
+    Raw("a.dng", 1000);
+    Raw("b.dng", 2000);
+    Raw("c.dng", 3000);
+    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
+    session.threads = 2;
+    RecorderChannel channel;
+    EXPECT_TRUE(Revelado(session, settings_, channel).terminado);
+    for (const char* tiff : {"a.tiff", "b.tiff", "c.tiff"}) {
+        EXPECT_TRUE(ExisteArchivo(Foto(tiff))) << tiff;
+    }
+}
+
 TEST_F(DevelopJobs, NoFileLeftToDevelop) {
     FakeDcraw(kCopia);
     Session session = MakeSession({"a.dng", "b.dng"});  // neither exists
