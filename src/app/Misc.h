@@ -151,6 +151,13 @@ std::string NombreSinSobrescribir(const std::string& carpeta, const std::string&
 // RunTimeError 75 when the file cannot be moved; `temporal` then stays for the caller to remove.
 void PublicarSinReemplazar(const std::string& temporal, NombreNuevo& destino);
 
+// The name under which a file is written before it is put in place: `path` + `tag` + the
+// process id + "-" + a counter. The name is remembered, so an abrupt end can remove the file.
+std::string TemporaryNameBeside(const std::string& path, const char* tag);
+// Removes every file still under a name TemporaryNameBeside gave (recent ones: the last 64).
+// Async-signal-safe: the handler of a second interrupt calls it before ending the process.
+void RemoveTemporariesAtAbruptExit();
+
 // Local time of day as "hhmmss".
 std::string HoraHHMMSS();
 

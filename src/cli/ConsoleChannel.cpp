@@ -10,9 +10,11 @@ namespace brimsal::cli {
 namespace {
 std::atomic<bool> g_interrupted{false};
 
-// The first interrupt asks the run to stop cleanly; a second one ends it at once.
+// The first interrupt asks the run to stop cleanly; a second one ends it at once, removing the
+// files still being written.
 extern "C" void OnInterrupt(int) {
     if (g_interrupted.exchange(true)) {
+        RemoveTemporariesAtAbruptExit();
         ::_exit(130);
     }
 }

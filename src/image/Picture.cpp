@@ -50,11 +50,6 @@ uint32_t FromQRgb(QRgb rgb) {
     return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb));
 }
 
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
     throw PictureError("'" + path + "': " + what);
 }
@@ -310,7 +305,7 @@ void WriteTemporary(const QImage& image, SaveFormat format, const std::string& t
 }  // namespace
 
 void Picture::SaveToFile(const std::string& path) const {
-    const std::string temporary = TemporaryName(path);
+    const std::string temporary = TemporaryNameBeside(path, ".part");
     WriteTemporary(impl_->image, format_, temporary, path);
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         std::remove(temporary.c_str());
@@ -319,7 +314,7 @@ void Picture::SaveToFile(const std::string& path) const {
 }
 
 void Picture::SaveToFile(NombreNuevo& destino, const std::atomic<bool>* abandon) const {
-    const std::string temporary = TemporaryName(destino.ruta());
+    const std::string temporary = TemporaryNameBeside(destino.ruta(), ".part");
     WriteTemporary(impl_->image, format_, temporary, destino.ruta(), abandon);
     try {
         PublicarSinReemplazar(temporary, destino);

@@ -20,11 +20,6 @@ namespace {
 // Text values this long or longer are compressed (zTXt), as the picture writer does.
 constexpr size_t kTextoComprimidoDesde = 40;
 
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + ".rows" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
 // libpng reports errors by longjmp; they become a message and a false result here.
 struct PngErrors {
     std::string message;
@@ -129,7 +124,7 @@ void GuardarPngPorFilas(const PngRowsHeader& header, const PngRowSource& rows, N
         static_cast<size_t>(header.width) * (header.colour == PngColour::kRgb ? 3 : 1);
     std::vector<uint8_t> row(row_bytes);
 
-    const std::string temporary = TemporaryName(path);
+    const std::string temporary = TemporaryNameBeside(path, ".rows");
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
         throw PictureError("'" + path + "': cannot create the file (" + std::strerror(errno) + ")");

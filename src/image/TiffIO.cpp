@@ -196,11 +196,6 @@ std::vector<uint8_t> EncodeStrip(uint8_t* samples, int width, int rows, bool flo
             file.bytes.begin() + static_cast<ptrdiff_t>(offset + count)};
 }
 
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
 // A header that declares more than its file can hold is refused before the frame is allocated:
 // tiles larger than the image, or more pixels than its data can encode at the codec's highest
 // expansion.
@@ -384,7 +379,7 @@ TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height,
 TiffStripWriter::TiffStripWriter(const std::string& path, int width, int height, int threads,
                                  bool floats)
     : path_(path),
-      temporary_(TemporaryName(path)),
+      temporary_(TemporaryNameBeside(path, ".part")),
       messages_(std::make_unique<Messages>()),
       width_(width),
       height_(height),

@@ -152,6 +152,18 @@ TEST(PathHelpers, NameTakenMeanwhileIsNeverReplaced) {
     EXPECT_THROW(PublicarSinReemplazar(folder + "none.part", ausente), RunTimeError);
 }
 
+// A second interrupt ends the process at once: the files still being written go with it, the
+// finished ones stay.
+TEST(PathHelpers, AbruptExitRemovesTheFilesBeingWritten) {
+    test::TempDir dir;
+    const std::string part = TemporaryNameBeside(dir.file("BR_1.tif"), ".part");
+    test::WriteBytes(part, {1});
+    test::WriteBytes(dir.file("BR_1.tif"), {2});
+    RemoveTemporariesAtAbruptExit();
+    EXPECT_FALSE(std::filesystem::exists(part));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("BR_1.tif")));
+}
+
 TEST(UserChannel, LogRestartsAndTheUnexpectedErrorReport) {
     RecorderChannel channel;
     channel.AnadirLog("A", false);
