@@ -214,17 +214,6 @@ TEST(DcrawCommand, ShownLineQuotesBlanksAndTiffNameKeepsTheFolder) {
     EXPECT_EQ(RutaTIFFDe("/a.b/IMG_1.CR2"), "/a.b/IMG_1.tiff");
 }
 
-TEST(DcrawCommand, ReactionOnlyWhenTheLineChanges) {
-    DevelopSettings settings = StartSettings();
-    const std::string shown = LineaRapida(settings);
-    // (The window test chooses the same row again and another one.) txtDCRAW's reaction skips the
-    // disabling; nothing to develop without a displayed image.
-    settings.txtDCRAW = "-k 512";
-    const ReaccionRevelado user = ReaccionCambioRevelado(settings, shown, false, false);
-    EXPECT_TRUE(user.cambio);
-    EXPECT_FALSE(user.deshabilitar || user.revelar_de_nuevo);
-}
-
 TEST(DcrawLookup, FirstExecutableOnThePathWinsOrTheBoxNamesThePath) {
     test::TempDir first;
     test::TempDir second;

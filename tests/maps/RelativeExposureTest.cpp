@@ -123,26 +123,6 @@ TEST_F(ExposureSetTest, SortLogsAndOrdersDarkestFirst) {
     EXPECT_TRUE(set_.TIFFsCargados);
 }
 
-// A second load replaces the frames of the first; a sort without reload keeps the load order
-// and releases the frames.
-TEST_F(ExposureSetTest, SecondLoadAndSortWithoutReload) {
-    Add("a", test::ConstantFrame(4, 4, 500, 500, 500));
-    Add("b", test::ConstantFrame(4, 4, 50, 50, 50));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
-    EscribirTIFF(test::ConstantFrame(8, 2, 9, 9, 9), Tiff("a"));
-    EscribirTIFF(test::ConstantFrame(8, 2, 7, 7, 7), Tiff("b"));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 2);
-    EXPECT_EQ(set_.AnchoImagen, 8);
-    EXPECT_EQ(set_.Imagenes[1].at(7, 1)[0], 7);
-    ASSERT_TRUE(OrdenarPorExposicion(false, set_, channel_));
-    EXPECT_EQ(set_.TIFFMasOscuro, Tiff("b"));
-    EXPECT_EQ(set_.ArchivosTIFF, (Lines{Tiff("a"), Tiff("b")}));
-    EXPECT_FALSE(set_.TIFFsCargados);
-    EXPECT_TRUE(set_.Imagenes[0].empty());
-    EXPECT_TRUE(set_.Imagenes[1].empty());
-    EXPECT_FALSE(channel_.logContains("Reloading sorted images..."));
-}
-
 // One thread or many, or frames read while the development ran, make the same set, log and sort;
 // a TIFF rewritten after it was handed over is read again. A cancelled load leaves the set
 // released.
