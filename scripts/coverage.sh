@@ -18,8 +18,10 @@ find "$dir/CMakeFiles" -name '*CompilerId*.gcno' -delete
 for part in src tools; do
   echo "== $part"
   # The detailed report goes beside the build: gcovr replaces its output file, so naming a device
-  # such as /dev/null would replace the device itself when run as root.
-  gcovr -r . --object-directory "$dir" --filter "$part/" --print-summary -o "$dir/coverage-$part.txt"
+  # such as /dev/null would replace the device itself when run as root. Only this build's counters
+  # are read: other builds inside the checkout hold counters of other versions of the sources.
+  gcovr -r . "$dir" --object-directory "$dir" --filter "$part/" --print-summary \
+    -o "$dir/coverage-$part.txt"
 done
 echo "== lines: tests/ vs src/ + tools/"
 tests=$(find tests -name '*.cpp' -o -name '*.h' | xargs cat | wc -l)

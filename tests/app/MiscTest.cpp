@@ -262,11 +262,14 @@ TEST(SettingsWhiteBalance, PresetRowsAndCoefficientTexts) {
     wb.txtWB = {"3", "1", "3"};
     EXPECT_FALSE(ElegirModoWB(wb, WBMode::kPreset, shown));
     EXPECT_EQ(wb.txtWB[0], "2.132483");
+    ClicEnTxtWB(wb);  // clicking into a box: Coeffs, the values kept
+    EXPECT_EQ(wb.mode, WBMode::kCoeffs);
+    EXPECT_EQ(wb.txtWB[0], "2.132483");
 
     const std::pair<const char*, const char*> cases[] = {
         {"abc", "1"},   {"", "1"},      {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
         {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
-        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},
+        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},       {"+-1", "1"},
     };
     for (const auto& [typed, left] : cases) {
         EXPECT_EQ(NormalizarTxtWB(typed), left) << typed;

@@ -80,6 +80,19 @@ class DevelopJobs : public test::FakeDcrawTest {
     DevelopSettings settings_;
 };
 
+TEST_F(DevelopJobs, MissingDcrawShowsTheBoxAndLeavesTheLog) {
+    setenv("PATH", bin_.path().c_str(), 1);  // no dcraw there
+    Raw("a.dng", 1000);
+    Session session = MakeSession({"a.dng"});
+    RecorderChannel channel;
+    channel.AnadirLog("earlier line", false);
+    EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
+    EXPECT_FALSE(ReveladoRapido(session.Ruta, false, settings_, channel).terminado);
+    ASSERT_EQ(channel.boxes().size(), 2u);
+    EXPECT_EQ(channel.boxes()[0].text, "DCRAW not found in '" + bin_.path() + "'");
+    EXPECT_EQ(channel.log(), Lista{"earlier line"});
+}
+
 // A RAW file deleted after the listing is skipped, and its old TIFF (another development)
 // stays on disk but out of the set.
 TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcessAndSkippedRawsOldTiffStaysOut) {

@@ -25,6 +25,24 @@ Frame RandomFrame(int w, int h, unsigned seed) {
     return test::MakeFrame(w, h, [&](int, int, int) { return static_cast<uint16_t>(value(rng)); });
 }
 
+// A TIFF opened for writing with the tags every fixture sets; nullptr when it cannot be.
+TIFF* OpenFixture(const std::string& path, uint32_t width, uint32_t height, int bits, int samples,
+                  uint16_t compression, uint16_t photometric = PHOTOMETRIC_RGB,
+                  bool planar = false) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    if (tiff != nullptr) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
+                     planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    }
+    return tiff;
+}
+
 // How a fixture TIFF is laid out.
 struct Layout {
     int bits = 16;
@@ -39,17 +57,10 @@ struct Layout {
 
 // Writes `frame` with libtiff directly, in the given layout (8-bit takes the high byte).
 void WriteFixture(const std::string& path, const Frame& frame, const Layout& layout) {
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    TIFF* tiff = OpenFixture(path, frame.width, frame.height, layout.bits, layout.samples,
+                             layout.compression, layout.photometric, layout.planar);
     ASSERT_NE(tiff, nullptr);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, frame.width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, frame.height);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bits);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.samples);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.photometric);
     TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, layout.sample_format);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
-                 layout.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
     if (layout.photometric == PHOTOMETRIC_PALETTE) {
         std::vector<uint16_t> map(1u << layout.bits, 0);
         TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
@@ -198,15 +209,8 @@ TEST(TiffIO, RefusedAndDamagedFilesAreErrorsNamingTheFile) {
 // image data, however little that is for the size declared.
 void WriteHostileHeader(const std::string& path, uint32_t w, uint32_t h, uint32_t tile,
                         size_t data) {
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    TIFF* tiff = OpenFixture(path, w, h, 16, 3, COMPRESSION_LZW);
     ASSERT_NE(tiff, nullptr);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, w);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, h);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
     if (tile > 0) {
         TIFFSetField(tiff, TIFFTAG_TILEWIDTH, tile);
         TIFFSetField(tiff, TIFFTAG_TILELENGTH, tile);
@@ -306,19 +310,13 @@ TEST(TiffIO, ParallelStripWritersMatchSerialLibtiff) {
             const size_t row_bytes = static_cast<size_t>(frame->width) * 3 * (floats ? 4 : 2);
             const int rows_per_strip = floats ? 29 : 58;  // the writer's ~1 MB strips
             const std::string serial = dir.file("serial.tif");
-            TIFF* tiff = TIFFOpen(serial.c_str(), "w");
+            TIFF* tiff = OpenFixture(serial, frame->width, frame->height, floats ? 32 : 16, 3,
+                                     COMPRESSION_LZW);
             ASSERT_NE(tiff, nullptr);
-            TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, frame->width);
-            TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, frame->height);
-            TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, floats ? 32 : 16);
             if (floats) {
                 TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
             }
-            TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-            TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-            TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
             TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-            TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
             TIFFSetField(tiff, TIFFTAG_PREDICTOR,
                          floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
             TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rows_per_strip);
@@ -386,6 +384,21 @@ TEST(Picture, EveryGreyLevelRoundTripsInPngAndGif) {
         EXPECT_EQ(red, levels);
         EXPECT_EQ(back.GetPixelColor(17, 2), RGB(levels[81], levels[81], levels[81]));
     }
+    // More than 256 colours: the GIF falls back to a fixed 3-3-2 palette; pure colours survive.
+    Picture many;
+    many.CreateBlank(32, 16, kBlack);
+    for (int i = 0; i < 512; ++i) {
+        many.SetDrawColor(RGB(i % 256, i / 2 % 256, 255 - i % 256));
+        many.PlotPoint(i % 32, i / 32);
+    }
+    many.SetDrawColor(RGB(255, 0, 0));
+    many.PlotPoint(0, 0);
+    many.SetSaveFormat(SaveFormat::kGif);
+    many.SaveToFile(dir.file("many.gif"));
+    Picture back;
+    back.LoadFromFile(dir.file("many.gif"));
+    EXPECT_EQ(back.GetPixelColor(0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(back.GetPixelColor(31, 15), RGB(255, 255, 0));
 }
 
 // The map held at one byte per pixel writes the same file as the map drawn point by point in

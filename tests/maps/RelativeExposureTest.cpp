@@ -157,6 +157,10 @@ TEST_F(ExposureSetTest, SameSetWithOneThreadManyOrPreloadedFramesAndCancelReleas
             EXPECT_EQ(sets[run].Imagenes[i].pixels, sets[0].Imagenes[i].pixels) << run << " " << i;
         }
     }
+    // A second load into a loaded set replaces its frames.
+    EscribirTIFF(test::ConstantFrame(33, 17, 7, 7, 7), Tiff("f0"));
+    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, sets[0], channel_), 5);
+    EXPECT_EQ(sets[0].Imagenes[0].at(32, 16)[0], 7);
     channel_.Cancelar();
     EXPECT_THROW(CargarTIFFs(Ruta(), raws_, set_, channel_), Cancelled);
     EXPECT_FALSE(set_.TIFFsCargados);
