@@ -188,6 +188,35 @@ QImage ReadGif(const std::string& path) {
     return image;
 }
 
+// A PNG chunk that declares more bytes than the file holds is refused before libpng sees it: it
+// would allocate the declared length, up to 2 GB, for a text chunk of a 70-byte file. Files that
+// are not PNG are left to their readers.
+void RefuseOversizedPngChunks(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return;
+    }
+    uint8_t head[8];
+    bool png = std::fread(head, 1, 8, file) == 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0;
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    long at = 8;
+    bool oversized = false;
+    while (png && !oversized && std::fseek(file, at, SEEK_SET) == 0 &&
+           std::fread(head, 1, 8, file) == 8) {
+        const long length =
+            static_cast<long>((uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) |
+                              (uint32_t{head[2]} << 8) | head[3]);
+        oversized = length > size - at - 12;  // length, type and CRC around the data
+        png = std::memcmp(head + 4, "IEND", 4) != 0;
+        at += 12 + length;
+    }
+    std::fclose(file);
+    if (oversized) {
+        Fail(path, "not a readable image (a PNG chunk is longer than the file)");
+    }
+}
+
 bool IsGifFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -218,6 +247,7 @@ void Picture::LoadFromFile(const std::string& path) {
     if (!file.exists()) {
         Fail(path, "file not found");
     }
+    RefuseOversizedPngChunks(path);
     QImage loaded;
     if (IsGifFile(path)) {
         loaded = ReadGif(path);
@@ -329,6 +359,7 @@ void Picture::SetText(const std::string& key, const std::string& value) {
 }
 
 PictureHeader Picture::ReadHeader(const std::string& path) {
+    RefuseOversizedPngChunks(path);
     QImageReader reader(QString::fromStdString(path));
     const QSize size = reader.size();
     if (!size.isValid()) {

@@ -434,8 +434,23 @@ TEST(Picture, MissingOrCorruptFileIsAnErrorAndKeepsThePicture) {
     picture.CreateBlank(2, 2, kWhite);
     test::WriteBytes(dir.file("corrupt.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
     test::WriteBytes(dir.file("corrupt.gif"), {'G', 'I', 'F', '8', '9', 'a', 0});
-    for (const char* name : {"missing.png", "corrupt.png", "corrupt.gif"}) {
+    // After the header, a text chunk declaring 1.7 GB in a file of 42 bytes: refused unread.
+    test::WriteBytes(
+        dir.file("chunk.png"),
+        {0x89, 'P',  'N',  'G',  '\r', '\n', 0x1a, '\n', 0,    0,   0,   13,  'I', 'H',
+         'D',  'R',  0,    0,    0,    64,   0,    0,    0,    48,  8,   0,   0,   0,
+         0,    0x84, 0x20, 0x23, 0xc3, 0x65, 0,    0,    0x0f, 't', 'E', 'X', 't', 'B'});
+    for (const char* name : {"missing.png", "corrupt.png", "corrupt.gif", "chunk.png"}) {
         EXPECT_THROW(picture.LoadFromFile(dir.file(name)), PictureError) << name;
+    }
+    try {
+        Picture::ReadHeader(dir.file("chunk.png"));
+        ADD_FAILURE() << "no error";
+    } catch (const PictureError& error) {
+        EXPECT_NE(std::string(error.what())
+                      .find("chunk.png': not a readable image (a PNG chunk is longer"),
+                  std::string::npos)
+            << error.what();
     }
     EXPECT_EQ(picture.GetWidth(), 2);
     EXPECT_EQ(picture.GetPixelColor(1, 1), kWhite);
