@@ -73,8 +73,8 @@ void MarcarRecortados(const Frame& brillante, int y, const NivelesRecorte& recor
                       std::vector<uint8_t>& marcas) {
     const uint16_t* p = brillante.row(y);
     for (int x = 0; x < brillante.width; ++x, p += 3) {
-        marcas[static_cast<size_t>(x)] =
-            (p[0] >= recorte[0]) | (p[1] >= recorte[1]) | (p[2] >= recorte[2]);
+        marcas[static_cast<size_t>(x)] = static_cast<uint8_t>(
+            int{p[0] >= recorte[0]} | int{p[1] >= recorte[1]} | int{p[2] >= recorte[2]});
     }
 }
 
