@@ -541,18 +541,6 @@ TEST_F(PatchDrag, RoundPatchAndShapeToggleThereAndBack) {
     EXPECT_TRUE(Red(110, 50));
 }
 
-TEST_F(PatchDrag, OnePointClickDefinesAOnePixelPatch) {
-    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(30, 30));
-    const ParcheWB& patch = frame.Parche();
-    EXPECT_TRUE(patch.ParcheDefinido);
-    EXPECT_EQ(patch.ParcheX1, patch.ParcheX2);
-    const ContornoParche outline = CalcularContornoParche(patch, 200, 100);
-    EXPECT_EQ(outline.left, 30);
-    EXPECT_EQ(outline.width, 1);
-    EXPECT_EQ(outline.height, 1);
-    EXPECT_TRUE(Red(30, 30));
-}
-
 TEST_F(PatchDrag, MovesWithoutDragReadThePositionAndNoPictureIgnoresTheMouse) {
     QTest::mouseMove(&view, QPoint(50, 25));
     ASSERT_EQ(readOut.count(), 1);

@@ -53,7 +53,7 @@ int Y0(int j, int hd) {
     return (hd + 1) * j;
 }
 
-TEST(ContactSheetSize, DecimationBySevenDropsTheRemainder) {
+TEST(ContactSheetSize, DecimationBySevenDropsTheRemainderAndGreyClampsToWhite) {
     for (const auto& [ancho, alto] : {std::pair{700, 490}, {703, 490}, {706, 496}}) {
         const TamanoHoja hoja = CalcularTamanoHoja(ancho, alto);
         EXPECT_EQ(hoja.ancho_celda, 100) << ancho;
@@ -61,9 +61,6 @@ TEST(ContactSheetSize, DecimationBySevenDropsTheRemainder) {
         EXPECT_EQ(hoja.ancho, 1110) << ancho;
         EXPECT_EQ(hoja.alto, 780) << alto;
     }
-}
-
-TEST(ContactSheetGrey, GammaAndClamp) {
     EXPECT_EQ(NivelGrisHoja(32768.0), 186);  // 255 x 0.5^(1/2.2) = 186.1
     // Above full scale (only exposure factors above 1 can give it): white, not a wrapped value.
     EXPECT_EQ(NivelGrisHoja(70000.0), 255);

@@ -56,18 +56,6 @@ ExposureSet Columnas(int w, int h, int n, int (*valido)(int k)) {
     return SetDe(std::move(frames));
 }
 
-std::vector<uint8_t> LeerNiveles(const std::string& path, int* w = nullptr, int* h = nullptr) {
-    Picture picture;
-    picture.LoadFromFile(path);
-    std::vector<uint8_t> levels(static_cast<size_t>(picture.GetWidth()) * picture.GetHeight());
-    picture.GetRedSamples(levels.data());
-    if (w != nullptr) {
-        *w = picture.GetWidth();
-        *h = picture.GetHeight();
-    }
-    return levels;
-}
-
 TEST(Thresholds, FromThePercentageAndTheCoefficients) {
     struct Caso {
         WBMode mode;
@@ -146,36 +134,6 @@ TEST(BlendingMap, PixelMapRule) {
     const ExposureSet set = SetDe({std::move(f1), std::move(f2), std::move(f3)});
     const PlanoMapa indices = MapaDeIndices(set, {kUmbral, kUmbral, kUmbral}, 1);
     EXPECT_EQ(indices.data, (std::vector<uint8_t>{3, 2, 1, 2}));
-}
-
-// Both radii 0: N = 2 gives levels 0 and 255 only, N = 3 gives 0, 128 (127.5) and 255; the file
-// has the set's size, upright.
-TEST(BlendingMap, TwoAndThreeFrameLevelsWithoutPasses) {
-    TempDir dir;
-    struct Caso {
-        ExposureSet set;
-        std::vector<uint8_t> fila;
-    };
-    const Caso casos[] = {
-        {Columnas(8, 3, 2, [](int k) { return k == 2 ? 4 : 8; }), {0, 0, 0, 0, 255, 255, 255, 255}},
-        {Columnas(3, 2, 3, [](int k) { return 4 - k; }), {0, 128, 255}},
-    };
-    for (const Caso& caso : casos) {
-        RecorderChannel channel;
-        MapState mapa;
-        ASSERT_TRUE(
-            GenerarMapa(dir.file("ref.CR2"), Radios(0, 0), Camara(), caso.set, mapa, channel, 1));
-        int w = 0;
-        int h = 0;
-        const auto levels = LeerNiveles(mapa.RutaMapa, &w, &h);
-        EXPECT_EQ(w, caso.set.AnchoImagen);
-        ASSERT_EQ(h, caso.set.AltoImagen);
-        for (int y = 0; y < h; ++y) {
-            EXPECT_EQ(std::vector<uint8_t>(levels.begin() + y * w, levels.begin() + (y + 1) * w),
-                      caso.fila);
-        }
-        EXPECT_EQ(mapa.IndicePorNivel, ConstruirIndicePorNivel(caso.set.N()));
-    }
 }
 
 TEST(BlendingMap, FullLogOfARun) {
