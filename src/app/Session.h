@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "image/PngRows.h"
 #include "maps/ExposureSet.h"
 #include "maps/FramePreload.h"
 #include "whitebalance/WhiteBalance.h"
@@ -21,10 +22,9 @@ inline constexpr const char* kClaveImagenesMapa = "BrimsalFrames";
 // The map Build map made last, kept so that the blend need not read its file back: it stands for
 // the file `ruta` as long as that file is the one written (same stamp).
 struct MapaConstruido {
-    int ancho = 0;
-    int alto = 0;
+    PngRowsHeader cabecera;                               // as the file was written
     int imagenes = 0;                                     // the set's size it was built for
-    std::shared_ptr<const std::vector<uint8_t>> niveles;  // ancho * alto levels, row-major
+    std::shared_ptr<const std::vector<uint8_t>> niveles;  // width * height levels, row-major
     std::string ruta;
     FileStamp sello;
 };

@@ -78,15 +78,14 @@ class MapaProgresivo {
     MapaProgresivo& operator=(const MapaProgresivo&) = delete;
 
     // Logs the name and starts painting and saving: `mapa` when it holds the picture read, else
-    // the levels of an ancho x alto map for n frames. `niveles` must outlive this object.
-    void Empezar(Picture mapa, const std::vector<uint8_t>& niveles, int ancho, int alto, int n,
+    // the levels of the map written with `cabecera`. `niveles` must outlive this object.
+    void Empezar(Picture mapa, const std::vector<uint8_t>& niveles, PngRowsHeader cabecera,
                  const TablaNiveles& tabla, const HistogramaNiveles& histograma,
                  const std::string& ruta_mapa, UserChannel& channel) {
         destino_ = PrimerNombreLibre(Carpeta(ruta_mapa),
                                      SinCarpeta(QuitarExtension(ruta_mapa)) + "_PB", ".png");
         anunciado_ = destino_.nombre();
         channel.AnadirLog("Saving PNG progressive map as " + anunciado_ + "...", true);
-        PngRowsHeader cabecera = CabeceraMapa(ancho, alto, n);
         for (size_t nivel = 0; nivel < histograma.size(); ++nivel) {
             if (histograma[nivel] > 0 && tabla[nivel].genuino) {
                 cabecera.colour = PngColour::kRgb;  // without red the map stays grey
@@ -365,7 +364,9 @@ int Fusionar(const std::string& ruta, bool salida_bn, const BlendSettings& setti
     ComprobarCancelacion(channel);
     MapaProgresivo progresivo;
     if (contribucion.PixelesProgresivos > 0) {
-        progresivo.Empezar(std::move(mapa), niveles, ancho, alto, n, tabla, histograma,
+        // Without the picture read, the levels are those Build map kept.
+        PngRowsHeader cabecera = mapa.empty() ? mapa_estado.construido->cabecera : PngRowsHeader{};
+        progresivo.Empezar(std::move(mapa), niveles, std::move(cabecera), tabla, histograma,
                            mapa_estado.RutaMapa, channel);
     }
     mapa = Picture();

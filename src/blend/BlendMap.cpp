@@ -156,8 +156,8 @@ std::shared_ptr<const std::vector<uint8_t>> NivelesDelMapa(const MapState& estad
     if (construido && construido->ruta == estado.RutaMapa &&
         StampOf(estado.RutaMapa) == construido->sello) {
         const std::string registro = std::to_string(construido->imagenes);
-        if (!MapaAdmisible(construido->ancho, construido->alto, &registro, ancho, alto, n,
-                           channel)) {
+        if (!MapaAdmisible(construido->cabecera.width, construido->cabecera.height, &registro,
+                           ancho, alto, n, channel)) {
             return nullptr;
         }
         return construido->niveles;

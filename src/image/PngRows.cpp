@@ -32,13 +32,6 @@ void OnPngError(png_structp png, png_const_charp message) {
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
-// The resolution of a new picture (it depends on the screen, when there is one).
-void ResolucionNueva(int& x, int& y) {
-    const QImage nueva(1, 1, QImage::Format_Grayscale8);
-    x = nueva.dotsPerMeterX();
-    y = nueva.dotsPerMeterY();
-}
-
 // Writes the whole file; false (with `errors` set) on a libpng failure or when abandoned.
 // Kept free of C++ objects with destructors between setjmp and the rows, as longjmp requires.
 bool EscribirPng(std::FILE* file, const PngRowsHeader& header, const PngRowSource& rows,
@@ -56,9 +49,6 @@ bool EscribirPng(std::FILE* file, const PngRowsHeader& header, const PngRowSourc
         errors.message = "cannot start the PNG encoder";
         return false;
     }
-    int dpm_x = 0;
-    int dpm_y = 0;
-    ResolucionNueva(dpm_x, dpm_y);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return false;
@@ -69,9 +59,9 @@ bool EscribirPng(std::FILE* file, const PngRowsHeader& header, const PngRowSourc
                  static_cast<png_uint_32>(header.height), 8,
                  header.colour == PngColour::kRgb ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    if (dpm_x > 0 || dpm_y > 0) {
-        png_set_pHYs(png, info, static_cast<png_uint_32>(dpm_x), static_cast<png_uint_32>(dpm_y),
-                     PNG_RESOLUTION_METER);
+    if (header.dots_per_meter_x > 0 || header.dots_per_meter_y > 0) {
+        png_set_pHYs(png, info, static_cast<png_uint_32>(header.dots_per_meter_x),
+                     static_cast<png_uint_32>(header.dots_per_meter_y), PNG_RESOLUTION_METER);
     }
     if (num_texts > 0) {
         png_set_text(png, info, texts, num_texts);
@@ -97,6 +87,17 @@ bool EscribirPng(std::FILE* file, const PngRowsHeader& header, const PngRowSourc
 }
 
 }  // namespace
+
+PngRowsHeader CabeceraPngNueva(int width, int height, PngColour colour) {
+    const QImage nueva(1, 1, QImage::Format_Grayscale8);
+    PngRowsHeader header;
+    header.width = width;
+    header.height = height;
+    header.colour = colour;
+    header.dots_per_meter_x = nueva.dotsPerMeterX();
+    header.dots_per_meter_y = nueva.dotsPerMeterY();
+    return header;
+}
 
 void GuardarPngPorFilas(const PngRowsHeader& header, const PngRowSource& rows, NombreNuevo& destino,
                         const std::atomic<bool>* abandon) {

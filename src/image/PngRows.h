@@ -20,8 +20,14 @@ struct PngRowsHeader {
     int width = 0;
     int height = 0;
     PngColour colour = PngColour::kGrey;
+    int dots_per_meter_x = 0;  // the pHYs chunk; none when both are 0
+    int dots_per_meter_y = 0;
     std::map<std::string, std::string> texts;  // text chunks ("key", "value"), ASCII
 };
+
+// The header of a new picture of width x height: the resolution a new picture carries now (it
+// depends on the screen, when there is one), no text.
+PngRowsHeader CabeceraPngNueva(int width, int height, PngColour colour);
 
 // Fills `row` (width or 3 width bytes) with row `y`; rows are asked for in order, 0 first.
 using PngRowSource = std::function<void(int y, uint8_t* row)>;

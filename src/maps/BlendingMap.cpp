@@ -55,10 +55,7 @@ std::array<float, 256> ConstruirIndicePorNivel(int n) {
 }
 
 PngRowsHeader CabeceraMapa(int ancho, int alto, int n) {
-    PngRowsHeader header;
-    header.width = ancho;
-    header.height = alto;
-    header.colour = PngColour::kGrey;
+    PngRowsHeader header = CabeceraPngNueva(ancho, alto, PngColour::kGrey);
     // The blend refuses the map for a set of another size: its levels would name other frames.
     header.texts[kClaveImagenesMapa] = std::to_string(n);
     return header;
@@ -144,8 +141,9 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         // The levels go to the file row by row and stay in memory for the blend.
         auto levels = std::make_shared<const std::vector<uint8_t>>(std::move(niveles.data));
         NombreNuevo archivo = PrimerNombreLibre(CarpetaDeRuta(ruta), "Map_" + HoraHHMMSS(), ".png");
+        const PngRowsHeader cabecera = CabeceraMapa(set.AnchoImagen, set.AltoImagen, n);
         GuardarPngPorFilas(
-            CabeceraMapa(set.AnchoImagen, set.AltoImagen, n),
+            cabecera,
             [&](int y, uint8_t* fila) {
                 std::memcpy(fila, levels->data() + static_cast<size_t>(y) * set.AnchoImagen,
                             static_cast<size_t>(set.AnchoImagen));
@@ -156,8 +154,8 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         mapa.RutaMapa = archivo.ruta();
         mapa.construido.reset();
         if (const std::optional<FileStamp> sello = StampOf(archivo.ruta())) {
-            mapa.construido = MapaConstruido{set.AnchoImagen,   set.AltoImagen, n,
-                                             std::move(levels), archivo.ruta(), *sello};
+            mapa.construido =
+                MapaConstruido{cabecera, n, std::move(levels), archivo.ruta(), *sello};
         }
         channel.AnadirLog("DONE", true);
         channel.Beep();

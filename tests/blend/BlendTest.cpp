@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "blend/BlendSettings.h"
 #include "blend/Ettr.h"
 #include "image/Picture.h"
+#include "image/PngRows.h"
 #include "image/TiffIO.h"
 
 namespace brimsal {
@@ -661,6 +663,25 @@ TEST(BlendState, ExistingFilesAreNeverOverwritten) {
     const std::string name = SalidasDelLog(channel.log())[0];
     EXPECT_NE(name.find("_sRGB_g1_2.tif"), std::string::npos) << name;
     EXPECT_EQ(run->Salida(name).at(0, 0)[0], 100);
+}
+
+// The levels Build map kept serve the blend while the map file is the one it wrote; a file
+// changed since (edited by the user) is read instead.
+TEST(BlendState, KeptLevelsServeOnlyWhileTheMapFileIsTheOneWritten) {
+    auto run = WithTransition();
+    MapState& mapa = run->session.mapa;
+    const FileStamp written = StampOf(mapa.RutaMapa).value();
+    mapa.construido =
+        MapaConstruido{CabeceraPngNueva(4, 2, PngColour::kGrey), 3,
+                       std::make_shared<std::vector<uint8_t>>(8, 255), mapa.RutaMapa, written};
+    const std::string progresivo = "Saving PNG progressive map as Map_120000_PB.png...";
+    RecorderChannel kept;
+    ASSERT_EQ(Blend(*run, kept, Linear()), 1);
+    EXPECT_FALSE(kept.logContains(progresivo));  // every kept level is frame 1
+    std::filesystem::last_write_time(mapa.RutaMapa, written.written + std::chrono::seconds(1));
+    RecorderChannel edited;
+    ASSERT_EQ(Blend(*run, edited, Linear()), 1);
+    EXPECT_TRUE(edited.logContains(progresivo));  // the file's transition pixel
 }
 
 // Blends run one after the other (the darkest frame is never left holding an output) with 1, 2
