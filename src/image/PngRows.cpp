@@ -1,7 +1,6 @@
 #include "image/PngRows.h"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <cerrno>
