@@ -1,12 +1,17 @@
 // Path, text and number helpers, the user channel's report, ParallelFor, and the settings
 // model's text clean-ups and ties the window does not reach (the window tests drive the handlers).
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <tuple>
 
 #include "app/Misc.h"
@@ -220,6 +225,40 @@ TEST(Parallel, EveryIndexOnceAndChunksIndependentOfThreads) {
         }
     };
     EXPECT_THROW(ParallelFor(100, 1, throwing, 2), RunTimeError);
+}
+
+// Runs ParallelFor with three workers where the address space leaves room for one more thread
+// stack and a half: the second worker cannot start. Ends the process: 0 when the failure
+// reached the caller as an exception.
+[[noreturn]] void RunWhereTheSecondWorkerCannotStart() {
+    pthread_attr_t defaults;
+    size_t stack_bytes = 0;
+    pthread_getattr_default_np(&defaults);
+    pthread_attr_getstacksize(&defaults, &stack_bytes);
+    long pages_in_use = 0;
+    std::ifstream("/proc/self/statm") >> pages_in_use;
+    const rlim_t limit =
+        static_cast<rlim_t>(pages_in_use) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+        stack_bytes + stack_bytes / 2;
+    const rlimit address_space{limit, limit};
+    setrlimit(RLIMIT_AS, &address_space);
+    try {
+        ParallelFor(
+            64, 1, [](int64_t, int64_t, int64_t) {}, 3);
+    } catch (const std::system_error&) {
+        std::_Exit(0);
+    }
+    std::_Exit(1);
+}
+
+// The thread already started is joined and the failure reported, not std::terminate.
+TEST(Parallel, ThreadThatCannotStartIsReportedNotFatal) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+    // A fresh process: one that has ended threads before keeps their stacks for new ones.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(RunWhereTheSecondWorkerCannotStart(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(SettingsSaturation, TypingLeavingAndCameraRows) {
