@@ -55,13 +55,26 @@ double CorrectY(double y, int AltoMostrado) {
 std::string TextoPosicion(double fx, double fy) {
     const float a = 1000.0f * static_cast<float>(fx);
     const float b = 1000.0f * static_cast<float>(fy);
-    return "(" + Porcentaje(a) + "%, " + Porcentaje(b) + "%)";
+    // Appended piece by piece: "(" + std::string makes GCC 12 warn falsely (-Wrestrict).
+    std::string text = "(";
+    text += Porcentaje(a);
+    text += "%, ";
+    text += Porcentaje(b);
+    text += "%)";
+    return text;
 }
 
 std::string TextoArrastre(const ParcheWB& parche) {
-    return "(" + Porcentaje(1000 * parche.ParcheX1) + "%, " + Porcentaje(1000 * parche.ParcheY1) +
-           "%) -> (" + Porcentaje(1000 * parche.ParcheX2) + "%, " +
-           Porcentaje(1000 * parche.ParcheY2) + "%)";
+    std::string text = "(";
+    text += Porcentaje(1000 * parche.ParcheX1);
+    text += "%, ";
+    text += Porcentaje(1000 * parche.ParcheY1);
+    text += "%) -> (";
+    text += Porcentaje(1000 * parche.ParcheX2);
+    text += "%, ";
+    text += Porcentaje(1000 * parche.ParcheY2);
+    text += "%)";
+    return text;
 }
 
 ContornoParche CalcularContornoParche(const ParcheWB& parche, int Wd, int Hd) {

@@ -85,9 +85,12 @@ std::string MotivoRechazo(const std::string& ruta, const std::vector<std::string
     const std::string extension = ExtensionArchivo(ruta);
     if (IgualSinMayusculas(extension, "tif") || IgualSinMayusculas(extension, "tiff")) {
         // Its TIFF name is the file itself (or its sibling): developing would delete it.
-        return "'" + NombreArchivo(ruta) +
-               "' is a TIFF file, not a RAW file: choose one of the RAW files it was "
-               "developed from";
+        std::string reason = "'";  // appended: "'" + std::string makes GCC 12 warn falsely
+        reason += NombreArchivo(ruta);
+        reason +=
+            "' is a TIFF file, not a RAW file: choose one of the RAW files it was "
+            "developed from";
+        return reason;
     }
     if (const std::string mostrado = NombreNoUtf8(ruta); !mostrado.empty()) {
         return "The path '" + mostrado +
