@@ -139,7 +139,8 @@ Frame HdrMerge(const synth::SeriesResult& series, const fs::path& folder) {
     CopySeries(series, folder);
     std::string files;
     for (const auto& frame : series.frames) {
-        files += " " + (folder / fs::path(frame.path).filename()).string();
+        files += ' ';
+        files += (folder / fs::path(frame.path).filename()).string();
     }
     const std::string merged = (folder / "merged.dng").string();
     Run("QT_QPA_PLATFORM=offscreen hdrmerge -b 32 --no-align --no-crop -p none -o " + merged +

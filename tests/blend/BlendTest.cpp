@@ -206,7 +206,7 @@ TEST(BlendSettings, FloatWeightsInverseGammaBracketsAndNames) {
     EXPECT_EQ(GammaInversa(Settings(0, 0, 22)), 0.45454547f);
     EXPECT_EQ(GammaInversa(Settings(0, 0, 10)), 1.0f);
     for (int g10 = 10; g10 <= 30; ++g10) {
-        const std::string tenths = g10 % 10 == 0 ? "" : "." + std::to_string(g10 % 10);
+        const std::string tenths = g10 % 10 == 0 ? "" : std::string(".") + std::to_string(g10 % 10);
         EXPECT_EQ(TextoGammaNombre(GammaInversa(Settings(0, 0, g10))),
                   std::to_string(g10 / 10) + tenths);
     }
