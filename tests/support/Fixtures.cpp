@@ -122,7 +122,7 @@ std::string SharedDataDir() {
 std::string OnlyBox(const RecorderChannel& channel) {
     const auto boxes = channel.boxes();
     if (boxes.size() != 1) {
-        return "<" + std::to_string(boxes.size()) + " boxes>";
+        return std::string("<") + std::to_string(boxes.size()) + " boxes>";
     }
     return boxes[0].title + ": " + boxes[0].text;
 }
