@@ -2,12 +2,11 @@
 // statistical tolerance a mean of noisy developed samples deserves.
 #pragma once
 
+#include <algorithm>
 #include <array>
-#include <string>
+#include <cmath>
 
-#include "RadianceTiff.h"
 #include "Scene.h"
-#include "image/Frame.h"
 
 namespace brimsal::test {
 
@@ -18,19 +17,40 @@ struct Rect {
 
 // The inside of a flat region, `fraction` of its width and height and at least `pixels` away
 // from its edges: free of the demosaic's edge effects and of map transitions.
-Rect Inside(const synth::FlatRegion& region, double fraction, int pixels);
+inline Rect Inside(const synth::FlatRegion& region, double fraction, int pixels) {
+    const int mx = std::max(pixels, static_cast<int>((region.x1 - region.x0) * fraction));
+    const int my = std::max(pixels, static_cast<int>((region.y1 - region.y0) * fraction));
+    return {region.x0 + mx, region.y0 + my, region.x1 - mx, region.y1 - my};
+}
 
-// Mean level of each channel over `rect`, each sample first read through `inverse_gamma`'s
-// curve back to its linear level (1: the samples as they are).
-std::array<double, 3> MeanLevels(const Frame& frame, const Rect& rect, float inverse_gamma = 1.0f);
-
-// Mean radiance of each channel over `rect` of a radiance image.
-std::array<double, 3> MeanRadiance(const synth::RadianceImage& image, const Rect& rect);
+// Mean of each channel over `rect` of an interleaved RGB picture (a Frame's levels or a radiance
+// image's floats), each level first read back through `inverse_gamma`'s curve to its linear
+// level (1: the samples as they are).
+template <typename Picture>
+std::array<double, 3> MeanLevels(const Picture& picture, const Rect& rect,
+                                 float inverse_gamma = 1.0f) {
+    const double power = 1.0 / static_cast<double>(inverse_gamma);
+    std::array<double, 3> sum{};
+    for (int y = rect.y0; y < rect.y1; ++y) {
+        for (int x = rect.x0; x < rect.x1; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const double level = picture.at(x, y)[c];
+                sum[c] += power == 1.0 ? level : 65535.0 * std::pow(level / 65535.0, power);
+            }
+        }
+    }
+    for (auto& s : sum) {
+        s /= static_cast<double>(rect.area());
+    }
+    return sum;
+}
 
 // Standard error of the mean of a developed channel over `area` pixels whose single samples
 // scatter by `sample_sigma`. A demosaiced channel holds one measured photosite in four (red,
 // blue) or two (green) pixels, the rest interpolated from those: the mean is worth area / 4
 // independent samples at most.
-double StandardError(double sample_sigma, long long area);
+inline double StandardError(double sample_sigma, long long area) {
+    return sample_sigma / std::sqrt(static_cast<double>(area) / 4.0);
+}
 
 }  // namespace brimsal::test

@@ -1,7 +1,7 @@
 // The development jobs against a stand-in dcraw placed first on PATH (a shell script that
-// records its arguments and, depending on the case, copies the "RAW" file, a TIFF under a RAW
-// name, to the TIFF dcraw would write, fails, crashes, writes nothing, or hangs), brimsal-cli's
-// develop step on the same stand-in, and the jobs with the real dcraw on a real camera file.
+// records its arguments and copies the "RAW" file, a TIFF under a RAW name, to the TIFF dcraw
+// would write, or fails, crashes, writes nothing or hangs), brimsal-cli's develop step on the
+// same stand-in, and the jobs with the real dcraw on a real camera file.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -30,12 +30,6 @@ namespace {
 using Lista = std::vector<std::string>;
 
 const char* const kCopia = test::kCopyRaw;
-const char* kFallo =
-    "echo \"Loading $last ...\" >&2\n"
-    "echo \"$(basename \"$last\"): Unexpected end of file\" >&2\nexit 1\n";
-const char* kSinTIFF = "echo \"Writing data to somewhere ...\" >&2\nexit 0\n";
-const char* kCaida = "kill -SEGV $$\n";
-const char* kLento = "echo $$ > \"$calls/pid.$$\"\nprintf partial > \"$tiff\"\nexec sleep 60\n";
 
 // A channel that asks to cancel once every one of some files exists.
 class CancelarCuandoExistan : public RecorderChannel {
@@ -53,26 +47,27 @@ class CancelarCuandoExistan : public RecorderChannel {
 class DevelopJobs : public test::FakeDcrawTest {
   protected:
     void SetUp() override {
-        FakeDcrawTest::SetUp();
         settings_.wb.txtWB = {"2.132483", "1", "1.480864"};
-        // A long folder name with blanks: paths stay one argument, with no length limit.
         std::filesystem::create_directory(carpeta_);
     }
 
-    // A stand-in RAW file: a small constant TIFF that the fake dcraw copies.
-    void Raw(const std::string& name, uint16_t level) {
-        EscribirTIFF(test::ConstantFrame(8, 6, level, level, level), Foto(name));
-    }
-
-    Session MakeSession(const Lista& names) {
+    // Stand-in RAW files a.dng, b.dng, ... (small constant TIFFs of these levels, which the fake
+    // dcraw copies) and the session of all of them.
+    Session Raws(const std::vector<uint16_t>& levels) {
         Session session;
-        session.Ruta = Foto(names.front());
-        session.ArchivosRAW = names;
+        for (const uint16_t level : levels) {
+            const char letter = static_cast<char>('a' + session.ArchivosRAW.size());
+            session.ArchivosRAW.push_back(std::string(1, letter) + ".dng");
+            EscribirTIFF(test::ConstantFrame(8, 6, level, level, level),
+                         Foto(session.ArchivosRAW.back()));
+        }
+        session.Ruta = Foto("a.dng");
         session.threads = 2;
         return session;
     }
 
-    // The "RAW" files' folder.
+    // The "RAW" files' folder: a long name with blanks (paths stay one argument, with no length
+    // limit).
     std::string Foto(const std::string& name) const { return carpeta_ + "/" + name; }
 
     test::TempDir photos_;
@@ -80,10 +75,11 @@ class DevelopJobs : public test::FakeDcrawTest {
     DevelopSettings settings_;
 };
 
-TEST_F(DevelopJobs, MissingDcrawShowsTheBoxAndLeavesTheLog) {
-    setenv("PATH", bin_.path().c_str(), 1);  // no dcraw there
-    Raw("a.dng", 1000);
-    Session session = MakeSession({"a.dng"});
+// Without dcraw: the box, and the log as it was; with no file left: the log says so.
+TEST_F(DevelopJobs, MissingDcrawOrNoFileLeftRunsNothing) {
+    Session session = Raws({});
+    session.ArchivosRAW = {"a.dng", "b.dng"};  // neither exists
+    setenv("PATH", bin_.path().c_str(), 1);    // no dcraw there
     RecorderChannel channel;
     channel.AnadirLog("earlier line", false);
     EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
@@ -91,123 +87,94 @@ TEST_F(DevelopJobs, MissingDcrawShowsTheBoxAndLeavesTheLog) {
     ASSERT_EQ(channel.boxes().size(), 2u);
     EXPECT_EQ(channel.boxes()[0].text, "DCRAW not found in '" + bin_.path() + "'");
     EXPECT_EQ(channel.log(), Lista{"earlier line"});
-}
 
-// A RAW file deleted after the listing is skipped, and its old TIFF (another development)
-// stays on disk but out of the set.
-TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcessAndSkippedRawsOldTiffStaysOut) {
+    setenv("PATH", (bin_.path() + ":" + savedPath()).c_str(), 1);
     FakeDcraw(kCopia);
-    Raw("a.dng", 1000);
-    Raw("b.dng", 2000);
-    Raw("c.dng", 4000);
-    std::filesystem::rename(Foto("b.dng"), Foto("b.tiff"));
-    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
-    RecorderChannel channel;
-    const ResultadoRevelado result = Revelado(session, settings_, channel);
-    EXPECT_TRUE(result.terminado);
-    EXPECT_EQ(result.NumArchivosRevelar, 2);
-    EXPECT_TRUE(result.habilitar_ev);
-    EXPECT_EQ(channel.log(), (Lista{"3 RAW files selected in path", "file b.dng not found. Skipped",
-                                    "2 RAW files found now", "\nDeveloping 2 RAW files...",
-                                    "PLEASE WAIT", "DONE"}));
-    EXPECT_EQ(channel.beeps(), 1);
-    EXPECT_EQ(LeerTIFF(Foto("c.tiff")).pixels.front(), 4000);
-    EXPECT_EQ(LeerTIFF(Foto("b.tiff")).pixels.front(), 2000);
-    EXPECT_EQ(session.ArchivosRAW, (Lista{"a.dng", "c.dng"}));
-    // One process per file, each given the batch options and its one path.
-    Lista expected_a = ComandoDCRAW(settings_, false, false);
-    Lista expected_c = expected_a;
-    expected_a.push_back(Foto("a.dng"));
-    expected_c.push_back(Foto("c.dng"));
-    std::vector<Lista> calls = Calls();
-    std::sort(calls.begin(), calls.end());
-    EXPECT_EQ(calls, (std::vector<Lista>{expected_a, expected_c}));
-    // The quick line is shown again at the end.
-    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
+    RecorderChannel none;
+    EXPECT_FALSE(Revelado(session, settings_, none).terminado);
+    EXPECT_EQ(none.log(), (Lista{"2 RAW files selected in path", "file a.dng not found. Skipped",
+                                 "file b.dng not found. Skipped", "0 RAW files found now",
+                                 "Not files to develop", "\nDONE"}));
+    EXPECT_EQ(none.beeps(), 1);
+    EXPECT_TRUE(Calls().empty());
 }
 
-TEST_F(DevelopJobs, FilesRunSideBySideAndALastShortRoundJoinsTheOneBefore) {
-    // Each stand-in waits until three of them have started: two at a time with the third after
-    // them, the first two would give up and fail.
+// A RAW file deleted after the listing is skipped, and its old TIFF (another development) stays
+// on disk but out of the set. The three others develop side by side on two threads, a last short
+// round joining the one before: each stand-in waits until three have started.
+TEST_F(DevelopJobs, BatchDevelopsEveryFileWithItsOwnProcessAndSkippedRawsOldTiffStaysOut) {
     FakeDcraw(R"sh(touch "$calls/started.$$"
 n=0
 while [ "$(ls "$calls" | grep -c '^started')" -lt 3 ]; do
   n=$((n+1)); [ $n -gt 400 ] && exit 3; sleep 0.05
 done
 )sh" + std::string(kCopia));
-    Raw("a.dng", 1000);
-    Raw("b.dng", 2000);
-    Raw("c.dng", 3000);
-    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
-    session.threads = 2;
-    RecorderChannel channel;
-    EXPECT_TRUE(Revelado(session, settings_, channel).terminado);
-    for (const char* tiff : {"a.tiff", "b.tiff", "c.tiff"}) {
-        EXPECT_TRUE(ExisteArchivo(Foto(tiff))) << tiff;
-    }
-}
-
-TEST_F(DevelopJobs, NoFileLeftToDevelop) {
-    FakeDcraw(kCopia);
-    Session session = MakeSession({"a.dng", "b.dng"});  // neither exists
+    Session session = Raws({1000, 2000, 3000, 4000});
+    std::filesystem::rename(Foto("b.dng"), Foto("b.tiff"));
     RecorderChannel channel;
     const ResultadoRevelado result = Revelado(session, settings_, channel);
-    EXPECT_FALSE(result.terminado);
-    EXPECT_EQ(channel.log(), (Lista{"2 RAW files selected in path", "file a.dng not found. Skipped",
-                                    "file b.dng not found. Skipped", "0 RAW files found now",
-                                    "Not files to develop", "\nDONE"}));
+    EXPECT_TRUE(result.terminado);
+    EXPECT_EQ(result.NumArchivosRevelar, 3);
+    EXPECT_TRUE(result.habilitar_ev);
+    EXPECT_EQ(channel.log(), (Lista{"4 RAW files selected in path", "file b.dng not found. Skipped",
+                                    "3 RAW files found now", "\nDeveloping 3 RAW files...",
+                                    "PLEASE WAIT", "DONE"}));
     EXPECT_EQ(channel.beeps(), 1);
-    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(LeerTIFF(Foto("d.tiff")).pixels.front(), 4000);
+    EXPECT_EQ(LeerTIFF(Foto("b.tiff")).pixels.front(), 2000);
+    EXPECT_EQ(session.ArchivosRAW, (Lista{"a.dng", "c.dng", "d.dng"}));
+    // One process per file, each given the batch options and its one path.
+    const std::vector<Lista> calls = Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    for (size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i], ArgumentosLote(settings_, {Foto(session.ArchivosRAW[i])}));
+    }
+    // The quick line is shown again at the end.
+    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
 }
 
+// The log line naming the cause, "DONE" and the box, no beep; a TIFF left by an earlier
+// development is deleted first and never passes for this one.
 TEST_F(DevelopJobs, FailedRunsAreReported) {
-    struct Case {
-        const char* body;   // the stand-in's script after the preamble
-        bool rapido;        // run as the quick job instead of the batch
-        std::string linea;  // the log line, or its start when `exacta` is false
-        bool exacta;
-        std::string caja;  // the box text, "" when only its presence is checked
+    const struct {
+        const char* body;  // the stand-in's script after the preamble; "": it cannot start
+        bool rapido;       // run as the quick job instead of the batch
+        std::string cause;
+        std::string last_line;  // of dcraw's messages
+    } cases[] = {
+        {"echo \"Loading $last ...\" >&2\n"
+         "echo \"$(basename \"$last\"): Unexpected end of file\" >&2\nexit 1\n",
+         false, "dcraw ended with exit code 1", "a.dng: Unexpected end of file"},
+        {"echo \"Writing data to somewhere ...\" >&2\nexit 0\n", false, "dcraw wrote no TIFF",
+         "Writing data to somewhere ..."},
+        {"kill -SEGV $$\n", true, "dcraw crashed", ""},
+        {"", false, "dcraw could not be started", ""},
     };
-    const Case cases[] = {
-        {kFallo, false,
-         "Error developing a.dng (dcraw ended with exit code 1): a.dng: Unexpected end of file",
-         true,
-         "DCRAW could not develop a.dng: dcraw ended with exit code 1\na.dng: Unexpected end "
-         "of file"},
-        {kSinTIFF, false,
-         "Error developing a.dng (dcraw wrote no TIFF): Writing data to somewhere ...", true, ""},
-        {kCaida, true, "Error developing a.dng (dcraw crashed)", true, ""},
-        {"", false, "Error developing a.dng (dcraw could not be started", false, ""},
-    };
-    Raw("a.dng", 1000);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         if (*c.body != '\0') {
             FakeDcraw(c.body);
         } else {
             std::ofstream(bin_.file("dcraw")) << "#!/nonexistent/interpreter\n";
             ::chmod(bin_.file("dcraw").c_str(), 0755);
         }
-        // A TIFF left by an earlier development is deleted first and never passes for this one.
         test::Touch(Foto("a.tiff"));
-        Session session = MakeSession({"a.dng"});
+        Session session = Raws({1000});
         RecorderChannel channel;
         const ResultadoRevelado result =
             c.rapido ? ReveladoRapido(session.Ruta, false, settings_, channel)
                      : Revelado(session, settings_, channel);
-        EXPECT_FALSE(result.terminado) << c.linea;
+        EXPECT_FALSE(result.terminado) << c.cause;
         const Lista log = channel.log();
         ASSERT_GE(log.size(), 2u);
-        if (c.exacta) {
-            EXPECT_EQ(log[log.size() - 2], c.linea);
-        } else {
-            EXPECT_EQ(log[log.size() - 2].rfind(c.linea, 0), 0u) << log[log.size() - 2];
-        }
+        const std::string line = log[log.size() - 2];
+        const std::string box = channel.boxes().empty() ? "" : channel.boxes()[0].text;
+        EXPECT_EQ(line.rfind("Error developing a.dng (" + c.cause, 0), 0u) << line;
+        EXPECT_TRUE(line.ends_with(c.last_line.empty() ? ")" : "): " + c.last_line)) << line;
         EXPECT_EQ(log.back(), "DONE");
-        ASSERT_EQ(channel.boxes().size(), 1u);
-        EXPECT_EQ(channel.boxes()[0].title, "ERROR");
-        if (!c.caja.empty()) {
-            EXPECT_EQ(channel.boxes()[0].text, c.caja);
-        }
+        EXPECT_EQ(
+            test::OnlyBox(channel).rfind("ERROR: DCRAW could not develop a.dng: " + c.cause, 0), 0u)
+            << box;
+        EXPECT_TRUE(box.ends_with(c.last_line.empty() ? "" : "\n" + c.last_line)) << box;
         EXPECT_EQ(channel.beeps(), 0);
         EXPECT_FALSE(ExisteArchivo(Foto("a.tiff")));
     }
@@ -216,15 +183,11 @@ TEST_F(DevelopJobs, FailedRunsAreReported) {
 TEST_F(DevelopJobs, OneFailingFileEndsTheBatch) {
     FakeDcraw(std::string("case \"$last\" in *b.dng) ") +
               "echo 'b.dng: Cannot decode file' >&2; exit 1;; esac\n" + kCopia);
-    Raw("a.dng", 1000);
-    Raw("b.dng", 2000);
-    Raw("c.dng", 3000);
-    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
+    Session session = Raws({1000, 2000, 3000});
     session.threads = 1;
     RecorderChannel channel;
     const ResultadoRevelado result = Revelado(session, settings_, channel);
-    EXPECT_FALSE(result.terminado);
-    EXPECT_FALSE(result.habilitar_ev);
+    EXPECT_FALSE(result.terminado || result.habilitar_ev);
     EXPECT_TRUE(channel.logContains(
         "Error developing b.dng (dcraw ended with exit code 1): b.dng: Cannot decode file"));
     EXPECT_TRUE(ExisteArchivo(Foto("a.tiff")));
@@ -234,10 +197,8 @@ TEST_F(DevelopJobs, OneFailingFileEndsTheBatch) {
 
 // Both stand-ins hang, so the cancel comes only once the two files develop side by side.
 TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
-    FakeDcraw(kLento);
-    Raw("a.dng", 1000);
-    Raw("b.dng", 2000);
-    Session session = MakeSession({"a.dng", "b.dng"});
+    FakeDcraw("echo $$ > \"$calls/pid.$$\"\nprintf partial > \"$tiff\"\nexec sleep 60\n");
+    Session session = Raws({1000, 2000});
     CancelarCuandoExistan channel({Foto("a.tiff"), Foto("b.tiff")});
     EXPECT_THROW(Revelado(session, settings_, channel), Cancelled);
     EXPECT_FALSE(ExisteArchivo(Foto("a.tiff")));
@@ -246,96 +207,67 @@ TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
     EXPECT_EQ(pids.size(), 2u);
     for (const Lista& lines : pids) {
         ASSERT_EQ(lines.size(), 1u);
-        const std::string& pid = lines[0];
         errno = 0;
-        EXPECT_EQ(::kill(std::stoi(pid), 0), -1) << "process " << pid << " still runs";
+        EXPECT_EQ(::kill(std::stoi(lines[0]), 0), -1) << "process " << lines[0] << " still runs";
         EXPECT_EQ(errno, ESRCH);
     }
     EXPECT_TRUE(channel.boxes().empty());
 }
 
+// The neutral development leaves the shown line alone, the display development shows its own;
+// a RAW file that is gone runs no process.
 TEST_F(DevelopJobs, QuickDevelopments) {
     FakeDcraw(kCopia);
-    Raw("a.dng", 1000);
+    Raws({1000});
     RecorderChannel channel;
     channel.MostrarLineaDCRAW("shown before");
-    const ResultadoRevelado result = ReveladoRapido(Foto("a.dng"), true, settings_, channel);
-    EXPECT_TRUE(result.terminado);
-    EXPECT_EQ(result.tiff, Foto("a.tiff"));
-    EXPECT_EQ(channel.log(),
-              (Lista{"Quick developing a.dng...", "a.dng neutral developed", "DONE"}));
-    EXPECT_EQ(channel.dcrawLine(), "shown before");  // the neutral line is not shown
-    ASSERT_EQ(Calls().size(), 1u);
-    EXPECT_EQ(Calls()[0], ArgumentosRapido(settings_, true, Foto("a.dng")));
-
-    // A RAW file that is gone: two lines appended, no process.
-    EXPECT_FALSE(ReveladoRapido(Foto("gone.dng"), true, settings_, channel).terminado);
+    EXPECT_EQ(ReveladoRapido(Foto("a.dng"), true, settings_, channel).tiff, Foto("a.tiff"));
+    EXPECT_EQ(channel.dcrawLine(), "shown before");
+    EXPECT_FALSE(ReveladoRapido(Foto("gone.dng"), false, settings_, channel).terminado);
     EXPECT_EQ(channel.log(), (Lista{"Quick developing a.dng...", "a.dng neutral developed", "DONE",
                                     "gone.dng not found.", "DONE"}));
-    EXPECT_EQ(Calls().size(), 1u);
-
-    // The display development shows its line, and the end of the display its log lines.
-    RecorderChannel display;
-    EXPECT_TRUE(ReveladoRapido(Foto("a.dng"), false, settings_, display).terminado);
-    EXPECT_EQ(display.dcrawLine(), LineaRapida(settings_));
-    RapidoMostrado(Foto("a.dng"), display);
-    EXPECT_EQ(display.log(),
-              (Lista{"Quick developing a.dng...", "a.dng developed and displayed", "DONE"}));
-    EXPECT_EQ(display.beeps(), 1);
+    EXPECT_TRUE(ReveladoRapido(Foto("a.dng"), false, settings_, channel).terminado);
+    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
+    EXPECT_EQ(Calls(), (std::vector<Lista>{ArgumentosRapido(settings_, true, Foto("a.dng")),
+                                           ArgumentosRapido(settings_, false, Foto("a.dng"))}));
 }
 
 TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {
     FakeDcraw(kCopia);
-    Raw("a.dng", 30000);
-    Raw("b.dng", 1000);  // the darkest, in the middle of the names
-    Raw("c.dng", 8000);
-    Session session = MakeSession({"a.dng", "b.dng", "c.dng"});
-    DevelopSettings settings = settings_;
-    settings.hlRecovery = true;
+    Session session = Raws({30000, 1000, 8000});  // the darkest in the middle of the names
+    settings_.hlRecovery = true;
     RecorderChannel channel;
-    const ResultadoRevelado result = Revelado(session, settings, channel);
-    EXPECT_TRUE(result.terminado);
-    EXPECT_TRUE(result.habilitar_ev);
+    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    EXPECT_TRUE(result.terminado && result.habilitar_ev);
     EXPECT_EQ(session.set.TIFFMasOscuro, Foto("b.tiff"));
     EXPECT_FALSE(session.set.TIFFsCargados);
-
     const Lista all = channel.allLines();
     const auto waiting = std::find(all.begin(), all.end(), "Waiting to save last TIFF...");
     ASSERT_NE(waiting, all.end());
     EXPECT_EQ(*(waiting + 1), "\nDONE");
     const Lista log = channel.log();  // restarted by the load of the set
     EXPECT_EQ(log.front(), "Loading 3 TIFF files...");
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], "\nHighlight recovery on b.dng...");
-    EXPECT_EQ(log.back(), "DONE");
+    EXPECT_EQ(Lista(log.end() - 2, log.end()), (Lista{"\nHighlight recovery on b.dng...", "DONE"}));
     EXPECT_EQ(channel.beeps(), 1);
-
-    int hl_calls = 0;
-    for (const Lista& call : Calls()) {
-        if (std::find(call.begin(), call.end(), "-H") != call.end()) {
-            ++hl_calls;
-            EXPECT_EQ(call, ArgumentosHLRecovery(settings, Foto("b.dng")));
-        }
-    }
-    EXPECT_EQ(hl_calls, 1);
-    EXPECT_EQ(Calls().size(), 4u);
+    // The three batch runs, then the darkest frame's once more.
+    const std::vector<Lista> calls = Calls();
+    EXPECT_EQ(calls.size(), 4u);
+    EXPECT_EQ(
+        std::count(calls.begin(), calls.end(), ArgumentosHLRecovery(settings_, Foto("b.dng"))), 1);
     EXPECT_TRUE(ExisteArchivo(Foto("b.tiff")));
 }
 
+// With "HL" only one TIFF loads: the run ends without the second development.
 TEST_F(DevelopJobs, OneFileDoesNotEnableCalcEvNorHighlightRecovery) {
     FakeDcraw(kCopia);
-    Raw("a.dng", 1000);
-    Session session = MakeSession({"a.dng"});
+    Session session = Raws({1000});
     RecorderChannel channel;
     const ResultadoRevelado plain = Revelado(session, settings_, channel);
     EXPECT_TRUE(plain.terminado);
     EXPECT_FALSE(plain.habilitar_ev);
-    // With "HL" only one TIFF loads: the run ends without the second development.
-    DevelopSettings settings = settings_;
-    settings.hlRecovery = true;
-    const ResultadoRevelado hl = Revelado(session, settings, channel);
-    EXPECT_FALSE(hl.terminado);
-    EXPECT_FALSE(hl.habilitar_ev);
+    settings_.hlRecovery = true;
+    const ResultadoRevelado hl = Revelado(session, settings_, channel);
+    EXPECT_FALSE(hl.terminado || hl.habilitar_ev);
     EXPECT_FALSE(channel.logContains("\nHighlight recovery on a.dng..."));
     EXPECT_EQ(Calls().size(), 2u);
 }
@@ -362,45 +294,44 @@ TEST_F(DevelopStepCli, PatchMeasuredOnTheNeutralDevelopmentDrivesTheBatch) {
         const test::RunResult run = test::Run(
             kCli, {"--steps", "develop", "--wb", patch, "--threads", "1", photos_.file("a.dng")});
         ASSERT_EQ(run.exit_code, 0) << run.err;
-        EXPECT_EQ(run.outLines(),
-                  (Lista{"2 RAW files selected in path", "Quick developing a.dng...",
-                         "a.dng neutral developed", "DONE", "Calculating WB in patch...", "DONE",
-                         "2 RAW files selected in path", "2 RAW files found now", "",
-                         "Developing 2 RAW files...", "PLEASE WAIT", "DONE"}));
+        EXPECT_EQ(run.out,
+                  "2 RAW files selected in path\nQuick developing a.dng...\na.dng neutral "
+                  "developed\nDONE\nCalculating WB in patch...\nDONE\n2 RAW files selected in "
+                  "path\n2 RAW files found now\n\nDeveloping 2 RAW files...\nPLEASE WAIT\nDONE\n");
         // The neutral run, then one run per file with the measured multipliers.
-        const std::vector<Lista> calls = Calls();
-        ASSERT_EQ(calls.size(), 3u);
-        int neutral = 0;
-        int measured = 0;
-        for (const Lista& call : calls) {
+        std::vector<Lista> multipliers;
+        for (const Lista& call : Calls()) {
             const auto r = std::find(call.begin(), call.end(), "-r");
             ASSERT_LE(r + 5, call.end());
-            const Lista multipliers(r + 1, r + 5);
-            if (multipliers == Lista{"1", "1", "1", "1"}) {
-                ++neutral;
-            } else {
-                EXPECT_EQ(multipliers, (Lista{"2", "1", "1.333", "1"})) << patch;
-                ++measured;
-            }
+            multipliers.emplace_back(r + 1, r + 5);
         }
-        EXPECT_EQ(neutral, 1);
-        EXPECT_EQ(measured, 2);
+        std::sort(multipliers.begin(), multipliers.end());
+        const Lista measured = {"2", "1", "1.333", "1"};
+        EXPECT_EQ(multipliers, (std::vector<Lista>{{"1", "1", "1", "1"}, measured, measured}))
+            << patch;
     }
 }
 
-TEST_F(DevelopStepCli, CameraWhiteBalanceAndHighlightRecoveryWarn) {
+// The development options reach every dcraw run; camera white balance and highlight recovery
+// warn, and the darker frame is developed again.
+TEST_F(DevelopStepCli, OptionsReachDcrawAndCameraWhiteBalanceAndHighlightRecoveryWarn) {
     FakeDcraw(test::kCopyRaw);
     const test::RunResult run =
-        test::Run(kCli, {"--steps", "develop", "--wb", "camera", "--hl", photos_.file("a.dng")});
+        test::Run(kCli, {"--steps", "develop", "--wb", "camera", "--hl", "--saturation", "canon40d",
+                         "--demosaic", "vng", "--profile", "Adobe RGB", "--dcraw-options",
+                         " -k  512 ", photos_.file("a.dng")});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_NE(run.err.find("WARNING: For proper results Brimsal requires all images"),
               std::string::npos);
     EXPECT_NE(run.err.find("WARNING: Highlight recovery activated."), std::string::npos);
-    const Lista lines = run.outLines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "Highlight recovery on a.dng...");  // the darker frame
+    // The darker frame developed again.
+    EXPECT_TRUE(run.out.ends_with("\nHighlight recovery on a.dng...\nDONE\n")) << run.out;
+    const Lista options = {"-v", "-4", "-T", "-w", "-S", "13823",
+                           "-q", "1",  "-o", "2",  "-k", "512"};
+    EXPECT_EQ(Calls().size(), 3u);
     for (const Lista& call : Calls()) {
-        EXPECT_NE(std::find(call.begin(), call.end(), "-w"), call.end());
+        ASSERT_GT(call.size(), options.size());
+        EXPECT_EQ(Lista(call.begin(), call.begin() + 12), options);
     }
 }
 
@@ -415,39 +346,17 @@ TEST_F(DevelopStepCli, HangupCancelsTheRunCleanly) {
     EXPECT_FALSE(std::filesystem::exists(photos_.file("b.tiff")));
 }
 
-// An impossible patch, a failing dcraw and a missing dcraw each end with exit code 1.
-TEST_F(DevelopStepCli, FailuresExitOne) {
-    const struct {
-        const char* dcraw;  // the stand-in's body; nullptr: no dcraw on PATH
-        std::vector<std::string> options;
-        std::string err, out;  // parts of stderr and stdout
-    } cases[] = {
-        {test::kCopyRaw,
-         {"--wb", "patch:0.1,0.1,0.9,0.9"},
-         "ERROR: Impossible to WB patch, some channel is very low and/or insufficient sample",
-         ""},
-        {"echo \"$(basename \"$last\"): Cannot decode file\" >&2\nexit 1\n",
-         {"--threads", "1"},
-         "ERROR: DCRAW could not develop a.dng",
-         "Error developing a.dng (dcraw ended with exit code 1): a.dng: Cannot decode "
-         "file\nDONE\n"},
-        {nullptr, {}, "ERROR: DCRAW not found in '" + photos_.path() + "'", ""},
-    };
+// A patch where a channel is too low cannot be measured: exit code 1 before the batch.
+TEST_F(DevelopStepCli, ImpossiblePatchExitsOne) {
+    FakeDcraw(test::kCopyRaw);
     EscribirTIFF(test::ConstantFrame(40, 30, 60000, 60000, 60000), photos_.file("a.dng"));
-    for (const auto& c : cases) {
-        if (c.dcraw != nullptr) {
-            FakeDcraw(c.dcraw);
-        } else {
-            setenv("PATH", photos_.path().c_str(), 1);
-        }
-        std::vector<std::string> arguments = {"--steps", "develop"};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        arguments.push_back(photos_.file("a.dng"));
-        const test::RunResult run = test::Run(kCli, arguments);
-        EXPECT_EQ(run.exit_code, 1) << c.err;
-        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
-        EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
-    }
+    const test::RunResult run = test::Run(
+        kCli, {"--steps", "develop", "--wb", "patch:0.1,0.1,0.9,0.9", photos_.file("a.dng")});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find("ERROR: Impossible to WB patch, some channel is very low"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(Calls().size(), 1u);
 }
 
 class RealDcraw : public ::testing::Test {
@@ -470,17 +379,6 @@ class RealDcraw : public ::testing::Test {
     std::string raw_;
 };
 
-// The chart's fourth grey patch (a mid grey), as fractions of the developed picture.
-ParcheWB MidGreyPatch() {
-    ParcheWB patch;
-    patch.ParcheX1 = 452.0 / 867;
-    patch.ParcheY1 = 456.0 / 578;
-    patch.ParcheX2 = 468.0 / 867;
-    patch.ParcheY2 = 472.0 / 578;
-    patch.ParcheDefinido = true;
-    return patch;
-}
-
 TEST_F(RealDcraw, HalfSizeQuickDevelopmentAndAPatchThatBalancesTheGrey) {
     DevelopSettings settings;
     settings.profile = 0;  // raw colour, so balanced grey reads as equal channels
@@ -492,7 +390,8 @@ TEST_F(RealDcraw, HalfSizeQuickDevelopmentAndAPatchThatBalancesTheGrey) {
     const Frame half = LeerTIFF(neutral.tiff);
     EXPECT_EQ(half.width, 867);
     EXPECT_EQ(half.height, 578);
-    const ParcheWB patch = MidGreyPatch();
+    // The chart's fourth grey patch (a mid grey), as fractions of the developed picture.
+    const ParcheWB patch{452.0 / 867, 456.0 / 578, 468.0 / 867, 472.0 / 578, true, true};
     ASSERT_EQ(CalcularWBPatch(raw_, patch, settings.wb, channel), 1);
     EXPECT_EQ(channel.log().back(), "DONE");
 

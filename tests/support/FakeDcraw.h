@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,13 +43,12 @@ class FakeDcrawOnPath {
     }
 
     // The lines of each file the stand-ins left under `prefix` ("call.": the argument lists
-    // dcraw was called with; "pid.": the process ids), in no particular order.
+    // dcraw was called with; "pid.": the process ids), sorted.
     std::vector<std::vector<std::string>> Recorded(const std::string& prefix = "call.") const {
         std::vector<std::vector<std::string>> files;
-        if (!std::filesystem::exists(bin_.file("calls"))) {
-            return files;
-        }
-        for (const auto& entry : std::filesystem::directory_iterator(bin_.file("calls"))) {
+        std::error_code none_yet;  // no stand-in has run
+        for (const auto& entry :
+             std::filesystem::directory_iterator(bin_.file("calls"), none_yet)) {
             if (entry.path().filename().string().starts_with(prefix)) {
                 std::ifstream in(entry.path());
                 std::vector<std::string> lines;
@@ -58,6 +58,7 @@ class FakeDcrawOnPath {
                 files.push_back(lines);
             }
         }
+        std::sort(files.begin(), files.end());
         return files;
     }
     std::vector<std::vector<std::string>> Calls() const { return Recorded(); }
