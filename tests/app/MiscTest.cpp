@@ -1,12 +1,11 @@
-// Path, text and number helpers, the user channel's report, ParallelFor, and the settings
-// model's text clean-ups and ties the window does not reach (the window tests drive the handlers).
+// Path, text and number helpers, ParallelFor, and the settings model's clean-ups and rows the
+// window does not reach (the window tests drive the handlers).
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -16,7 +15,6 @@
 
 #include "app/Misc.h"
 #include "app/Parallel.h"
-#include "app/RecorderChannel.h"
 #include "app/Settings.h"
 #include "support/Fixtures.h"
 
@@ -41,75 +39,44 @@ TEST(PathHelpers, SplitPathsLookingAtTheLastComponentOnly) {
     }
 }
 
-TEST(PathHelpers, ExisteArchivoFindsRegularFilesAndNamesNeverOverwrite) {
-    test::TempDir dir;
-    test::Touch(dir.file("x.cr2"));
-    EXPECT_TRUE(ExisteArchivo(dir.file("x.cr2")));
-    for (const std::string& absent : {dir.file("y.cr2"), dir.path(), dir.path() + "/"}) {
-        EXPECT_FALSE(ExisteArchivo(absent)) << absent;
-    }
-    EXPECT_FALSE(ExisteArchivo(""));
-    const std::string folder = dir.path() + "/";
-    EXPECT_EQ(NombreSinSobrescribir(folder, "Map_142530", ".png"), "Map_142530.png");
-    test::Touch(folder + "Map_142530.png");
-    EXPECT_EQ(NombreSinSobrescribir(folder, "Map_142530", ".png"), "Map_142530_2.png");
-    test::Touch(folder + "Map_142530_2.png");
-    EXPECT_EQ(NombreSinSobrescribir(folder, "Map_142530", ".png"), "Map_142530_3.png");
-}
-
 TEST(TextHelpers, ReemplazarTodo) {
-    EXPECT_EQ(ReemplazarTodo("1,5 2,0", ",", "."), "1.5 2.0");
-    EXPECT_EQ(ReemplazarTodo("aAa", "a", "b"), "bAb");  // case-sensitive
-    // An occurrence formed by a replacement and its neighbour is replaced too.
-    EXPECT_EQ(ReemplazarTodo("aabb", "ab", "a"), "aa");
-    // A replacement that contains the searched text still ends.
-    EXPECT_EQ(ReemplazarTodo("a-a", "a", "aa"), "aa-aa");
-}
-
-TEST(NumberHelpers, RoundingAndTies) {
-    const std::pair<double, double> rounded[] = {{127.5, 128}, {126.5, 126},   {58981.5, 58982},
-                                                 {-2.5, -2},   {2.4999999, 2}, {1234.5, 1234}};
-    for (const auto& [value, expected] : rounded) {
-        EXPECT_EQ(Redondear(value), expected) << value;
+    const std::tuple<const char*, const char*, const char*, const char*> replaced[] = {
+        {"1,5 2,0", ",", ".", "1.5 2.0"},
+        {"aAa", "a", "b", "bAb"},      // case-sensitive
+        {"aabb", "ab", "a", "aa"},     // an occurrence a replacement forms is replaced too
+        {"a-a", "a", "aa", "aa-aa"}};  // a replacement holding the searched text still ends
+    for (const auto& [text, searched, replacement, result] : replaced) {
+        EXPECT_EQ(ReemplazarTodo(text, searched, replacement), result) << text;
     }
-    // Min and Max take the second on equal values: -0.0 and 0.0 compare equal.
-    EXPECT_TRUE(std::signbit(MinDbl(0.0, -0.0)));
-    EXPECT_FALSE(std::signbit(MaxDbl(-0.0, 0.0)));
-    EXPECT_EQ(ByteBajo(0x1234), 0x34);
 }
 
+// No exponent, ever; a multibyte separator is written whole.
 TEST(NumberText, PlainFifteenSignificantDigitsWithTheGivenSeparator) {
-    const struct {
-        double value;
-        const char* separator;
-        const char* text;
-    } cases[] = {
-        {12.3, ".", "12.3"},
-        {4.0, ".", "4"},
-        {-0.0, ".", "0"},
-        {-1.25, ".", "-1.25"},
-        {1e20, ".", "100000000000000000000"},  // no exponent
-        {0.000125, ".", "0.000125"},
-        {0.1 + 0.2, ".", "0.3"},
-        {2.0 / 3.0, ".", "0.666666666666667"},
-        {123456789.123456789, ".", "123456789.123457"},
-        {static_cast<double>(0.45454547f), ".", "0.454545468091965"},
-        {37.5, ",", "37,5"},
-        {100, ",", "100"},
-        {-37.5, "\u066B", "-37\u066B5"},  // a multibyte separator is written whole
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(TextoNumero(c.value, c.separator), c.text);
+    const std::pair<double, const char*> cases[] = {
+        {12.3, "12.3"},
+        {4.0, "4"},
+        {-0.0, "0"},
+        {-1.25, "-1.25"},
+        {1e20, "100000000000000000000"},
+        {0.000125, "0.000125"},
+        {0.1 + 0.2, "0.3"},
+        {2.0 / 3.0, "0.666666666666667"},
+        {123456789.123456789, "123456789.123457"},
+        {static_cast<double>(0.45454547f), "0.454545468091965"}};
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(TextoNumero(value, "."), text);
     }
-    // Read back: the separator whole, a point or a comma; a stray byte of it is no number.
+    EXPECT_EQ(TextoNumero(37.5, ","), "37,5");
+    EXPECT_EQ(TextoNumero(-37.5, "\u066B"), "-37\u066B5");
+    // Read back: the separator whole, a point or a comma; a stray byte of it ("2", U+066B's first
+    // byte, "5") is no number.
     const std::tuple<const char*, const char*, std::optional<double>> read[] = {
         {"-37\u066B5", "\u066B", -37.5},
         {"2,5", "\u066B", 2.5},
         {"2.5", "\u066B", 2.5},
-        {"2\xD9\x35", "\u066B", std::nullopt},  // "2", U+066B's first byte, "5"
+        {"2\xD9\x35", "\u066B", std::nullopt},
         {"2\u066B5.1", "\u066B", std::nullopt},
-        {"2\u066B5", ".", std::nullopt},
-    };
+        {"2\u066B5", ".", std::nullopt}};
     for (const auto& [text, separator, value] : read) {
         EXPECT_EQ(NumeroDeTexto(text, separator), value) << text;
     }
@@ -150,6 +117,13 @@ TEST(PathHelpers, NameTakenMeanwhileIsNeverReplaced) {
     test::WriteBytes(folder + "Map_142530.png", {1});  // the other run's map
     std::filesystem::create_directory(folder + "Map_142530_2.png");
     test::WriteBytes(folder + "mine.part", {2, 2});
+    // Only regular files exist; a name is free when neither a file nor a folder holds it.
+    EXPECT_TRUE(ExisteArchivo(folder + "Map_142530.png"));
+    for (const std::string& absent :
+         {folder + "Map_142530_2.png", folder + "x.png", folder, std::string()}) {
+        EXPECT_FALSE(ExisteArchivo(absent)) << absent;
+    }
+    EXPECT_EQ(NombreSinSobrescribir(folder, "Map_142530", ".png"), "Map_142530_3.png");
     PublicarSinReemplazar(folder + "mine.part", destino);
     EXPECT_EQ(destino.nombre(), "Map_142530_3.png");
     EXPECT_EQ(std::filesystem::file_size(folder + "Map_142530.png"), 1u);
@@ -171,55 +145,24 @@ TEST(PathHelpers, AbruptExitRemovesTheFilesBeingWritten) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("BR_1.tif")));
 }
 
-TEST(UserChannel, LogRestartsAndTheUnexpectedErrorReport) {
-    RecorderChannel channel;
-    channel.AnadirLog("A", false);
-    channel.AnadirLog("B", true);
-    EXPECT_EQ(channel.log(), (std::vector<std::string>{"A", "B"}));
-    channel.AnadirLog("Loading 3 TIFF files...", false);
-    ErrorInesperado(channel, "CargarTIFFs", RunTimeError(kErrFileNotFound, "File not found"));
-    EXPECT_EQ(test::OnlyBox(channel),
-              std::string("ERROR: Unexpected error occurred in module CargarTIFFs \nError number "
-                          "53, described as 'File not found'\nPlease report giving all possible "
-                          "details to: ") +
-                  kContactAddress);
-    EXPECT_EQ(channel.log(), (std::vector<std::string>{"An unexpected error occurred"}));
-    EXPECT_EQ(channel.allLines().size(), 4u);
-    // Without a pending error the report shows number 0.
-    RecorderChannel plain;
-    ErrorInesperado(plain, "gflLoadBitmap [bad file]");
-    EXPECT_EQ(test::OnlyBox(plain).rfind("ERROR: Unexpected error occurred in module "
-                                         "gflLoadBitmap [bad file] \nError number 0, "
-                                         "described as ''\n",
-                                         0),
-              0u);
-    EXPECT_NO_THROW(ComprobarCancelacion(plain));
-    plain.Cancelar();
-    EXPECT_THROW(ComprobarCancelacion(plain), Cancelled);
-}
-
+// Every index is seen once, by chunk i / 64 whatever the thread count; an exception in a body
+// reaches the caller.
 TEST(Parallel, EveryIndexOnceAndChunksIndependentOfThreads) {
     for (int threads : {1, 2, 7}) {
-        std::vector<std::atomic<int>> seen(1000);
-        std::vector<int64_t> chunk_begin(static_cast<size_t>(NumTrozos(1000, 64)), -1);
+        std::vector<std::atomic<int64_t>> seen(1000);
         ParallelFor(
             1000, 64,
             [&](int64_t chunk, int64_t begin, int64_t end) {
-                chunk_begin[static_cast<size_t>(chunk)] = begin;
                 for (int64_t i = begin; i < end; ++i) {
-                    seen[static_cast<size_t>(i)]++;
+                    seen[static_cast<size_t>(i)] += chunk + 1;
                 }
             },
             threads);
-        for (const auto& count : seen) {
-            ASSERT_EQ(count.load(), 1);
-        }
-        for (size_t c = 0; c < chunk_begin.size(); ++c) {
-            EXPECT_EQ(chunk_begin[c], static_cast<int64_t>(c) * 64);
+        for (size_t i = 0; i < seen.size(); ++i) {
+            ASSERT_EQ(seen[i], static_cast<int64_t>(i / 64 + 1)) << i << " " << threads;
         }
     }
-    // An exception in a body reaches the caller.
-    auto throwing = [](int64_t chunk, int64_t, int64_t) {
+    const auto throwing = [](int64_t chunk, int64_t, int64_t) {
         if (chunk == 37) {
             throw RunTimeError(kErrOverflow, "Overflow");
         }
@@ -261,35 +204,28 @@ TEST(Parallel, ThreadThatCannotStartIsReportedNotFatal) {
     EXPECT_EXIT(RunWhereTheSecondWorkerCannotStart(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(SettingsSaturation, TypingLeavingAndCameraRows) {
-    EXPECT_EQ(FiltrarTxtSat(" 4,5.6-"), "456");
-    EXPECT_EQ(FiltrarTxtSat("abc"), "");
-    // Leaving: a number rounded half to even, anything else empty.
-    const std::pair<const char*, const char*> cases[] = {
+// The settings model's clean-ups and rows the window's handlers do not reach.
+TEST(Settings, SaturationAndWhiteBalanceTextsAndRows) {
+    test::NumericLocale point("C");
+    // Leaving the saturation box: a number rounded half to even, anything else empty.
+    const std::pair<const char*, const char*> saturations[] = {
         {"007", "7"}, {"2.5", "2"}, {"3.5", "4"}, {"x", ""}, {"", ""}};
-    for (const auto& [typed, left] : cases) {
+    for (const auto& [typed, left] : saturations) {
         EXPECT_EQ(LimpiarTxtSat(typed), left) << typed;
     }
+    // A camera row puts its level, "User value" keeps the text, "DCRAW value" empties it, a row
+    // that is not there changes nothing.
     DevelopSettings settings;
-    // A camera row puts its level, "User value" keeps the text, "DCRAW value" empties it.
-    const std::pair<int, const char*> steps[] = {{5, "15299"}, {1, "15299"}, {2, "3398"}, {0, ""}};
-    for (const auto& [row, level] : steps) {
+    const std::pair<int, const char*> rows[] = {{5, "15299"}, {1, "15299"}, {0, ""}, {7, ""}};
+    for (const auto& [row, level] : rows) {
         ElegirFilaSat(settings, row);
-        EXPECT_EQ(settings.cmbSat, row);
+        EXPECT_EQ(settings.cmbSat, row == 7 ? 0 : row);
         EXPECT_EQ(settings.txtSat, level) << "row " << row;
     }
-    ElegirFilaSat(settings, 7);  // no such row: nothing changes
-    EXPECT_EQ(settings.cmbSat, 0);
     EXPECT_EQ(kRangoTH.Limitar(100), 99);
-    EXPECT_EQ(kRangoGamma.Limitar(5), 10);
     EXPECT_EQ(LimpiarTxtDCRAW("   "), "");
-}
 
-TEST(SettingsWhiteBalance, PresetRowsAndCoefficientTexts) {
-    test::NumericLocale point("C");
     WhiteBalanceSettings wb;
-    ElegirPresetWB(wb, 0);  // "None"
-    EXPECT_EQ(wb.txtWB, (std::array<std::string, 3>{"1", "1", "1"}));
     wb.preset = 8;  // no such row: nothing is written
     wb.txtWB = {"a", "b", "c"};
     AplicarPresetWB(wb);
@@ -304,13 +240,11 @@ TEST(SettingsWhiteBalance, PresetRowsAndCoefficientTexts) {
     ClicEnTxtWB(wb);  // clicking into a box: Coeffs, the values kept
     EXPECT_EQ(wb.mode, WBMode::kCoeffs);
     EXPECT_EQ(wb.txtWB[0], "2.132483");
-
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<const char*, const char*> coefficients[] = {
         {"abc", "1"},   {"", "1"},      {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
         {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
-        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},       {"+-1", "1"},
-    };
-    for (const auto& [typed, left] : cases) {
+        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},       {"+-1", "1"}};
+    for (const auto& [typed, left] : coefficients) {
         EXPECT_EQ(NormalizarTxtWB(typed), left) << typed;
     }
 }

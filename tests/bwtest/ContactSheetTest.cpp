@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "app/Misc.h"
@@ -17,10 +18,10 @@ namespace {
 using test::ConstantFrame;
 using test::SesionPrueba;
 
-// The grey a pixel of mixed value s renders as, from the gamma 1 / 2.2 held in a float.
-int Gris(double s) {
-    const double g = static_cast<float>(1.0 / 2.2);
-    return static_cast<int>(std::nearbyint(255 * std::pow(s / 65535, g)));
+// The colour of a rendered pixel of mixed value s.
+uint32_t Gris(double s) {
+    const int nivel = NivelGrisHoja(s);
+    return RGB(nivel, nivel, nivel);
 }
 
 // The sheet written by a run, loaded, and its log.
@@ -45,22 +46,10 @@ std::unique_ptr<Hoja> Generar(SesionPrueba& prueba, int threads = 2) {
     return hoja;
 }
 
-// Top-left corner of cell (i, j) for renderings of wd x hd.
-int X0(int i, int wd) {
-    return (wd + 1) * i;
-}
-int Y0(int j, int hd) {
-    return (hd + 1) * j;
-}
-
 TEST(ContactSheetSize, DecimationBySevenDropsTheRemainderAndGreyClampsToWhite) {
-    for (const auto& [ancho, alto] : {std::pair{700, 490}, {703, 490}, {706, 496}}) {
-        const TamanoHoja hoja = CalcularTamanoHoja(ancho, alto);
-        EXPECT_EQ(hoja.ancho_celda, 100) << ancho;
-        EXPECT_EQ(hoja.alto_celda, 70) << alto;
-        EXPECT_EQ(hoja.ancho, 1110) << ancho;
-        EXPECT_EQ(hoja.alto, 780) << alto;
-    }
+    const TamanoHoja hoja = CalcularTamanoHoja(706, 496);
+    EXPECT_EQ(std::tie(hoja.ancho_celda, hoja.alto_celda, hoja.ancho, hoja.alto),
+              std::tuple(100, 70, 1110, 780));
     EXPECT_EQ(NivelGrisHoja(32768.0), 186);  // 255 x 0.5^(1/2.2) = 186.1
     // Above full scale (only exposure factors above 1 can give it): white, not a wrapped value.
     EXPECT_EQ(NivelGrisHoja(70000.0), 255);
@@ -85,74 +74,54 @@ int Contar(const Picture& imagen, int x0, int y0, int ancho, int alto, uint32_t 
     return n;
 }
 
-TEST(ContactSheetRun, LogSizeCellsAndLabelsWhereTheyBelong) {
-    // Large enough for the labels to sit inside the cells: 350 x 280 gives 50 x 40 renderings.
-    const Frame uno = ConstantFrame(350, 280, 65535, 0, 0);  // pure red scene
-    auto prueba = Conjunto(uno, std::vector<uint8_t>(350 * 280, 255));
+// Red, green and blue thirds of a scene in columns: each drawn cell renders each third with its
+// weight (red kPesosMezcla[i], blue kPesosMezcla[j], green the rest) and carries its labels.
+TEST(ContactSheetRun, LogSizeCellWeightsAndLabelsWhereTheyBelong) {
+    const Frame uno = test::MakeFrame(420, 280, [](int x, int, int c) {
+        return static_cast<uint16_t>(c == x / 140 ? 65535 : 0);
+    });
+    auto prueba = Conjunto(uno, std::vector<uint8_t>(420 * 280, 255));
     const auto hoja = Generar(*prueba);
     ASSERT_EQ(hoja->resultado, 1);
-    auto log = hoja->channel.log();
-    ASSERT_EQ(log.size(), 9u);
-    EXPECT_EQ(log[7], "\nSaving B&W samples as " + hoja->nombre + "...");
     EXPECT_EQ(hoja->nombre.rfind("BWTest_", 0), 0u);
-    log[7] = "";
-    EXPECT_EQ(log, (std::vector<std::string>{
-                       "Loading blending map...", "Decimating blending map to 50x40...",
-                       "Decimated image contribution...", "IMG_1.tiff: 100%", "IMG_2.tiff: 0%",
-                       "100% genuine pixels", "\nGenerating B&W contact sheet...", "", "DONE"}));
+    EXPECT_EQ(hoja->channel.log(),
+              (std::vector<std::string>{
+                  "Loading blending map...", "Decimating blending map to 60x40...",
+                  "Decimated image contribution...", "IMG_1.tiff: 100%", "IMG_2.tiff: 0%",
+                  "100% genuine pixels", "\nGenerating B&W contact sheet...",
+                  "\nSaving B&W samples as " + hoja->nombre + "...", "DONE"}));
     EXPECT_EQ(hoja->channel.beeps(), 1);
     const auto progreso = hoja->channel.progress();
     ASSERT_EQ(progreso.size(), 66u);
     EXPECT_EQ(progreso[0], "1%");
     EXPECT_EQ(progreso[32], "50%");  // 33 / 66
     EXPECT_EQ(progreso[65], "100%");
-    ASSERT_EQ(hoja->imagen.GetWidth(), 11 * 50 + 10);
+    ASSERT_EQ(hoja->imagen.GetWidth(), 11 * 60 + 10);
     ASSERT_EQ(hoja->imagen.GetHeight(), 11 * 40 + 10);
 
-    // A red scene renders as the red weight through the curve; sample the bottom-right pixel
-    // of each cell, away from the labels.
+    // Renderings of 60 x 40 on a black sheet, the thirds sampled on their bottom row, below the
+    // labels; cells whose weights would add up to more than 100 are not drawn.
     for (int i = 0; i <= 10; ++i) {
         for (int j = 0; j <= 10; ++j) {
-            const uint32_t color = hoja->imagen.GetPixelColor(X0(i, 50) + 49, Y0(j, 40) + 39);
-            if (j > 10 - i) {
-                EXPECT_EQ(color, kBlack) << i << "," << j;  // not drawn
-            } else {
-                const int gris = Gris(kPesosMezcla[i] / 100.0 * 65535);
-                EXPECT_EQ(color, RGB(gris, gris, gris)) << i << "," << j;
+            const int pesos[3] = {kPesosMezcla[i], 100 - kPesosMezcla[i] - kPesosMezcla[j],
+                                  kPesosMezcla[j]};
+            for (int tercio = 0; tercio < 3; ++tercio) {
+                EXPECT_EQ(hoja->imagen.GetPixelColor(61 * i + 10 + 20 * tercio, 41 * j + 39),
+                          j > 10 - i ? kBlack : Gris(pesos[tercio] * 65535 / 100.0))
+                    << i << "," << j << " " << tercio;
             }
         }
     }
-    // Separator lines stay black.
-    EXPECT_EQ(hoja->imagen.GetPixelColor(50, 20), kBlack);
+    // Separator lines stay black, and the whole of a cell not drawn.
+    EXPECT_EQ(hoja->imagen.GetPixelColor(60, 20), kBlack);
     EXPECT_EQ(hoja->imagen.GetPixelColor(20, 40), kBlack);
-    // Cell (6, 5) stays wholly black.
-    EXPECT_EQ(Contar(hoja->imagen, X0(6, 50), Y0(5, 40), 50, 40, kBlack), 50 * 40);
-    // Cell (3, 2), grey 117: three lines of white text in the corner, nothing white below them.
+    EXPECT_EQ(Contar(hoja->imagen, 61 * 6, 41 * 5, 60, 40, kBlack), 60 * 40);
+    // Cell (3, 2): three lines of white text in the corner, nothing white below them.
     for (int linea = 0; linea < 3; ++linea) {
-        EXPECT_GT(Contar(hoja->imagen, X0(3, 50) + 1, Y0(2, 40) + 12 * linea, 49, 12, kWhite), 10)
+        EXPECT_GT(Contar(hoja->imagen, 61 * 3 + 1, 41 * 2 + 12 * linea, 49, 12, kWhite), 10)
             << linea;
     }
-    EXPECT_EQ(Contar(hoja->imagen, X0(3, 50), Y0(2, 40) + 37, 50, 3, kWhite), 0);
-}
-
-TEST(ContactSheetRun, CellThreeTwoMixesEighteenSeventyFourEight) {
-    // Red, green and blue thirds of the scene in columns: cell (3, 2) renders each third with
-    // its weight (18, 74, 8).
-    const Frame uno = test::MakeFrame(
-        210, 70, [](int x, int, int c) { return static_cast<uint16_t>(c == x / 70 ? 65535 : 0); });
-    auto prueba = Conjunto(uno, std::vector<uint8_t>(210 * 70, 255));
-    const auto hoja = Generar(*prueba);
-    ASSERT_EQ(hoja->resultado, 1);
-    // Renderings 30 x 10; sample row 9 (below the first label) at xd = 5, 15, 25.
-    const int wd = 30;
-    const int hd = 10;
-    const int pesos[3] = {18, 74, 8};
-    for (int tercio = 0; tercio < 3; ++tercio) {
-        const int gris = Gris(pesos[tercio] * 65535 / 100.0);
-        EXPECT_EQ(hoja->imagen.GetPixelColor(X0(3, wd) + 5 + 10 * tercio, Y0(2, hd) + hd - 1),
-                  RGB(gris, gris, gris))
-            << tercio;
-    }
+    EXPECT_EQ(Contar(hoja->imagen, 61 * 3, 41 * 2 + 37, 60, 3, kWhite), 0);
 }
 
 TEST(ContactSheetRun, TransitionMixesFramesWithTheirExposures) {
@@ -176,10 +145,8 @@ TEST(ContactSheetRun, TransitionMixesFramesWithTheirExposures) {
     // touches; equal channels make every cell show the same grey.
     for (int i = 0; i <= 10; ++i) {
         for (int j = 0; j <= 10 - i; ++j) {
-            EXPECT_EQ(hoja->imagen.GetPixelColor(X0(i, 20), Y0(j, 10)),
-                      RGB(Gris(25000), Gris(25000), Gris(25000)));
-            EXPECT_EQ(hoja->imagen.GetPixelColor(X0(i, 20), Y0(j, 10) + 9),
-                      RGB(Gris(40000), Gris(40000), Gris(40000)));
+            EXPECT_EQ(hoja->imagen.GetPixelColor(21 * i, 11 * j), Gris(25000));
+            EXPECT_EQ(hoja->imagen.GetPixelColor(21 * i, 11 * j + 9), Gris(40000));
         }
     }
 }
@@ -214,11 +181,8 @@ TEST(ContactSheetState, ReleasedDarkestFrameIsReloadedAndThreadsDoNotMatter) {
     ASSERT_EQ(segunda->resultado, 1);
     EXPECT_EQ(prueba->session.set.Imagenes[0].at(1, 0)[0], 409);
     EXPECT_NE(primera->nombre, segunda->nombre);
-    for (int y = 0; y < primera->imagen.GetHeight(); ++y) {
-        for (int x = 0; x < primera->imagen.GetWidth(); ++x) {
-            ASSERT_EQ(primera->imagen.GetPixelColor(x, y), segunda->imagen.GetPixelColor(x, y));
-        }
-    }
+    EXPECT_EQ(test::FileBytes(prueba->dir.file(primera->nombre)),
+              test::FileBytes(prueba->dir.file(segunda->nombre)));
 }
 
 }  // namespace

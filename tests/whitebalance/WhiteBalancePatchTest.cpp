@@ -1,5 +1,5 @@
-// The WB patch: which pixels a square or round patch sums, the clip rule of each shape, the
-// coefficients, and the outcomes of CalcularWBPatch (the window's tests toggle the shape).
+// The WB patch: the pixels a square or round patch sums, each shape's clip rule, the coefficients,
+// and the outcomes of CalcularWBPatch (the window's tests toggle the shape).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,30 +18,12 @@ namespace {
 using Lines = std::vector<std::string>;
 using Texts = std::array<std::string, 3>;
 
-ParcheWB Square(double x1, double y1, double x2, double y2) {
-    ParcheWB patch;
-    patch.ParcheX1 = x1;
-    patch.ParcheY1 = y1;
-    patch.ParcheX2 = x2;
-    patch.ParcheY2 = y2;
-    patch.ParcheDefinido = true;
-    return patch;
+// A patch from (x1, y1) to (x2, y2): a square's corners, or a round one's centre and rim point.
+ParcheWB Patch(double x1, double y1, double x2, double y2, bool square = true) {
+    return {x1, y1, x2, y2, square, true};
 }
 
-ParcheWB Round(double cx, double cy, double rx, double ry) {
-    ParcheWB patch = Square(cx, cy, rx, ry);
-    patch.ParcheCuadrado = false;
-    return patch;
-}
-
-TEST(WBPatchCoefficients, LargestSumGetsOneOthersThreeDecimals) {
-    test::NumericLocale point("C");
-    EXPECT_EQ(CoeficientesParche({3000, 3000, 3000}), (Texts{"1", "1", "1"}));
-    // 2000 / 1600 * 1000 = 1250 exactly: no rounding; 7 / 3 * 1000 = 2333.3 -> 2.333.
-    EXPECT_EQ(CoeficientesParche({1600, 2000, 3}), (Texts{"1.25", "1", "666.667"}));
-}
-
-TEST(WBPatchSums, PixelsEachShapeTakes) {
+TEST(WBPatchSums, PixelsEachShapeTakesAndTheirCoefficients) {
     const Frame grey = test::ConstantFrame(10, 10, 100, 200, 150);
     // Every pixel different: red = 1 + x + 100 y, green twice that, blue three times.
     auto number = [](int x, int y, int c) {
@@ -58,44 +40,51 @@ TEST(WBPatchSums, PixelsEachShapeTakes) {
         ParcheWB patch;
         int64_t r, g;
     } cases[] = {
-        // Columns and rows Round(10 * 0.1) = 1 .. Round(10 * 0.3) = 3, whichever corner the drag
-        // started from.
-        {"3 x 3", grey, Square(0.1, 0.1, 0.3, 0.3), 900, 1800},
-        {"3 x 3 dragged back", grey, Square(0.3, 0.3, 0.1, 0.1), 900, 1800},
+        // Columns and rows Round(10 * 0.1) = 1 .. Round(10 * 0.3) = 3, from either corner.
+        {"3 x 3", grey, Patch(0.1, 0.1, 0.3, 0.3), 900, 1800},
+        {"3 x 3 dragged back", grey, Patch(0.3, 0.3, 0.1, 0.1), 900, 1800},
         // Round(10 * 1) = 10 is kept at 9.
-        {"to the edge", grey, Square(0.8, 0.8, 1.0, 1.0), 400, 800},
+        {"to the edge", grey, Patch(0.8, 0.8, 1.0, 1.0), 400, 800},
         // Bounds on a half go to the even neighbour: 8 * 0.3125 = 2.5 -> 2, 8 * 0.5625 = 4.5 -> 4,
         // so columns and rows 2..4 (halves away from zero would take 3..5).
-        {"halves to even", numbered8, Square(0.3125, 0.3125, 0.5625, 0.5625), 612 + 912 + 1212,
+        {"halves to even", numbered8, Patch(0.3125, 0.3125, 0.5625, 0.5625), 612 + 912 + 1212,
          2 * (612 + 912 + 1212)},
-        {"one pixel", numbered, Square(0.5, 0.2, 0.5, 0.2), 206, 412},
+        {"one pixel", numbered, Patch(0.5, 0.2, 0.5, 0.2), 206, 412},
         // Round with both points equal: radius 1 around (5, 2), the centre and its 4 neighbours.
-        {"round, one point", numbered, Round(0.5, 0.2, 0.5, 0.2), 206 + 205 + 207 + 106 + 306,
-         2 * (206 + 205 + 207 + 106 + 306)},
+        {"round, one point", numbered, Patch(0.5, 0.2, 0.5, 0.2, false),
+         206 + 205 + 207 + 106 + 306, 2 * (206 + 205 + 207 + 106 + 306)},
         // Radius exactly 2 pixels: dx^2 + dy^2 <= 4 holds 13 pixels.
-        {"disc", flat16, Round(0.5, 0.5, 0.625, 0.5), 130, 130},
+        {"disc", flat16, Patch(0.5, 0.5, 0.625, 0.5, false), 130, 130},
         // Past the corner the disc is clipped to the image: (0,0) (1,0) (2,0) (0,1) (1,1) (0,2).
-        {"corner disc", flat16, Round(0.0, 0.0, 0.0, 0.125), 60, 60},
+        {"corner disc", flat16, Patch(0.0, 0.0, 0.0, 0.125, false), 60, 60},
         // The square accepts the clip level; the round patch leaves out the whole pixel.
-        {"square at the clip level", red_at_clip, Square(0.5, 0.5, 0.5, 0.5), 58982, 1000},
-        {"round at the clip level", red_at_clip, Round(0.5, 0.5, 0.5, 0.5), 0, 0},
-        {"square over the clip level", green_over, Square(0.5, 0.5, 0.5, 0.5), 0, 0},
-    };
+        {"square at the clip level", red_at_clip, Patch(0.5, 0.5, 0.5, 0.5), 58982, 1000},
+        {"round at the clip level", red_at_clip, Patch(0.5, 0.5, 0.5, 0.5, false), 0, 0},
+        {"square over the clip level", green_over, Patch(0.5, 0.5, 0.5, 0.5), 0, 0}};
     for (const auto& c : cases) {
         const SumasCanal sums = SumarParche(c.frame, c.patch);
         EXPECT_EQ(sums.r, c.r) << c.name;
         EXPECT_EQ(sums.g, c.g) << c.name;
     }
+    // The largest sum gets 1, the others three decimals: 2000 / 1600 = 1.25 exactly, 2000 / 3.
+    test::NumericLocale point("C");
+    EXPECT_EQ(CoeficientesParche({1600, 2000, 3}), (Texts{"1.25", "1", "666.667"}));
 }
 
 // CalcularWBPatch on the TIFF beside the reference: the coefficients written (the grey patch
 // only), or left as they were with the log and box of each failure.
 TEST(CalcularWBPatch, Outcomes) {
     test::NumericLocale point("C");
-    const std::string impossible =
-        "ERROR: Impossible to WB patch, some channel is very low and/or insufficient sample";
+    const Lines done = {"earlier line", "Calculating WB in patch...", "DONE"};
     const Lines refused = {"earlier line", "Calculating WB in patch...", "Impossible to WB patch",
                            "DONE"};
+    const Lines unreadable = {"Error reading tiff file, please try again", "DONE"};
+    const Lines unexpected = {"An unexpected error occurred", "DONE"};
+    const std::string none = "<0 boxes>";
+    const std::string impossible =
+        "ERROR: Impossible to WB patch, some channel is very low and/or insufficient sample";
+    const std::string report = "ERROR: Unexpected error occurred in module CalcularWBPatch";
+    const ParcheWB whole = Patch(0.1, 0.1, 0.9, 0.9);
     const struct {
         const char* name;
         Frame developed;  // empty: a file that is no TIFF
@@ -104,27 +93,14 @@ TEST(CalcularWBPatch, Outcomes) {
         std::string box;  // the start of the box text
     } cases[] = {
         // 10 x 10 pixels of (10, 20, 15) in the patch: sums 1000, 2000, 1500.
-        {"grey",
-         test::ConstantFrame(40, 40, 10, 20, 15),
-         Square(0.25, 0.25, 0.475, 0.475),
-         {"earlier line", "Calculating WB in patch...", "DONE"},
-         "<0 boxes>"},
+        {"grey", test::ConstantFrame(40, 40, 10, 20, 15), Patch(0.25, 0.25, 0.475, 0.475), done,
+         none},
         // Every pixel has a channel at or above the clip level.
-        {"clipped", test::ConstantFrame(10, 10, 60000, 59000, 65535), Square(0.1, 0.1, 0.9, 0.9),
+        {"clipped", test::ConstantFrame(10, 10, 60000, 59000, 65535), whole, refused, impossible},
+        {"no blue", test::ConstantFrame(10, 10, 500, 500, 0), Patch(0.5, 0.5, 0.7, 0.5, false),
          refused, impossible},
-        {"no blue", test::ConstantFrame(10, 10, 500, 500, 0), Round(0.5, 0.5, 0.7, 0.5), refused,
-         impossible},
-        {"unreadable",
-         Frame(),
-         Square(0.1, 0.1, 0.2, 0.2),
-         {"Error reading tiff file, please try again", "DONE"},
-         "<0 boxes>"},
-        {"no extension",
-         test::ConstantFrame(4, 4, 1, 1, 1),
-         Square(0.1, 0.1, 0.2, 0.2),
-         {"An unexpected error occurred", "DONE"},
-         "ERROR: Unexpected error occurred in module CalcularWBPatch"},
-    };
+        {"unreadable", Frame(), whole, unreadable, none},
+        {"no extension", test::ConstantFrame(4, 4, 1, 1, 1), whole, unexpected, report}};
     for (const auto& c : cases) {
         const std::string name = c.name;
         test::TempDir dir;
@@ -155,7 +131,7 @@ TEST(WBPatchRoad, NeutralDevelopmentShownIsMeasuredAtOnce) {
     EscribirTIFF(test::ConstantFrame(8, 8, 1000, 2000, 1500), dir.file("ref.tiff"));
     DevelopSettings settings;
     RecorderChannel channel;
-    ASSERT_TRUE(RunMeasurePatch(session, Square(0.1, 0.1, 0.5, 0.5), settings, channel,
+    ASSERT_TRUE(RunMeasurePatch(session, Patch(0.1, 0.1, 0.5, 0.5), settings, channel,
                                 LineaRapida(settings, true)));
     EXPECT_EQ(settings.wb.txtWB, (Texts{"2", "1", "1.333"}));
     EXPECT_EQ(channel.log(), (Lines{"Calculating WB in patch...", "DONE"}));
