@@ -1,8 +1,5 @@
 #include "blend/BlendFixtures.h"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "image/Picture.h"
 #include "image/TiffIO.h"
 
@@ -29,15 +26,6 @@ SesionPrueba::SesionPrueba(std::vector<Frame> frames, std::vector<double> exp_re
     session.mapa.RutaMapa = dir.file("Map_120000.png");
     session.mapa.IndicePorNivel = TablaIndicePorNivel(n);
     EscribirMapa(session.mapa.RutaMapa, set.AnchoImagen, set.AltoImagen, levels);
-}
-
-std::vector<std::string> SesionPrueba::Archivos() const {
-    std::vector<std::string> nombres;
-    for (const auto& entrada : std::filesystem::directory_iterator(dir.path())) {
-        nombres.push_back(entrada.path().filename().string());
-    }
-    std::sort(nombres.begin(), nombres.end());
-    return nombres;
 }
 
 Frame SesionPrueba::Salida(const std::string& nombre) const {

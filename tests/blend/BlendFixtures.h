@@ -27,8 +27,8 @@ struct SesionPrueba {
 
     SesionPrueba(std::vector<Frame> frames, std::vector<double> exp_relativas,
                  const std::vector<uint8_t>& levels);
-    // Files of the folder, sorted by name.
-    std::vector<std::string> Archivos() const;
+    // Files of the folder, sorted.
+    std::vector<std::string> Archivos() const { return FilesLike(dir.path(), ""); }
     // The file a "Saving image as <name>" log line names, loaded.
     Frame Salida(const std::string& nombre) const;
 };
