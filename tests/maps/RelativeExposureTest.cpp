@@ -94,33 +94,26 @@ TEST_F(ExposureSetTest, LoadsThatDoNotGiveASet) {
     }
 }
 
-// Mean levels: a 12.34 %, b 50 %, c 4 %, the identical pair 25 %, black 0 %; a missing TIFF is
-// skipped. Equal sums end in reverse load order; the all-black frame is the darkest.
+// Mean levels 12.34 %, 50 %, 4 %, an identical pair at 25 % and black, summed here in bands of
+// rows (a set held in memory): equal sums end in reverse load order, the black frame is darkest.
 TEST_F(ExposureSetTest, SortLogsAndOrdersDarkestFirst) {
-    Add("a", test::ConstantFrame(10, 10, 8087, 8087, 8087));
-    Add("b", test::ConstantFrame(10, 10, 32768, 32767, 32768));
-    Add("c", test::ConstantFrame(10, 10, 2621, 2622, 2621));
-    Add("gone", Frame());
-    const Frame same = test::MakeFrame(10, 10, [](int x, int y, int c) {
+    const Frame same = test::MakeFrame(10, 70, [](int x, int y, int c) {
         return static_cast<uint16_t>(16384 + (x - 5) * 3 + (y % 2 ? c : -c));
     });
-    Add("first", same);
-    Add("second", same);
-    Add("dark", test::ConstantFrame(10, 10, 0, 0, 0));
-    ASSERT_EQ(CargarTIFFs(Ruta(), raws_, set_, channel_), 6);
-    EXPECT_EQ(set_.AnchoImagen, 10);
-    ASSERT_TRUE(OrdenarPorExposicion(true, set_, channel_));
+    set_ = test::SetOf({test::ConstantFrame(10, 70, 8087, 8087, 8087),
+                        test::ConstantFrame(10, 70, 32768, 32767, 32768),
+                        test::ConstantFrame(10, 70, 2621, 2622, 2621), same, same,
+                        test::ConstantFrame(10, 70, 0, 0, 0)},
+                       dir_.file("i"));
+    ASSERT_TRUE(OrdenarPorExposicion(true, set_, channel_, 2));
     EXPECT_EQ(channel_.log(),
-              (Lines{"Loading 7 TIFF files...", "file gone.tiff not found. Skipped",
-                     "\nCalculating absolute exposure...", "a.tiff: 12.3%", "b.tiff: 50%",
-                     "c.tiff: 4%", "first.tiff: 25%", "second.tiff: 25%", "dark.tiff: 0%",
+              (Lines{"\nCalculating absolute exposure...", "i1.tiff: 12.3%", "i2.tiff: 50%",
+                     "i3.tiff: 4%", "i4.tiff: 25%", "i5.tiff: 25%", "i6.tiff: 0%",
                      "Sorting images by exposure...", "Reloading sorted images..."}));
-    EXPECT_EQ(set_.ArchivosTIFF, (Lines{Tiff("dark"), Tiff("c"), Tiff("a"), Tiff("second"),
-                                        Tiff("first"), Tiff("b")}));
-    EXPECT_EQ(set_.TIFFMasOscuro, Tiff("dark"));
+    EXPECT_EQ(set_.ArchivosTIFF,
+              (Lines{Tiff("i6"), Tiff("i3"), Tiff("i1"), Tiff("i5"), Tiff("i4"), Tiff("i2")}));
+    EXPECT_EQ(set_.TIFFMasOscuro, Tiff("i6"));
     EXPECT_EQ(set_.Imagenes[1].at(0, 0)[1], 2622);
-    EXPECT_EQ(set_.Imagenes[5].at(9, 9)[0], 32768);
-    EXPECT_TRUE(set_.TIFFsCargados);
 }
 
 // One thread or many, or frames read while the development ran, make the same set, log and sort;
@@ -198,69 +191,48 @@ std::vector<std::string> Histogramas(const TempDir& dir) {
     return test::FilesLike(dir.path(), "His_");
 }
 
-Picture UnicoHistograma(const TempDir& dir) {
-    const auto gifs = Histogramas(dir);
-    Picture gif;
-    if (gifs.size() == 1) {
-        gif.LoadFromFile(gifs[0]);
-    } else {
-        ADD_FAILURE() << gifs.size() << " histograms";
-    }
-    return gif;
-}
-
-// Frames 0, 0, 1, 2 and 3 EV above one base: E = 1, 1, 1/2, 1/4, 1/8 in both methods (b / a = 2
-// puts every sample in bin Round(ln 2 x 1000 / ln 2) = 1000). Interior pixels (7 x 7 of 9 x 9)
-// give three samples each: 147 / 243 = 60.5 %. Only the Median method draws its histogram, one
-// 128-row band per pair with the red line at x = 0 for the identical pair and x = 125 (the 1 EV
-// grid line) for the others, and never over a file already there.
+// Frames 0, 0, 1, 2 and 3 EV above one base: E = 1, 1, 1/2, 1/4, 1/8 (b / a = 2 puts every
+// sample in bin Round(ln 2 x 1000 / ln 2) = 1000). Interior pixels (7 x 7 of 9 x 9) give three
+// samples each: 147 / 243 = 60.5 %. The Median method's histogram has one 128-row band per pair,
+// the red line at x = 0 for the identical pair and x = 125 (the 1 EV grid line) for the others,
+// and never replaces a file already there.
 TEST(RelativeExposure, StepsLogAndHistogramBands) {
-    for (bool average : {true, false}) {
-        TempDir dir;
-        const std::string taken = "His_" + HoraHHMMSS() + ".gif";
-        test::Touch(dir.file(taken));
-        std::vector<Frame> frames;
-        for (int stops : {0, 0, 1, 2, 3}) {
-            frames.push_back(Escalon(9, 9, stops));
-        }
-        ExposureSet set = SetDe(dir, std::move(frames));
-        RecorderChannel channel;
-        ASSERT_EQ(Calcular(dir, set, average, channel), 1);
-        EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1, 1, 0.5, 0.25, 0.125}));
-        std::vector<std::string> log = {"\nCalculating relative exposure...",
-                                        "img1.tiff: 1 (0EV)",
-                                        "img2.tiff: 1 (+0EV) (60.5% lev)",
-                                        "img3.tiff: 2 (+1EV) (60.5% lev)",
-                                        "img4.tiff: 4 (+2EV) (60.5% lev)",
-                                        "img5.tiff: 8 (+3EV) (60.5% lev)",
-                                        "DONE"};
-        EXPECT_EQ(channel.beeps(), 1);
-        EXPECT_EQ(std::filesystem::file_size(dir.file(taken)), 0u);
-        std::filesystem::remove(dir.file(taken));
-        if (average) {
-            EXPECT_EQ(channel.log(), log);
-            EXPECT_TRUE(Histogramas(dir).empty());
-            continue;
-        }
-        const Picture gif = UnicoHistograma(dir);
-        log.insert(log.end() - 1,
-                   "\nSaving exposure histogram as " +
-                       std::filesystem::path(Histogramas(dir)[0]).filename().string() + "...");
-        EXPECT_EQ(channel.log(), log);
-        EXPECT_EQ(gif.GetWidth(), 1024);
-        EXPECT_EQ(gif.GetHeight(), 512);
-        for (int band = 0; band < 4; ++band) {
-            const int red = band == 0 ? 0 : 125;
-            for (int y = 0; y < 128; ++y) {
-                EXPECT_EQ(gif.GetPixelColor(red, band * 128 + y), kRed) << band << " " << y;
-            }
-            // Every sample lies in the column under the red line; its neighbour holds no bar.
-            EXPECT_EQ(gif.GetPixelColor(band == 0 ? 1 : 124, band * 128 + 100), kWhite);
-        }
-        // The dotted grid at 2 EV: grey on even rows, white between.
-        EXPECT_EQ(gif.GetPixelColor(250, 126), kGrey);
-        EXPECT_EQ(gif.GetPixelColor(250, 127), kWhite);
+    TempDir dir;
+    const std::string taken = dir.file("His_" + HoraHHMMSS() + ".gif");
+    test::Touch(taken);
+    std::vector<Frame> frames;
+    for (int stops : {0, 0, 1, 2, 3}) {
+        frames.push_back(Escalon(9, 9, stops));
     }
+    ExposureSet set = SetDe(dir, std::move(frames));
+    RecorderChannel channel;
+    ASSERT_EQ(Calcular(dir, set, false, channel), 1);
+    EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1, 1, 0.5, 0.25, 0.125}));
+    EXPECT_EQ(std::filesystem::file_size(taken), 0u);
+    std::filesystem::remove(taken);
+    const auto gifs = Histogramas(dir);
+    ASSERT_EQ(gifs.size(), 1u);
+    EXPECT_EQ(channel.log(),
+              (Lines{"\nCalculating relative exposure...", "img1.tiff: 1 (0EV)",
+                     "img2.tiff: 1 (+0EV) (60.5% lev)", "img3.tiff: 2 (+1EV) (60.5% lev)",
+                     "img4.tiff: 4 (+2EV) (60.5% lev)", "img5.tiff: 8 (+3EV) (60.5% lev)",
+                     "\nSaving exposure histogram as " + NombreArchivo(gifs[0]) + "...", "DONE"}));
+    EXPECT_EQ(channel.beeps(), 1);
+    Picture gif;
+    gif.LoadFromFile(gifs[0]);
+    EXPECT_EQ(gif.GetWidth(), 1024);
+    EXPECT_EQ(gif.GetHeight(), 512);
+    for (int band = 0; band < 4; ++band) {
+        const int red = band == 0 ? 0 : 125;
+        for (int y = 0; y < 128; ++y) {
+            EXPECT_EQ(gif.GetPixelColor(red, band * 128 + y), kRed) << band << " " << y;
+        }
+        // Every sample lies in the column under the red line; its neighbour holds no bar.
+        EXPECT_EQ(gif.GetPixelColor(band == 0 ? 1 : 124, band * 128 + 100), kWhite);
+    }
+    // The dotted grid at 2 EV: grey on even rows, white between.
+    EXPECT_EQ(gif.GetPixelColor(250, 126), kGrey);
+    EXPECT_EQ(gif.GetPixelColor(250, 127), kWhite);
 }
 
 // Green clips at 6000 in the brighter frame's right half, as a headroom development's green
@@ -294,44 +266,57 @@ TEST(RelativeExposure, PerChannelClipLevelsKeepClippedGreenOut) {
     }
 }
 
-TEST(RelativeExposure, GapErrors) {
-    struct Caso {
-        std::vector<Frame> frames;
-        bool average;
-        std::string error;
-        std::vector<double> e;
-    };
-    const Frame clipped = ConstantFrame(10, 10, 60000, 58982, 65535);
+// Gaps too wide or too narrow, frames of unequal size and a cancel: no histogram, and the
+// exposures as given (a cancel or an unexpected error leaves the earlier ones).
+TEST(RelativeExposure, GapErrorsUnequalFramesAndCancel) {
+    const std::vector<Frame> wide = {Escalon(10, 10, 0),
+                                     ConstantFrame(10, 10, 60000, 58982, 65535)};
     // Summing more in the darker-sorted frame is too narrow for Average; the Median method has
     // no such test and puts the samples into bin 0 (then bin 1000 for the next pair).
     const std::vector<Frame> narrow = {ConstantFrame(6, 6, 3001, 3001, 3001),
                                        ConstantFrame(6, 6, 3000, 3000, 3000),
                                        ConstantFrame(6, 6, 6000, 6000, 6000)};
-    const Caso casos[] = {
-        {{Escalon(10, 10, 0), clipped}, true, "Too wide", {1, 0}},
-        {{Escalon(10, 10, 0), clipped}, false, "Too wide", {1, 0}},
-        {narrow, true, "Too narrow", {1, 0, 0}},
-        {narrow, false, "", {1, 1, 0.5}},
+    const std::vector<Frame> unequal = {Escalon(6, 6, 0), Escalon(7, 6, 1)};
+    const std::string too = "ERROR: Too ";
+    const std::string gap = " exposure gap between img1.tiff and img2.tiff";
+    const std::string none = "<0 boxes>";
+    const struct {
+        const std::vector<Frame>* frames;
+        bool average;
+        bool cancel;
+        std::string box;  // the start of the only box
+        std::vector<double> e;
+    } casos[] = {
+        {&wide, true, false, too + "wide" + gap, {1, 0}},
+        {&wide, false, false, too + "wide" + gap, {1, 0}},
+        {&narrow, true, false, too + "narrow" + gap, {1, 0, 0}},
+        {&narrow, false, false, none, {1, 1, 0.5}},
+        {&unequal,
+         false,
+         false,
+         "ERROR: Unexpected error occurred in module CalcularExpRelativas ",
+         {1, 0.25}},
+        {&wide, false, true, none, {1, 0.25}},
     };
-    for (const Caso& caso : casos) {
+    for (const auto& caso : casos) {
         TempDir dir;
-        ExposureSet set = SetDe(dir, caso.frames);
+        ExposureSet set = SetDe(dir, *caso.frames);
+        set.ExpRelativas = {1, 0.25};
         RecorderChannel channel;
-        const int result = Calcular(dir, set, caso.average, channel);
-        EXPECT_EQ(set.ExpRelativas, caso.e) << caso.error;
-        if (caso.error.empty()) {
-            EXPECT_EQ(result, 1);
-            continue;
+        if (caso.cancel) {
+            channel.Cancelar();
+            EXPECT_THROW(Calcular(dir, set, false, channel), Cancelled);
+        } else {
+            EXPECT_EQ(Calcular(dir, set, caso.average, channel), caso.box == none ? 1 : -1);
         }
-        EXPECT_EQ(result, -1);
-        EXPECT_EQ(channel.log(), (std::vector<std::string>{"\nCalculating relative exposure...",
-                                                           "img1.tiff: 1 (0EV)",
-                                                           caso.error + " exposure gap", "DONE"}));
-        ASSERT_EQ(channel.boxes().size(), 1u);
-        EXPECT_EQ(channel.boxes()[0].title, "ERROR");
-        EXPECT_EQ(channel.boxes()[0].text,
-                  caso.error + " exposure gap between img1.tiff and img2.tiff");
-        EXPECT_TRUE(Histogramas(dir).empty());
+        EXPECT_EQ(set.ExpRelativas, caso.e) << caso.box;
+        EXPECT_EQ(test::OnlyBox(channel).rfind(caso.box, 0), 0u) << test::OnlyBox(channel);
+        if (caso.box.starts_with(too)) {
+            EXPECT_EQ(channel.log(),
+                      (Lines{"\nCalculating relative exposure...", "img1.tiff: 1 (0EV)",
+                             caso.box.substr(7, caso.box.find(" between") - 7), "DONE"}));
+        }
+        EXPECT_EQ(Histogramas(dir).size(), caso.box == none && !caso.cancel ? 1u : 0u);
     }
 }
 
@@ -417,27 +402,12 @@ TEST(RelativeExposure, MatchesThePlainLoopOnAnyThreadCount) {
             EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1.0, e2, e3})) << average;
             const std::string lev = "(" + TextoNumero(share) + "% lev)";
             EXPECT_TRUE(channel.log()[2].ends_with(lev)) << channel.log()[2] << " " << lev;
+            EXPECT_EQ(Histogramas(dir).size(), average ? 0u : 1u);  // the Median method's only
             logs[threads == 0] = channel.log();
             logs[threads == 0].resize(4);  // up to the last read-out line
         }
         EXPECT_EQ(logs[0], logs[1]);
     }
-}
-
-TEST(RelativeExposure, CancelOrUnequalFrames) {
-    TempDir dir;
-    ExposureSet set = SetDe(dir, {Escalon(20, 200, 0), Escalon(20, 200, 1)});
-    set.ExpRelativas = {1.0, 0.25};
-    RecorderChannel cancelled;
-    cancelled.Cancelar();
-    EXPECT_THROW(Calcular(dir, set, false, cancelled), Cancelled);
-    EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1.0, 0.25}));
-    EXPECT_TRUE(Histogramas(dir).empty());
-
-    ExposureSet unequal = SetDe(dir, {Escalon(6, 6, 0), Escalon(7, 6, 1)});
-    RecorderChannel channel;
-    EXPECT_EQ(Calcular(dir, unequal, false, channel), -1);
-    EXPECT_NE(test::OnlyBox(channel).find("module CalcularExpRelativas "), std::string::npos);
 }
 
 }  // namespace
