@@ -1,5 +1,4 @@
-// Path, text and number helpers, ParallelFor, and the settings model's clean-ups and rows the
-// window does not reach (the window tests drive the handlers).
+// Path, text and number helpers, ParallelFor, and settings clean-ups the window does not reach.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -150,11 +149,7 @@ TEST(Parallel, EveryIndexOnceAndChunksIndependentOfThreads) {
             ASSERT_EQ(seen[i], static_cast<int64_t>(i / 64 + 1)) << i << " " << threads;
         }
     }
-    const auto throwing = [](int64_t chunk, int64_t, int64_t) {
-        if (chunk == 37) {
-            throw RunTimeError(kErrOverflow, "Overflow");
-        }
-    };
+    const auto throwing = [](int64_t, int64_t, int64_t) { throw RunTimeError(kErrOverflow, ""); };
     EXPECT_THROW(ParallelFor(100, 1, throwing, 2), RunTimeError);
 }
 
@@ -192,7 +187,6 @@ TEST(Parallel, ThreadThatCannotStartIsReportedNotFatal) {
     EXPECT_EXIT(RunWhereTheSecondWorkerCannotStart(), ::testing::ExitedWithCode(0), "");
 }
 
-// The settings model's clean-ups and rows the window's handlers do not reach.
 TEST(Settings, SaturationAndWhiteBalanceTextsAndRows) {
     test::NumericLocale point("C");
     // Leaving the saturation box: a number rounded half to even, anything else empty.

