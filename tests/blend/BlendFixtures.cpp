@@ -1,7 +1,6 @@
 #include "blend/BlendFixtures.h"
 
 #include "image/Picture.h"
-#include "image/TiffIO.h"
 
 namespace brimsal::test {
 
@@ -26,10 +25,6 @@ SesionPrueba::SesionPrueba(std::vector<Frame> frames, std::vector<double> exp_re
     session.mapa.RutaMapa = dir.file("Map_120000.png");
     session.mapa.IndicePorNivel = TablaIndicePorNivel(n);
     EscribirMapa(session.mapa.RutaMapa, set.AnchoImagen, set.AltoImagen, levels);
-}
-
-Frame SesionPrueba::Salida(const std::string& nombre) const {
-    return LeerTIFF(dir.file(nombre));
 }
 
 std::vector<std::string> SalidasDelLog(const std::vector<std::string>& log) {

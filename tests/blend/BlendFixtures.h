@@ -1,6 +1,5 @@
 // Fixtures for the blend and contact-sheet tests: an exposure set held in memory with its
-// darkest frame written as a TIFF, a map PNG written from levels, and the level table built the
-// way Build map builds it.
+// darkest frame written as a TIFF, and a map PNG written from levels.
 #pragma once
 
 #include <array>
@@ -10,6 +9,7 @@
 
 #include "app/Session.h"
 #include "image/Frame.h"
+#include "image/TiffIO.h"
 #include "support/Fixtures.h"
 
 namespace brimsal::test {
@@ -18,9 +18,8 @@ namespace brimsal::test {
 void EscribirMapa(const std::string& path, int width, int height,
                   const std::vector<uint8_t>& levels);
 
-// A session in a fresh folder: reference RAW "ref.CR2", the frames (index 0 darkest) with their
-// TIFF names, frame 1 also written to disk as TIFFMasOscuro, ExpRelativas as given, and the
-// map "Map_120000.png" written from `levels` with the table of `n` frames.
+// A session in a fresh folder: reference RAW "ref.CR2", the frames (index 0 darkest, also written
+// as TIFFMasOscuro), ExpRelativas as given, the map "Map_120000.png" of `levels` and its table.
 struct SesionPrueba {
     TempDir dir;
     Session session;
@@ -30,7 +29,7 @@ struct SesionPrueba {
     // Files of the folder, sorted.
     std::vector<std::string> Archivos() const { return FilesLike(dir.path(), ""); }
     // The file a "Saving image as <name>" log line names, loaded.
-    Frame Salida(const std::string& nombre) const;
+    Frame Salida(const std::string& nombre) const { return LeerTIFF(dir.file(nombre)); }
 };
 
 // Names written by "Saving image as <name>" lines of a log, in order.
