@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <random>
 
@@ -128,10 +129,12 @@ void WriteFixture(const std::string& path, const Frame& frame, const Layout& lay
     });
 }
 
-std::string LoadError(const std::string& path) {
+// The message of the ImageError or PictureError reading `path` throws; "" when none.
+std::string LoadError(const std::string& path,
+                      const std::function<void(const std::string&)>& read = LeerTIFF) {
     try {
-        LeerTIFF(path);
-    } catch (const ImageError& error) {
+        read(path);
+    } catch (const std::runtime_error& error) {
         return error.what();
     }
     return "";
@@ -162,8 +165,6 @@ TEST(TiffIO, ReadsEveryRgbLayout) {
         const std::string path = dir.file("fixture.tif");
         WriteFixture(path, frame, layout);
         const Frame back = LeerTIFF(path);
-        ASSERT_EQ(back.width, frame.width);
-        ASSERT_EQ(back.height, frame.height);
         Samples expected = frame.pixels;
         for (uint16_t& v : expected) {
             v = layout.bits == 8 ? static_cast<uint16_t>((v >> 8) * 257) : v;
@@ -172,51 +173,40 @@ TEST(TiffIO, ReadsEveryRgbLayout) {
     }
 }
 
-// Other colour layouts and damaged files are errors that name the file.
-TEST(TiffIO, RefusedAndDamagedFilesAreErrorsNamingTheFile) {
+// Other colour layouts, damaged files and headers that promise more than the file holds are
+// errors naming the file; the hostile headers are refused from the header, before the frame is
+// allocated (a 200 MP frame, a 24 GB tile).
+TEST(TiffIO, HostileHeadersAreRefusedBeforeAllocationNamingTheFile) {
     test::TempDir dir;
-    const Frame frame = RandomFrame(8, 8, 3);
-    const std::vector<std::pair<std::string, Layout>> refused = {
+    const std::pair<std::string, Layout> refused[] = {
         {"grey", {.photometric = PHOTOMETRIC_MINISBLACK, .samples = 1}},
         {"palette", {.bits = 8, .photometric = PHOTOMETRIC_PALETTE, .samples = 1}},
         {"cmyk", {.bits = 8, .photometric = PHOTOMETRIC_SEPARATED, .samples = 4}},
         {"float", {.bits = 32, .sample_format = SAMPLEFORMAT_IEEEFP}},
+        {"five", {.samples = 5}},
     };
-    std::vector<std::string> names = {"truncated", "empty", "text", "missing"};
     for (const auto& [name, layout] : refused) {
-        WriteFixture(dir.file(name), frame, layout);
-        names.push_back(name);
+        WriteFixture(dir.file(name), RandomFrame(8, 8, 3), layout);
     }
+    WriteFixture(dir.file("huge"), 20000, 10000,
+                 {.compression = COMPRESSION_LZW, .rows_per_strip = 10000, .raw = 64}, nullptr);
+    WriteFixture(dir.file("tile"), 1, 1, {.compression = COMPRESSION_LZW, .tile = 65536, .raw = 16},
+                 nullptr);
     EscribirTIFF(RandomFrame(64, 48, 5), dir.file("good"));
     std::filesystem::copy_file(dir.file("good"), dir.file("truncated"));
     std::filesystem::resize_file(dir.file("truncated"),
                                  std::filesystem::file_size(dir.file("good")) / 2);
     test::Touch(dir.file("empty"));
     test::WriteBytes(dir.file("text"), {'h', 'e', 'l', 'l', 'o', '\n'});
-    for (const std::string& name : names) {
+    const std::map<std::string, std::string> reasons = {{"huge", "declares 20000x10000 pixels"},
+                                                        {"tile", "tiles of 65536x65536"},
+                                                        {"five", "5 samples per pixel"}};
+    for (const std::string name : {"huge", "tile", "five", "grey", "palette", "cmyk", "float",
+                                   "truncated", "empty", "text", "missing"}) {
         const std::string message = LoadError(dir.file(name));
         EXPECT_NE(message.find(dir.file(name)), std::string::npos) << name << ": " << message;
-    }
-}
-
-// Headers that promise more than the file holds are refused from the header, naming the file,
-// before the frame is allocated (a 200 MP frame, a 24 GB tile).
-TEST(TiffIO, HostileHeadersAreRefusedBeforeAllocationNamingTheFile) {
-    test::TempDir dir;
-    WriteFixture(dir.file("huge.tif"), 20000, 10000,
-                 {.compression = COMPRESSION_LZW, .rows_per_strip = 10000, .raw = 64}, nullptr);
-    WriteFixture(dir.file("tile.tif"), 1, 1,
-                 {.compression = COMPRESSION_LZW, .tile = 65536, .raw = 16}, nullptr);
-    WriteFixture(dir.file("five.tif"), RandomFrame(4, 4, 9), {.samples = 5});
-    const std::pair<const char*, const char*> cases[] = {
-        {"huge.tif", "declares 20000x10000 pixels"},
-        {"tile.tif", "tiles of 65536x65536"},
-        {"five.tif", "5 samples per pixel"},
-    };
-    for (const auto& [name, reason] : cases) {
-        const std::string message = LoadError(dir.file(name));
-        EXPECT_NE(message.find(dir.file(name)), std::string::npos) << message;
-        EXPECT_NE(message.find(reason), std::string::npos) << message;
+        EXPECT_NE(message.find(reasons.contains(name) ? reasons.at(name) : ""), std::string::npos)
+            << message;
     }
 }
 
@@ -355,15 +345,10 @@ TEST(Picture, MissingOrCorruptFileIsAnErrorAndKeepsThePicture) {
     for (const char* name : {"missing.png", "corrupt.png", "corrupt.gif", "chunk.png"}) {
         EXPECT_THROW(picture.LoadFromFile(dir.file(name)), PictureError) << name;
     }
-    try {
-        Picture::ReadHeader(dir.file("chunk.png"));
-        ADD_FAILURE() << "no error";
-    } catch (const PictureError& error) {
-        EXPECT_NE(std::string(error.what())
-                      .find("chunk.png': not a readable image (a PNG chunk is longer"),
-                  std::string::npos)
-            << error.what();
-    }
+    const std::string refusal = LoadError(dir.file("chunk.png"), Picture::ReadHeader);
+    EXPECT_NE(refusal.find("chunk.png': not a readable image (a PNG chunk is longer"),
+              std::string::npos)
+        << refusal;
     EXPECT_EQ(picture.GetWidth(), 2);
     EXPECT_EQ(picture.GetPixelColor(1, 1), kWhite);
 }
@@ -392,7 +377,6 @@ TEST(Picture, DrawingToneSizeAndPalette) {
     picture.FillRectangle(0, 0, 10, 10);
     picture.ApplyGamma(2.2);  // 255 (v / 255)^(1 / 2.2): 20.5, 28.2, 186.0
     picture.ResizeTo(4, 3);
-    EXPECT_EQ(picture.GetWidth(), 4);
     EXPECT_EQ(picture.GetPixelColor(3, 2), RGB(21, 28, 186));
     EXPECT_THROW(picture.GetPixelColor(4, 0), PictureError);
     EXPECT_THROW(picture.CreateBlank(0, 3, kBlack), PictureError);
