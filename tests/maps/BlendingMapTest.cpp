@@ -25,21 +25,13 @@ using test::TempDir;
 constexpr uint16_t kBajo = 1000;   // valid everywhere
 constexpr uint16_t kAlto = 65000;  // above every threshold
 
-WhiteBalanceSettings Camara() {
-    WhiteBalanceSettings wb;
-    wb.mode = WBMode::kCamera;
-    return wb;
-}
+const WhiteBalanceSettings kCamara = {.mode = WBMode::kCamera};
 
 MapSettings Radios(int antighost, int progressive) {
     MapSettings settings;
     settings.antighost = antighost;
     settings.progressive = progressive;
     return settings;
-}
-
-ExposureSet SetDe(std::vector<Frame> frames) {
-    return test::SetOf(std::move(frames), "/nowhere/img");
 }
 
 // Frames 1..n over w x h where frame k is valid in columns x < valido(k), clipped elsewhere.
@@ -50,7 +42,7 @@ ExposureSet Columnas(int w, int h, int n, int (*valido)(int k)) {
         frames.push_back(MakeFrame(
             w, h, [limite](int x, int, int) -> uint16_t { return x < limite ? kBajo : kAlto; }));
     }
-    return SetDe(std::move(frames));
+    return test::SetOf(std::move(frames), "/nowhere/img");
 }
 
 // A headroom development saturates channel c at 65535 x its share of the largest multiplier:
@@ -79,7 +71,7 @@ TEST(BlendingMap, FullLogOfARun) {
     const ExposureSet set = Columnas(30, 200, 2, [](int k) { return k == 2 ? 10 : 30; });
     RecorderChannel channel;
     MapState mapa;
-    ASSERT_TRUE(GenerarMapa(ruta, Radios(0, 3), Camara(), set, mapa, channel));
+    ASSERT_TRUE(GenerarMapa(ruta, Radios(0, 3), kCamara, set, mapa, channel));
     const std::string archivo = NombreArchivo(mapa.RutaMapa);
     const std::vector<std::string> log = {
         "Threshold optimisation...",
@@ -101,13 +93,13 @@ TEST(BlendingMap, FullLogOfARun) {
 
     // No radius: neither pass is logged. Anti-ghosting alone: its radius is antighost + 0.
     RecorderChannel quiet;
-    ASSERT_TRUE(GenerarMapa(ruta, Radios(0, 0), Camara(), set, mapa, quiet));
+    ASSERT_TRUE(GenerarMapa(ruta, Radios(0, 0), kCamara, set, mapa, quiet));
     const std::string otro = NombreArchivo(mapa.RutaMapa);
     EXPECT_EQ(quiet.log(),
               (std::vector<std::string>{log[0], log[1], log[2], log[5],
                                         "\nSaving PNG map as " + otro + "...", "DONE"}));
     RecorderChannel ag;
-    ASSERT_TRUE(GenerarMapa(ruta, Radios(4, 0), Camara(), set, mapa, ag));
+    ASSERT_TRUE(GenerarMapa(ruta, Radios(4, 0), kCamara, set, mapa, ag));
     EXPECT_EQ(ag.log().at(3), "Building anti ghosting map (4+0px) ...");
     EXPECT_EQ(ag.log().at(4), log[5]);
 }
@@ -121,7 +113,8 @@ TEST(BlendingMap, FailuresAndCancelKeepTheOldMap) {
     WhiteBalanceSettings letras;
     letras.txtWB = {"x", "1", "1"};
     const auto flat = [](int n) {
-        return SetDe(std::vector<Frame>(static_cast<size_t>(n), ConstantFrame(2, 2, 9, 9, 9)));
+        return test::SetOf(std::vector<Frame>(static_cast<size_t>(n), ConstantFrame(2, 2, 9, 9, 9)),
+                           "/nowhere/img");
     };
     const ExposureSet three = Columnas(40, 300, 3, [](int k) { return 50 - 10 * k; });
     const struct {
@@ -131,11 +124,11 @@ TEST(BlendingMap, FailuresAndCancelKeepTheOldMap) {
         bool cancel;
         int tabla;  // the frames of the level table afterwards
     } casos[] = {
-        {flat(1), Camara(), dir.file("ref.CR2"), false, 5},
-        {flat(256), Camara(), dir.file("ref.CR2"), false, 5},
+        {flat(1), kCamara, dir.file("ref.CR2"), false, 5},
+        {flat(256), kCamara, dir.file("ref.CR2"), false, 5},
         {flat(2), letras, dir.file("ref.CR2"), false, 5},
-        {three, Camara(), "/no/such/folder/ref.CR2", false, 3},
-        {three, Camara(), dir.file("ref.CR2"), true, 5},
+        {three, kCamara, "/no/such/folder/ref.CR2", false, 3},
+        {three, kCamara, dir.file("ref.CR2"), true, 5},
     };
     for (const auto& caso : casos) {
         MapState mapa;
@@ -161,10 +154,9 @@ TEST(BlendingMap, FailuresAndCancelKeepTheOldMap) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
-// Every radius the settings allow: the disc is dx^2 + dy^2 < (r + 1)^2 but for the three
-// corrected radii (2: 5 x 5 less its corners, 3: 7 x 7 less 3 cells per corner, 5: 89 offsets
-// reaching squared distance 26), and each row is one symmetric chord (what the fast passes rest
-// on).
+// Every radius the settings allow is the disc dx^2 + dy^2 < (r + 1)^2 but for the corrected radii
+// 2 (5 x 5 less its corners), 3 (7 x 7 less 3 cells per corner) and 5 (89 offsets, squared
+// distance up to 26); each row is one symmetric chord (what the fast passes rest on).
 TEST(DiscMask, CorrectedRadiiOpenDiscAndChords) {
     for (int r = 1; r <= 100; ++r) {
         const MascaraCircular m = CrearMascaraCircular(r);

@@ -174,9 +174,10 @@ ExposureSet SetDe(const TempDir& dir, std::vector<Frame> frames) {
 
 // One run of Calc EV over `frames` in `dir`.
 int Calcular(const TempDir& dir, ExposureSet& set, bool average, RecorderChannel& channel,
-             int threads = 1) {
+             int threads = 1, int32_t green_clip = kNivelRecorte) {
     RelativeExposureSettings settings;
     settings.average = average;
+    settings.recorte[1] = green_clip;
     return CalcularExpRelativas(dir.file("ref.CR2"), settings, set, channel, threads);
 }
 
@@ -185,10 +186,6 @@ Frame Escalon(int w, int h, int stops) {
     return MakeFrame(w, h, [stops](int x, int y, int c) {
         return static_cast<uint16_t>((2000 + 97 * x + 53 * y + 311 * c) << stops);
     });
-}
-
-std::vector<std::string> Histogramas(const TempDir& dir) {
-    return test::FilesLike(dir.path(), "His_");
 }
 
 // Frames 0, 0, 1, 2 and 3 EV above one base: E = 1, 1, 1/2, 1/4, 1/8 (b / a = 2 puts every
@@ -210,7 +207,7 @@ TEST(RelativeExposure, StepsLogAndHistogramBands) {
     EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1, 1, 0.5, 0.25, 0.125}));
     EXPECT_EQ(std::filesystem::file_size(taken), 0u);
     std::filesystem::remove(taken);
-    const auto gifs = Histogramas(dir);
+    const auto gifs = test::FilesLike(dir.path(), "His_");
     ASSERT_EQ(gifs.size(), 1u);
     EXPECT_EQ(channel.log(),
               (Lines{"\nCalculating relative exposure...", "img1.tiff: 1 (0EV)",
@@ -239,24 +236,17 @@ TEST(RelativeExposure, StepsLogAndHistogramBands) {
 // clips far below the fixed level: that level lets the clipped samples in and the Average step
 // drifts; a green level below the clip keeps them out and the step at 1 EV.
 TEST(RelativeExposure, PerChannelClipLevelsKeepClippedGreenOut) {
-    const Frame oscura = Escalon(40, 10, 0);
-    Frame brillante = Escalon(40, 10, 1);
-    for (int y = 0; y < 10; ++y) {
-        for (int x = 20; x < 40; ++x) {
-            uint16_t& green = brillante.at(x, y)[1];
-            green = std::min<uint16_t>(green, 6000);
-        }
-    }
+    const Frame brillante = MakeFrame(40, 10, [](int x, int y, int c) {
+        const int v = (2000 + 97 * x + 53 * y + 311 * c) << 1;
+        return static_cast<uint16_t>(c == 1 && x >= 20 ? std::min(v, 6000) : v);
+    });
     for (bool average : {true, false}) {
         std::vector<double> e2;
         for (int32_t green_clip : {kNivelRecorte, 5999}) {
             TempDir dir;
-            ExposureSet set = SetDe(dir, {oscura, brillante});
-            RelativeExposureSettings settings;
-            settings.average = average;
-            settings.recorte = {kNivelRecorte, green_clip, kNivelRecorte};
+            ExposureSet set = SetDe(dir, {Escalon(40, 10, 0), brillante});
             RecorderChannel channel;
-            ASSERT_EQ(CalcularExpRelativas(dir.file("ref.CR2"), settings, set, channel, 1), 1);
+            ASSERT_EQ(Calcular(dir, set, average, channel, 1, green_clip), 1);
             e2.push_back(set.ExpRelativas[1]);
         }
         if (average) {
@@ -316,7 +306,8 @@ TEST(RelativeExposure, GapErrorsUnequalFramesAndCancel) {
                       (Lines{"\nCalculating relative exposure...", "img1.tiff: 1 (0EV)",
                              caso.box.substr(7, caso.box.find(" between") - 7), "DONE"}));
         }
-        EXPECT_EQ(Histogramas(dir).size(), caso.box == none && !caso.cancel ? 1u : 0u);
+        EXPECT_EQ(test::FilesLike(dir.path(), "His_").size(),
+                  caso.box == none && !caso.cancel ? 1u : 0u);
     }
 }
 
@@ -402,7 +393,8 @@ TEST(RelativeExposure, MatchesThePlainLoopOnAnyThreadCount) {
             EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1.0, e2, e3})) << average;
             const std::string lev = "(" + TextoNumero(share) + "% lev)";
             EXPECT_TRUE(channel.log()[2].ends_with(lev)) << channel.log()[2] << " " << lev;
-            EXPECT_EQ(Histogramas(dir).size(), average ? 0u : 1u);  // the Median method's only
+            EXPECT_EQ(test::FilesLike(dir.path(), "His_").size(),
+                      average ? 0u : 1u);  // the Median method's only
             logs[threads == 0] = channel.log();
             logs[threads == 0].resize(4);  // up to the last read-out line
         }
