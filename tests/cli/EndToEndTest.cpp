@@ -8,6 +8,7 @@
 #include <QString>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <set>
 
 #include "CliRunner.h"
@@ -109,7 +110,7 @@ int FrameOfLevel(int level) {
 class EndToEnd : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        road_ = new Road;
+        road_ = std::make_unique<Road>();
         road_->synth = test::Run(
             kSynth, {"--out", road_->dir.path(), "--size",
                      std::to_string(kWidth) + "x" + std::to_string(kHeight), "--frames",
@@ -122,10 +123,7 @@ class EndToEnd : public ::testing::Test {
         road_->first_frame = frames.front();
         road_->cli = test::Run(kCli, {road_->first_frame});
     }
-    static void TearDownTestSuite() {
-        delete road_;
-        road_ = nullptr;
-    }
+    static void TearDownTestSuite() { road_.reset(); }
     void SetUp() override {
         ASSERT_EQ(road_->synth.exit_code, 0)
             << "brimsal-synth failed: " << Transcript(road_->synth);
@@ -155,8 +153,8 @@ class EndToEnd : public ::testing::Test {
             const auto measured = test::MeanLevels(output, r, inverse_gamma);
             for (int c = 0; c < 3; ++c) {
                 const double expected = synth::DevelopedRadiance(light[c], c, 1.0, kDaylight);
-                const double in_frame = expected * factor;
-                const double sigma = synth::DevelopedNoise(in_frame, c, kDaylight) / factor;
+                const double sigma =
+                    synth::DevelopedNoise(expected * factor, c, kDaylight) / factor;
                 // d(linear) / d(output sample) at the expected level, for the output's rounding.
                 const double slope = inverse_gamma == 1.0f
                                          ? 1.0
@@ -204,21 +202,8 @@ class EndToEnd : public ::testing::Test {
         return ranks;
     }
 
-    static Road* road_;
+    static inline std::unique_ptr<Road> road_;
 };
-
-Road* EndToEnd::road_ = nullptr;
-
-TEST_F(EndToEnd, SampleSeriesGoesThroughTheWholeRoad) {
-    EXPECT_EQ(test::FilesLike(Folder(), "synth_", ".tiff").size(), static_cast<size_t>(kFrames));
-    EXPECT_EQ(test::FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif").size(), 1u)
-        << Transcript(road_->cli);
-    EXPECT_EQ(test::FilesLike(Folder(), "His_", ".gif").size(), 1u);
-    // The exposure steps the road measured: +2, +4, +6, +8 EV above the darkest frame.
-    for (const char* step : {"4 (+2EV)", "16 (+4EV)", "64 (+6EV)", "256 (+8EV)"}) {
-        EXPECT_NE(road_->cli.out.find(step), std::string::npos) << step << "\n" << road_->cli.out;
-    }
-}
 
 // The map takes, in every flat region, the brightest frame whose channels all stay at or below
 // the thresholds; the scene keeps its patches clear of the thresholds so the choice is sharp.
@@ -237,8 +222,10 @@ TEST_F(EndToEnd, MapTakesTheBrightestUnclippedFrameInEveryFlatRegion) {
     EXPECT_EQ(frames_used.size(), static_cast<size_t>(kFrames)) << "every frame supplies a region";
 }
 
-// Written with gamma 2.2 by the road, then linear (--gamma 1) from the developed TIFFs there.
+// Written with gamma 2.2 by the road (beside the histogram of the relative exposures), then
+// linear (--gamma 1) from the developed TIFFs there.
 TEST_F(EndToEnd, OutputGivesTheRadianceOnTheDarkestFramesScale) {
+    EXPECT_EQ(test::FilesLike(Folder(), "His_", ".gif").size(), 1u);
     const std::vector<int> ranks = MapChoices();
     ASSERT_FALSE(ranks.empty());
     const auto outputs = test::FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif");

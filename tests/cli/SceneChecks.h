@@ -23,9 +23,8 @@ inline Rect Inside(const synth::FlatRegion& region, double fraction, int pixels)
     return {region.x0 + mx, region.y0 + my, region.x1 - mx, region.y1 - my};
 }
 
-// Mean of each channel over `rect` of an interleaved RGB picture (a Frame's levels or a radiance
-// image's floats), each level first read back through `inverse_gamma`'s curve to its linear
-// level (1: the samples as they are).
+// Mean of each channel over `rect` of a Frame or a radiance image, each sample first read back
+// through `inverse_gamma`'s curve to its linear level (1: the samples as they are).
 template <typename Picture>
 std::array<double, 3> MeanLevels(const Picture& picture, const Rect& rect,
                                  float inverse_gamma = 1.0f) {
@@ -45,10 +44,9 @@ std::array<double, 3> MeanLevels(const Picture& picture, const Rect& rect,
     return sum;
 }
 
-// Standard error of the mean of a developed channel over `area` pixels whose single samples
-// scatter by `sample_sigma`. A demosaiced channel holds one measured photosite in four (red,
-// blue) or two (green) pixels, the rest interpolated from those: the mean is worth area / 4
-// independent samples at most.
+// Standard error of the mean of a developed channel over `area` pixels whose samples scatter by
+// `sample_sigma`: one pixel in four (red, blue) or two (green) is a measured photosite, the rest
+// interpolated, so the mean is worth area / 4 independent samples at most.
 inline double StandardError(double sample_sigma, long long area) {
     return sample_sigma / std::sqrt(static_cast<double>(area) / 4.0);
 }

@@ -5,18 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
-#include "support/Fixtures.h"
+#include "support/Fixtures.h"  // and the standard headers it includes
 
 namespace brimsal::test {
 
-// Bodies: copy the "RAW" file (a TIFF under a RAW name) to the TIFF dcraw would write.
+// A body that copies the "RAW" file (a TIFF under a RAW name) to the TIFF dcraw would write.
 inline const char* const kCopyRaw = "cp \"$last\" \"$tiff\"\n";
 
 class FakeDcrawOnPath {
