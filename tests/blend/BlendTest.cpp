@@ -172,6 +172,50 @@ TEST(BlendOutputTransform, NegativeMixIsBlackNeverANaN) {
     EXPECT_EQ(w[2], 0.0);
 }
 
+// The settings' worked values, which the kernel takes as given. 0.33f is 11072963 x 2^-25 and
+// 1 - 0.33f falls halfway between two floats, so green ends at 0.33999994f; the inverse gamma is
+// the double quotient stored as a float (the float quotient would be 0.45454544).
+TEST(BlendSettings, FloatWeightsInverseGammaBracketsAndNames) {
+    const auto settings = [](int bwr, int bwb, int gamma10, int num = 1, int step = 2) {
+        BlendSettings made;
+        made.BWR = bwr;
+        made.BWB = bwb;
+        made.Gamma10 = gamma10;
+        made.NumBracketing = num;
+        made.PasoBracketing = step;
+        return made;
+    };
+    EXPECT_EQ(PesoR(settings(33, 10, 22)), 0.33f);
+    EXPECT_EQ(PesoB(settings(10, 33, 22)), 0.33f);
+    EXPECT_EQ(PesoG(settings(33, 33, 22)), 0.33999994f);
+    EXPECT_EQ(PesoG(settings(50, 50, 22)), 0.0f);
+    EXPECT_EQ(GammaInversa(settings(0, 0, 22)), 0.45454547f);
+    EXPECT_EQ(GammaInversa(settings(0, 0, 10)), 1.0f);
+    for (int g10 = 10; g10 <= 30; ++g10) {
+        std::string name = std::to_string(g10 / 10);
+        if (g10 % 10 != 0) {
+            name += '.';
+            name += std::to_string(g10 % 10);
+        }
+        EXPECT_EQ(TextoGammaNombre(GammaInversa(settings(0, 0, g10))), name);
+    }
+    EXPECT_EQ(FactorBracketing(settings(0, 0, 22, 3, 2), 1), 1.0);
+    EXPECT_NEAR(FactorBracketing(settings(0, 0, 22, 3, 2), 2), 1.87786, 1e-5);  // 4 ^ 0.45454547
+    EXPECT_EQ(TextoBracket(1, 2), "NO BRACKETING");
+    EXPECT_EQ(TextoBracket(3, 4), "0 +4 +8");
+    BlendSettings adobe = settings(33, 33, 18, 3, 4);
+    adobe.Perfil = "Adobe RGB";  // blanks leave the profile's name
+    EXPECT_EQ(NombreBaseSalida(adobe, false, "143052") + SufijoBracket(adobe, 3),
+              "BR_143052_AdobeRGB_g1.8_+8EV");
+    // The output word rounds half to even and clamps; NaN is black.
+    const std::pair<double, uint16_t> words[] = {{562.5, 562},     {563.5, 564},   {65534.5, 65534},
+                                                 {65535.5, 65535}, {1e300, 65535}, {0.5, 0},
+                                                 {std::nan(""), 0}};
+    for (const auto& [value, word] : words) {
+        EXPECT_EQ(PalabraSalida(value), word) << value;
+    }
+}
+
 TEST(Ettr, CorrectionLineAndFactors) {
     const PesosMezcla thirds{0.33f, 0.33999994f, 0.33f};
     // A dark frame with one bright pixel (r, g, b) somewhere inside.

@@ -65,6 +65,61 @@ TEST(Thresholds, HeadroomFollowsEachChannelsSaturation) {
     EXPECT_THROW(HeadroomScale(wb), RunTimeError);
 }
 
+// A normal development: 90 % is 58981.5, which rounds to the even 58982; each threshold is that
+// level times its coefficient, capped at 65279 (2 T = 117963; 0.5 T = 29490.75); the Camera mode
+// reads no coefficient, and one that is not a number is a type mismatch (error 13).
+TEST(Thresholds, FromThePercentageAndTheCoefficients) {
+    const struct {
+        WBMode mode;
+        std::array<std::string, 3> texts;
+        int threshold;
+        std::array<int32_t, 3> expected;
+    } casos[] = {
+        {WBMode::kCamera, {"not", "read", "here"}, 90, {58982, 58982, 58982}},
+        {WBMode::kCoeffs, {"2.0", "1.0", "0.5"}, 90, {65279, 58982, 29491}},
+        {WBMode::kCoeffs, {" 0.8 ", "1", "1"}, 99, {51904, 64880, 64880}},
+    };
+    for (const auto& caso : casos) {
+        MapSettings settings;
+        settings.threshold = caso.threshold;
+        const WhiteBalanceSettings wb = {.mode = caso.mode, .txtWB = caso.texts};
+        EXPECT_EQ(OptimizarUmbrales(settings, wb), caso.expected) << caso.texts[0];
+    }
+    try {
+        CoeficienteDeTexto("1.5x");
+        ADD_FAILURE() << "'1.5x' must fail";
+    } catch (const RunTimeError& error) {
+        EXPECT_EQ(error.number(), 13);
+    }
+}
+
+// The index is the brightest frame 2..N with every channel at or below its threshold (equal is
+// valid); frame 1 otherwise, taken untested. Pixel 0: valid in frame 3. Pixel 1: equal to the
+// threshold in frame 2. Pixel 2: clipped in 2 and 3. Pixel 3: one channel above in frame 3.
+TEST(BlendingMap, PixelMapRule) {
+    constexpr uint16_t kUmbral = 58982;
+    Frame f3 = MakeFrame(4, 1, [](int x, int, int c) -> uint16_t {
+        return x == 0 ? kBajo : x == 3 ? (c == 2 ? kUmbral + 1 : kBajo) : kAlto;
+    });
+    Frame f2 = MakeFrame(4, 1, [](int x, int, int) -> uint16_t {
+        return x == 1 ? kUmbral : x == 2 ? kAlto : kBajo;
+    });
+    std::vector<Frame> frames;
+    frames.push_back(ConstantFrame(4, 1, kAlto, kAlto, kAlto));
+    frames.push_back(std::move(f2));
+    frames.push_back(std::move(f3));
+    const ExposureSet set = test::SetOf(std::move(frames), "/nowhere/img");
+    EXPECT_EQ(MapaDeIndices(set, {kUmbral, kUmbral, kUmbral}, 1).data,
+              (std::vector<uint8_t>{3, 2, 1, 2}));
+}
+
+// Every set size: the table Build map writes beside its map is the definition's.
+TEST(BlendingMap, LevelTableForEverySetSize) {
+    for (int n = 2; n <= 255; ++n) {
+        ASSERT_EQ(ConstruirIndicePorNivel(n), test::TablaIndicePorNivel(n)) << n;
+    }
+}
+
 TEST(BlendingMap, FullLogOfARun) {
     TempDir dir;
     const std::string ruta = dir.file("ref.CR2");
