@@ -429,6 +429,8 @@ TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {
     EXPECT_EQ(
         std::count(calls.begin(), calls.end(), ArgumentosHLRecovery(settings_, Foto("b.dng"))), 1);
     EXPECT_TRUE(ExisteArchivo(Foto("b.tiff")));
+    Session one = Raws({1000});  // one TIFF loads: no sorting, no second development
+    EXPECT_FALSE(Revelado(one, settings_, channel).terminado);
 }
 
 const std::string kCli = BRIMSAL_CLI_PATH;
