@@ -17,14 +17,15 @@
 #include <vector>
 
 #include "BenchUtil.h"
-#include "app/Parallel.h"
-#include "app/QtRuntime.h"
-#include "app/RecorderChannel.h"
-#include "app/Session.h"
+#include "base/Parallel.h"
+#include "base/QtRuntime.h"
 #include "blend/Blend.h"
+#include "blend/BlendSettings.h"
 #include "bwtest/ContactSheet.h"
 #include "image/Picture.h"
 #include "image/TiffIO.h"
+#include "road/Session.h"
+#include "support/RecorderChannel.h"
 
 namespace {
 

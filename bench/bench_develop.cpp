@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
-#include "app/QtRuntime.h"
-#include "app/RecorderChannel.h"
-#include "app/Settings.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/QtRuntime.h"
 #include "develop/DcrawCommand.h"
 #include "develop/DcrawProcess.h"
+#include "develop/DevelopSettings.h"
+#include "support/RecorderChannel.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <random>
 
 #include "BenchUtil.h"
-#include "app/QtRuntime.h"
-#include "app/RecorderChannel.h"
+#include "base/QtRuntime.h"
 #include "maps/ExposureSet.h"
+#include "support/RecorderChannel.h"
 
 namespace {
 

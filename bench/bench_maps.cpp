@@ -9,12 +9,12 @@
 #include <iostream>
 
 #include "BenchUtil.h"
-#include "app/Parallel.h"
-#include "app/QtRuntime.h"
-#include "app/RecorderChannel.h"
+#include "base/Parallel.h"
+#include "base/QtRuntime.h"
 #include "maps/BlendingMap.h"
 #include "maps/RelativeExposure.h"
 #include "maps/Thresholds.h"
+#include "support/RecorderChannel.h"
 
 namespace {
 

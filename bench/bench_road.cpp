@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Parallel.h"
-#include "app/Settings.h"
+#include "base/Parallel.h"
 #include "develop/DcrawCommand.h"
+#include "develop/DevelopSettings.h"
 #include "image/TiffIO.h"
 
 extern char** environ;

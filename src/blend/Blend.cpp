@@ -11,15 +11,21 @@
 #include <utility>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NewFiles.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "blend/BlendKernel.h"
 #include "blend/BlendMap.h"
+#include "blend/BlendSettings.h"
 #include "blend/Ettr.h"
 #include "image/Picture.h"
 #include "image/PngRows.h"
 #include "image/TiffIO.h"
 #include "maps/BlendingMap.h"
+#include "maps/MapState.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 

@@ -28,8 +28,10 @@
 
 #include <string>
 
-#include "app/Session.h"
+#include "base/UserChannel.h"
 #include "blend/BlendSettings.h"
+#include "maps/ExposureSet.h"
+#include "maps/MapState.h"
 
 namespace brimsal {
 

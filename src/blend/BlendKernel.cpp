@@ -4,8 +4,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/Parallel.h"
+#include "base/UserChannel.h"
 
 namespace brimsal {
 

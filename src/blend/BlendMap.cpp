@@ -2,10 +2,12 @@
 
 #include <cmath>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
-#include "app/Session.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "image/Picture.h"
+#include "maps/MapState.h"
 
 namespace brimsal {
 

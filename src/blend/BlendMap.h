@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Session.h"
+#include "base/UserChannel.h"
+#include "maps/MapState.h"
 
 namespace brimsal {
 

@@ -1,9 +1,10 @@
 #include "blend/BlendSettings.h"
+#include "base/NumberText.h"
+#include "base/Paths.h"
+#include "whitebalance/WhiteBalance.h"
 
 #include <charconv>
 #include <cmath>
-
-#include "app/Misc.h"
 
 namespace brimsal {
 

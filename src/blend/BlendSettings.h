@@ -7,15 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/SettingRange.h"
+#include "develop/DevelopTables.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
+
+inline constexpr RangoAjuste kRangoGamma{10, 30, 22};    // hscGamma: output gamma x 10
+inline constexpr RangoAjuste kRangoBWR{0, 100, 33};      // hscBWR: B&W red weight, percent
+inline constexpr RangoAjuste kRangoBWB{0, 100, 33};      // hscBWB: B&W blue weight, percent
+inline constexpr RangoAjuste kRangoBracketNum{1, 7, 1};  // hscBracketNum: outputs
+inline constexpr RangoAjuste kRangoBracketEV{1, 4, 2};   // hscBracketEV: EV step
 
 struct BlendSettings {
     int BWR = kRangoBWR.inicial;        // hscBWR: red weight of the B&W mix, percent 0..100
     int BWB = kRangoBWB.inicial;        // hscBWB: blue weight, percent 0..100; BWR + BWB <= 100
     int Gamma10 = kRangoGamma.inicial;  // hscGamma: output gamma x 10, 10..30
-    bool ETTR = kETTRInicial;           // chkETTR
+    bool ETTR = false;                  // chkETTR
     int NumBracketing = kRangoBracketNum.inicial;  // hscBracketNum: number of outputs, 1..7
     int PasoBracketing = kRangoBracketEV.inicial;  // hscBracketEV: EV between outputs, 1..4
     std::string Perfil = kPerfiles[kPerfilSRGB];   // cmbProfile's text (blanks dropped in names)

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/UserChannel.h"
 
 namespace brimsal {
 

@@ -4,11 +4,14 @@
 #include <cmath>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NewFiles.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/UserChannel.h"
 #include "blend/BlendMap.h"
 #include "image/Picture.h"
 #include "image/TiffIO.h"
+#include "maps/MapState.h"
 
 namespace brimsal {
 

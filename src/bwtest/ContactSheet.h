@@ -20,7 +20,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Session.h"
+#include "base/UserChannel.h"
+#include "maps/ExposureSet.h"
+#include "maps/MapState.h"
 
 namespace brimsal {
 

@@ -12,9 +12,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/Settings.h"
-#include "app/SettingsTables.h"
+#include "develop/DevelopSettings.h"
+#include "develop/DevelopTables.h"
+#include "whitebalance/WBPatch.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal::cli {
 

@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "app/Road.h"
+#include "road/Road.h"
+#include "whitebalance/WBPatch.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal::cli {

@@ -1,5 +1,7 @@
 #include "cli/ConsoleChannel.h"
 
+#include "base/TemporaryFiles.h"
+
 #include <unistd.h>
 
 #include <csignal>

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/Misc.h"
+#include "base/UserChannel.h"
 
 namespace brimsal::cli {
 

@@ -2,12 +2,15 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/Misc.h"
-#include "app/QtRuntime.h"
-#include "app/Road.h"
-#include "app/Session.h"
+#include "base/Paths.h"
+#include "base/QtRuntime.h"
+#include "base/UserChannel.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleChannel.h"
+#include "develop/DevelopSettings.h"
+#include "road/Road.h"
+#include "road/Session.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace {
 

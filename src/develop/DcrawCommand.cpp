@@ -1,10 +1,12 @@
 #include "develop/DcrawCommand.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
+#include "develop/DevelopSettings.h"
+#include "whitebalance/WhiteBalance.h"
 
 #include <unistd.h>
 
 #include <cstdlib>
-
-#include "app/Misc.h"
 
 namespace brimsal {
 

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/UserChannel.h"
+#include "develop/DevelopSettings.h"
 
 namespace brimsal {
 

@@ -11,8 +11,9 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 
 namespace brimsal {
 

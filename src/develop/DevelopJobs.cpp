@@ -5,10 +5,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/Misc.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "develop/DcrawCommand.h"
 #include "develop/DcrawProcess.h"
-#include "maps/ExposureSet.h"
 
 namespace brimsal {
 
@@ -79,15 +79,16 @@ ResultadoRevelado TerminarLote(int num_revelados, const DevelopSettings& setting
 // The RAW file of the darkest frame: the name of its TIFF with the set's extension. The set
 // is listed without regard to the extension's case, so the RAW name is taken from the set when
 // one of its files has that name.
-std::string RAWDelTIFF(const std::string& tiff, const Session& session) {
+std::string RAWDelTIFF(const std::string& tiff, const std::string& ruta,
+                       const std::vector<std::string>& archivos_raw) {
     const std::string base = QuitarExtension(tiff);
-    const std::string carpeta = CarpetaDeRuta(session.Ruta);
-    for (const std::string& archivo : session.ArchivosRAW) {
+    const std::string carpeta = CarpetaDeRuta(ruta);
+    for (const std::string& archivo : archivos_raw) {
         if (carpeta + QuitarExtension(archivo) == base) {
             return carpeta + archivo;
         }
     }
-    return base + "." + ExtensionArchivo(session.Ruta);
+    return base + "." + ExtensionArchivo(ruta);
 }
 
 }  // namespace
@@ -139,7 +140,8 @@ void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel) {
     channel.Beep();
 }
 
-ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, UserChannel& channel,
+ResultadoRevelado Revelado(const std::string& ruta, std::vector<std::string>& archivos_raw,
+                           int threads, const DevelopSettings& settings, UserChannel& channel,
                            const std::function<void(const std::string&)>& tiff_ready) {
     ResultadoRevelado resultado;
     try {
@@ -147,26 +149,26 @@ ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, Us
         if (!programa) {
             return resultado;
         }
-        channel.AnadirLog(
-            std::to_string(session.ArchivosRAW.size()) + " RAW files selected in path", false);
-        const std::string carpeta = CarpetaDeRuta(session.Ruta);
+        channel.AnadirLog(std::to_string(archivos_raw.size()) + " RAW files selected in path",
+                          false);
+        const std::string carpeta = CarpetaDeRuta(ruta);
         std::vector<TrabajoDcraw> trabajos;
         std::vector<std::string> nombres;
-        for (const std::string& nombre : session.ArchivosRAW) {
-            const std::string ruta = carpeta + nombre;
-            if (!ExisteArchivo(ruta)) {
+        for (const std::string& nombre : archivos_raw) {
+            const std::string ruta_raw = carpeta + nombre;
+            if (!ExisteArchivo(ruta_raw)) {
                 channel.AnadirLog("file " + nombre + " not found. Skipped", true);
                 continue;
             }
-            const std::string tiff = RutaTIFFDe(ruta);
-            BorrarTIFF(tiff, ruta);
+            const std::string tiff = RutaTIFFDe(ruta_raw);
+            BorrarTIFF(tiff, ruta_raw);
             // One dcraw per file, so the files develop side by side.
-            trabajos.push_back({ArgumentosLote(settings, {ruta}), tiff});
+            trabajos.push_back({ArgumentosLote(settings, {ruta_raw}), tiff});
             nombres.push_back(nombre);
         }
         // A skipped file's old TIFF, left from an earlier development with other settings,
         // must not join the set: from here on the set is the files developed now.
-        session.ArchivosRAW = nombres;
+        archivos_raw = nombres;
         const int num_revelados = static_cast<int>(trabajos.size());
         resultado.NumArchivosRevelar = num_revelados;
         channel.AnadirLog(std::to_string(num_revelados) + " RAW files found now", true);
@@ -179,7 +181,7 @@ ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, Us
         channel.AnadirLog("\nDeveloping " + std::to_string(num_revelados) + " RAW files...", true);
         channel.AnadirLog("PLEASE WAIT", true);
         const auto resultados =
-            EjecutarDcraw(*programa, trabajos, session.threads, channel, [&](size_t job) {
+            EjecutarDcraw(*programa, trabajos, threads, channel, [&](size_t job) {
                 if (tiff_ready) {
                     tiff_ready(trabajos[job].tiff);
                 }
@@ -194,14 +196,8 @@ ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, Us
         // Every TIFF is complete once its process has ended: the line stays, the wait does not.
         channel.AnadirLog("Waiting to save last TIFF...", true);
         channel.AnadirLog("\nDONE", true);
-        if (CargarTIFFs(session.Ruta, session.ArchivosRAW, session.set, channel, session.threads) <
-            2) {
-            return resultado;
-        }
-        if (!OrdenarPorExposicion(false, session.set, channel, session.threads)) {
-            return resultado;
-        }
-        return ReveladoHLRecovery(session, settings, num_revelados, channel);
+        resultado.hl_pendiente = true;
+        return resultado;
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& error) {
@@ -210,8 +206,10 @@ ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, Us
     }
 }
 
-ResultadoRevelado ReveladoHLRecovery(Session& session, const DevelopSettings& settings,
-                                     int num_revelados, UserChannel& channel) {
+ResultadoRevelado ReveladoHLRecovery(const std::string& tiff_oscuro, const std::string& ruta,
+                                     const std::vector<std::string>& archivos_raw,
+                                     const DevelopSettings& settings, int num_revelados,
+                                     UserChannel& channel) {
     ResultadoRevelado resultado;
     resultado.NumArchivosRevelar = num_revelados;
     try {
@@ -219,9 +217,9 @@ ResultadoRevelado ReveladoHLRecovery(Session& session, const DevelopSettings& se
         if (!programa) {
             return resultado;
         }
-        const std::string tiff = QuitarExtension(session.set.TIFFMasOscuro) + ".tiff";
-        const std::string ruta_raw = RAWDelTIFF(session.set.TIFFMasOscuro, session);
-        BorrarTIFF(session.set.TIFFMasOscuro, ruta_raw);
+        const std::string tiff = QuitarExtension(tiff_oscuro) + ".tiff";
+        const std::string ruta_raw = RAWDelTIFF(tiff_oscuro, ruta, archivos_raw);
+        BorrarTIFF(tiff_oscuro, ruta_raw);
         const std::string nombre = NombreArchivo(ruta_raw);
         channel.AnadirLog("\nHighlight recovery on " + nombre + "...", true);
         const auto resultados = EjecutarDcraw(

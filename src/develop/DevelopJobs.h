@@ -15,9 +15,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
-#include "app/Session.h"
-#include "app/Settings.h"
+#include "develop/DevelopSettings.h"
 
 namespace brimsal {
 
@@ -30,6 +30,7 @@ struct ResultadoRevelado {
     int NumArchivosRevelar = 0;         // batch: RAW files handed to dcraw
     bool habilitar_ev = false;          // cmdEV may be enabled (batch of 2 or more files)
     bool mostrar_linea_rapida = false;  // lblDCRAW shows the quick line again (done here)
+    bool hl_pendiente = false;          // batch with highlight recovery: the darkest frame next
 };
 
 // ReveladoRapido: quick half-size development of `ruta_raw`, neutral (unity multipliers, raw
@@ -45,22 +46,25 @@ ResultadoRevelado ReveladoRapido(const std::string& ruta_raw, bool neutro,
 // cmdCopyClipBoard.
 void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel);
 
-// Revelado: develops every RAW file of session.ArchivosRAW (folder of session.Ruta), one dcraw
-// per file, `session.threads` at once (0: one per core; see EjecutarDcraw). Files missing on disk
-// are skipped ("file " + name + " not found. Skipped") and leave session.ArchivosRAW, which ends
-// holding the files handed to dcraw, so an old TIFF of a skipped file never joins the set; none
-// left gives "Not files to develop", "DONE" and a beep. With settings.hlRecovery the set is then
-// loaded and sorted (CargarTIFFs, OrdenarPorExposicion(false): session.set ends released,
-// TIFFMasOscuro set) and the darkest frame is developed again with highlight recovery
-// (ReveladoHLRecovery). `tiff_ready`, when given, receives each TIFF's path as soon as its dcraw
-// run has ended well.
-ResultadoRevelado Revelado(Session& session, const DevelopSettings& settings, UserChannel& channel,
+// Revelado: develops every RAW file of `archivos_raw` (names in the folder of the reference
+// `ruta`), one dcraw per file, `threads` at once (0: one per core; see EjecutarDcraw). Files
+// missing on disk are skipped ("file " + name + " not found. Skipped") and leave `archivos_raw`,
+// which ends holding the files handed to dcraw, so an old TIFF of a skipped file never joins the
+// set; none left gives "Not files to develop", "DONE" and a beep. With settings.hlRecovery the
+// batch ends with "Waiting to save last TIFF...", "\nDONE" and hl_pendiente set: the caller loads
+// and sorts the set to find the darkest frame and calls ReveladoHLRecovery. `tiff_ready`, when
+// given, receives each TIFF's path as soon as its dcraw run has ended well.
+ResultadoRevelado Revelado(const std::string& ruta, std::vector<std::string>& archivos_raw,
+                           int threads, const DevelopSettings& settings, UserChannel& channel,
                            const std::function<void(const std::string&)>& tiff_ready = {});
 
-// ReveladoHLRecovery: develops the darkest frame's RAW file (session.set.TIFFMasOscuro's name
-// with the RAW set's extension) again with "-H 2", replacing its TIFF. `num_revelados` is the
-// batch's NumArchivosRevelar (cmdEV is enabled when it is 2 or more).
-ResultadoRevelado ReveladoHLRecovery(Session& session, const DevelopSettings& settings,
-                                     int num_revelados, UserChannel& channel);
+// ReveladoHLRecovery: develops the darkest frame's RAW file (the name of its TIFF `tiff_oscuro`
+// with the RAW set's extension; `ruta` and `archivos_raw` are the set's) again with "-H 2",
+// replacing its TIFF. `num_revelados` is the batch's NumArchivosRevelar (cmdEV is enabled when it
+// is 2 or more).
+ResultadoRevelado ReveladoHLRecovery(const std::string& tiff_oscuro, const std::string& ruta,
+                                     const std::vector<std::string>& archivos_raw,
+                                     const DevelopSettings& settings, int num_revelados,
+                                     UserChannel& channel);
 
 }  // namespace brimsal

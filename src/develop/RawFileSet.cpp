@@ -1,10 +1,10 @@
 #include "develop/RawFileSet.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-
-#include "app/Misc.h"
 
 namespace brimsal {
 

@@ -1,4 +1,7 @@
 #include "image/Picture.h"
+#include "base/NewFiles.h"
+#include "base/TemporaryFiles.h"
+#include "base/UserChannel.h"
 
 #include <fcntl.h>
 #include <gif_lib.h>
@@ -20,8 +23,6 @@
 #include <cstring>
 #include <unordered_map>
 #include <vector>
-
-#include "app/Misc.h"
 
 namespace brimsal {
 
@@ -517,11 +518,24 @@ void Picture::GetRedSamples(uint8_t* out) const {
     }
 }
 
-void* Picture::nativeImage() {
-    return impl_->image.isNull() ? nullptr : &impl_->colour();
+void Picture::SetScreenWords(int width, int height, const uint32_t* words, size_t words_per_row) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(image.scanLine(y), words + static_cast<size_t>(y) * words_per_row,
+                    static_cast<size_t>(width) * sizeof(uint32_t));
+    }
+    impl_->image = std::move(image);
 }
-const void* Picture::nativeImage() const {
-    return impl_->image.isNull() ? nullptr : &impl_->image;
+
+void Picture::GetScreenWords(uint32_t* out) const {
+    const QImage image = impl_->image.format() == QImage::Format_RGB32
+                             ? impl_->image
+                             : impl_->image.convertToFormat(QImage::Format_RGB32);
+    const size_t width = static_cast<size_t>(image.width());
+    for (int y = 0; y < image.height(); ++y) {
+        std::memcpy(out + static_cast<size_t>(y) * width, image.constScanLine(y),
+                    width * sizeof(uint32_t));
+    }
 }
 
 }  // namespace brimsal

@@ -99,10 +99,10 @@ class Picture {
     void SetGreyLevels(int width, int height, const uint8_t* levels);
     void GetRedSamples(uint8_t* out) const;
 
-    // For the window layer: the underlying QImage (a `QImage*`), or null when empty. The
-    // mutable form is always Format_RGB32; the const form is Format_Grayscale8 for a grey map.
-    void* nativeImage();
-    const void* nativeImage() const;
+    // Bulk access for display: pixels as 32-bit words 0xffRRGGBB (the screen's own layout),
+    // row-major. Set: `words_per_row` words from one row to the next. Get: width * height words.
+    void SetScreenWords(int width, int height, const uint32_t* words, size_t words_per_row);
+    void GetScreenWords(uint32_t* out) const;
 
   private:
     struct Impl;

@@ -9,7 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/Misc.h"
+#include "base/NewFiles.h"
+#include "base/TemporaryFiles.h"
+#include "base/UserChannel.h"
 #include "image/Picture.h"
 
 namespace brimsal {

@@ -12,8 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NewFiles.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/TemporaryFiles.h"
+#include "base/UserChannel.h"
 
 namespace brimsal {
 

@@ -4,10 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NewFiles.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "image/PngRows.h"
+#include "maps/MapSettings.h"
+#include "maps/MapState.h"
 #include "maps/Thresholds.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 

@@ -13,11 +13,12 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Session.h"
+#include "base/UserChannel.h"
 #include "image/PngRows.h"
 #include "maps/ExposureSet.h"
 #include "maps/MapPasses.h"
 #include "maps/MapSettings.h"
+#include "maps/MapState.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {

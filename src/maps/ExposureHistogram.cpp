@@ -1,10 +1,10 @@
 #include "maps/ExposureHistogram.h"
+#include "base/NumberText.h"
+#include "base/UserChannel.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
-
-#include "app/Misc.h"
 
 namespace brimsal {
 

@@ -4,8 +4,10 @@
 #include <exception>
 #include <optional>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "image/TiffIO.h"
 #include "maps/FramePreload.h"
 

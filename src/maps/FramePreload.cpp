@@ -3,7 +3,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/Parallel.h"
+#include "base/Parallel.h"
 #include "image/TiffIO.h"
 
 namespace brimsal {

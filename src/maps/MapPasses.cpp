@@ -6,8 +6,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/UserChannel.h"
 #include "maps/DiscMask.h"
 
 namespace brimsal {

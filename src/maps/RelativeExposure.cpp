@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
+#include "base/NewFiles.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "image/Picture.h"
 #include "maps/ExposureHistogram.h"
 

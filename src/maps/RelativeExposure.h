@@ -35,6 +35,11 @@ struct RelativeExposureSettings {
     std::array<int32_t, 3> recorte = {kNivelRecorte, kNivelRecorte, kNivelRecorte};
 };
 
+// The caption of the method's button: "A" for Average, "M" for Median.
+constexpr const char* EVMethodCaption(bool average) {
+    return average ? "A" : "M";
+}
+
 // Requires the loaded, sorted set (index 1 darkest). Fills set.ExpRelativas (1..N at [0..N-1],
 // E(1) = 1; from a failing pair on the entries stay 0). `ruta` is the reference RAW path: the
 // histogram goes into its folder.

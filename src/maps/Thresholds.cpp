@@ -6,8 +6,12 @@
 #include <limits>
 #include <string>
 
-#include "app/Misc.h"
+#include "base/NumberText.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
+#include "maps/MapSettings.h"
 #include "maps/RelativeExposure.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 

@@ -1,15 +1,14 @@
-// White-balance modes, the preset table, the multipliers every frame is developed with, and the
-// measurement of the multipliers on a neutral patch (CalcularWBPatch).
+// White-balance modes, the preset table and the multipliers every frame is developed with, the
+// reactions of the white-balance controls, and how a development with them scales the frames.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-namespace brimsal {
+#include "base/SettingRange.h"
 
-class UserChannel;
-struct Frame;
+namespace brimsal {
 
 // optWB: the white-balance mode. The index is the option button's.
 enum class WBMode { kCamera = 0, kCoeffs = 1, kPreset = 2, kPatch = 3, kTempTint = 4 };
@@ -65,54 +64,35 @@ struct DevelopScale {
 // for a multiplier that is not a positive number.
 DevelopScale HeadroomScale(const WhiteBalanceSettings& wb);
 
-// ---- The WB patch ----
+// The warning the first choice of the Camera mode shows (once per run).
+inline constexpr const char* kAvisoWBCamara =
+    "For proper results Brimsal requires all images to be processed using the same "
+    "WB coefficients so if WB changes in any of the shots, e.g. because 'Auto WB' "
+    "was used, this development option is not recommended\n\n"
+    "(This message will not pop up again during this session)";
 
-// The clip level of the patch: a pixel with a channel above it (square) or at or above it
-// (round) is not summed.
-inline constexpr int32_t kNivelRecorteParche = 58982;
+// AplicarPresetWB: writes red, "1" and blue of the preset row `wb.preset` into txtWB; a row
+// outside 0..7 writes nothing.
+void AplicarPresetWB(WhiteBalanceSettings& wb);
+// cmbWB click: stores the row, applies the preset and selects the Preset mode.
+void ElegirPresetWB(WhiteBalanceSettings& wb, int row);
+// optWB click: selects `mode`; Preset writes the preset row's values again. Returns true when
+// the Camera warning (kAvisoWBCamara) is due: the first Camera choice of the run, which sets
+// `aviso_wb_mostrado` (AvisoWBMostrado).
+bool ElegirModoWB(WhiteBalanceSettings& wb, WBMode mode, bool& aviso_wb_mostrado);
+// txtWB click: clicking into a coefficient box selects the Coeffs mode; the values stay.
+void ClicEnTxtWB(WhiteBalanceSettings& wb);
 
-// The patch drawn on the displayed reference image. The points are fractions 0..1 of the
-// displayed picture's width and height, so one patch fits any development of the reference.
-// Square: (ParcheX1, ParcheY1) and (ParcheX2, ParcheY2) are opposite corners. Round: the first
-// point is the centre, the second a point on the rim.
-struct ParcheWB {
-    double ParcheX1 = 0;
-    double ParcheY1 = 0;
-    double ParcheX2 = 0;
-    double ParcheY2 = 0;
-    bool ParcheCuadrado = true;      // shape: square (start value) or round
-    bool ParcheDefinido = false;     // a patch has been drawn
-    bool ArrastrandoParche = false;  // a mouse drag is defining the patch
-};
+// txtWB on leaving: a text that is not a number becomes "1"; a number becomes its plain text
+// form (2.50 -> 2.5; 2,500 -> 2.5). There is no range check. Coefficient texts are held with a
+// point, as dcraw reads them; only the boxes show the locale's separator.
+std::string NormalizarTxtWB(const std::string& text);
+// A held coefficient text as its box shows it: the point as the locale's decimal separator.
+std::string CoefficientForDisplay(const std::string& text);
+// What a box shows, held again: the locale's decimal separator as a point.
+std::string CoefficientFromDisplay(const std::string& shown);
 
-// cmdParche: toggles the shape and moves the points so the patch keeps its place (the circle
-// circumscribes the square; back to square gives the circle's bounding square through the rim
-// point). The first point may leave 0..1.
-void CambiarFormaParche(ParcheWB& parche);
-
-// Channel sums of the pixels of a patch that pass its clip rule.
-struct SumasCanal {
-    int64_t r = 0;
-    int64_t g = 0;
-    int64_t b = 0;
-};
-
-// Sums R, G, B over the patch on `frame`: square patches take every pixel of the rounded
-// rectangle whose channels are all <= 58982; round patches take the pixels within the circle
-// (radius 1 when the two points coincide) whose channels are all < 58982.
-SumasCanal SumarParche(const Frame& frame, const ParcheWB& parche);
-
-// The multipliers that make the summed patch grey: M = the largest sum, coefficient c =
-// Redondear(M / S(c) * 1000) / 1000 as plain number text with a point. All sums must be > 0.
-std::array<std::string, 3> CoeficientesParche(const SumasCanal& sumas);
-
-// CalcularWBPatch: measures the patch on the neutral quick development of `ruta` (the TIFF
-// QuitarExtension(ruta) + ".tiff") and writes the multipliers into `wb.txtWB` (the mode is left
-// to the caller). Log: "Calculating WB in patch...", then "DONE". Returns 1 on success; -1 when
-// the TIFF cannot be read (fresh log "Error reading tiff file, please try again", "DONE"), when
-// a channel sums to nothing ("Impossible to WB patch", "DONE" and an error box), or after an
-// unexpected error (the report naming "CalcularWBPatch", then "DONE"). On -1 `wb` is unchanged.
-int CalcularWBPatch(const std::string& ruta, const ParcheWB& parche, WhiteBalanceSettings& wb,
-                    UserChannel& channel);
+inline constexpr RangoAjuste kRangoTemp{0, 100, 50};  // hscTemp: not read by processing
+inline constexpr RangoAjuste kRangoTint{0, 100, 50};  // hscTint: not read by processing
 
 }  // namespace brimsal

@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/QtRuntime.h"
-#include "app/frmIntro.h"
-#include "app/frmMain.h"
+#include "base/QtRuntime.h"
+#include "window/frmIntro.h"
+#include "window/frmMain.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

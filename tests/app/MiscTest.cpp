@@ -12,10 +12,16 @@
 #include <system_error>
 #include <tuple>
 
-#include "app/Misc.h"
-#include "app/Parallel.h"
-#include "app/Settings.h"
+#include "base/NewFiles.h"
+#include "base/NumberText.h"
+#include "base/Parallel.h"
+#include "base/Paths.h"
+#include "base/TemporaryFiles.h"
+#include "base/UserChannel.h"
+#include "develop/DevelopSettings.h"
+#include "maps/MapSettings.h"
 #include "support/Fixtures.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 namespace {

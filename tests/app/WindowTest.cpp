@@ -24,17 +24,17 @@
 #include <fstream>
 #include <regex>
 
-#include "app/Display.h"
-#include "app/DisplayImage.h"
-#include "app/PictureView.h"
-#include "app/WhiteBalanceFrame.h"
-#include "app/frmIntro.h"
-#include "app/frmMain.h"
 #include "cli/CliRunner.h"
 #include "develop/DcrawCommand.h"
 #include "image/TiffIO.h"
 #include "support/FakeDcraw.h"
 #include "support/Fixtures.h"
+#include "window/Display.h"
+#include "window/DisplayImage.h"
+#include "window/PictureView.h"
+#include "window/WhiteBalanceFrame.h"
+#include "window/frmIntro.h"
+#include "window/frmMain.h"
 
 namespace brimsal {
 namespace {

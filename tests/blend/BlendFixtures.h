@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Session.h"
 #include "image/Frame.h"
 #include "image/TiffIO.h"
+#include "road/Session.h"
 #include "support/Fixtures.h"
 
 namespace brimsal::test {

@@ -12,8 +12,8 @@
 #include <random>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/RecorderChannel.h"
+#include "base/NumberText.h"
+#include "base/UserChannel.h"
 #include "blend/Blend.h"
 #include "blend/BlendFixtures.h"
 #include "blend/BlendKernel.h"
@@ -23,6 +23,9 @@
 #include "image/Picture.h"
 #include "image/PngRows.h"
 #include "image/TiffIO.h"
+#include "maps/MapState.h"
+#include "support/RecorderChannel.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 namespace {

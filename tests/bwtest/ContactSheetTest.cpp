@@ -5,11 +5,11 @@
 #include <tuple>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/RecorderChannel.h"
+#include "base/Paths.h"
 #include "blend/BlendFixtures.h"
 #include "bwtest/ContactSheet.h"
 #include "image/Picture.h"
+#include "support/RecorderChannel.h"
 
 namespace brimsal {
 namespace {

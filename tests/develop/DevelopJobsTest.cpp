@@ -17,16 +17,21 @@
 #include <string>
 #include <vector>
 
-#include "app/Misc.h"
-#include "app/RecorderChannel.h"
+#include "base/NumberText.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "cli/CliRunner.h"
 #include "develop/DcrawCommand.h"
 #include "develop/DcrawProcess.h"
 #include "develop/DevelopJobs.h"
+#include "develop/DevelopSettings.h"
 #include "develop/RawFileSet.h"
 #include "image/TiffIO.h"
+#include "road/Road.h"
 #include "support/FakeDcraw.h"
 #include "support/Fixtures.h"
+#include "support/RecorderChannel.h"
+#include "whitebalance/WBPatch.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
@@ -212,7 +217,7 @@ TEST(DcrawLookup, FirstExecutableOnThePathWinsOrTheBoxNamesThePath) {
     session.Ruta = first.file("a.dng");
     session.ArchivosRAW = {"a.dng"};
     EXPECT_FALSE(LocalizarDCRAW(channel).has_value());
-    EXPECT_FALSE(Revelado(session, StartSettings(), channel).terminado);
+    EXPECT_FALSE(RunDevelop(session, StartSettings(), channel).terminado);
     EXPECT_FALSE(ReveladoRapido(session.Ruta, false, StartSettings(), channel).terminado);
     setenv("PATH", saved_path.c_str(), 1);
     EXPECT_EQ(channel.boxes().size(), 3u);
@@ -268,7 +273,7 @@ TEST_F(DevelopJobs, NoFileLeftToDevelop) {
     Session session = Raws({});
     session.ArchivosRAW = {"a.dng", "b.dng"};  // neither exists
     RecorderChannel channel;
-    EXPECT_FALSE(Revelado(session, settings_, channel).terminado);
+    EXPECT_FALSE(RunDevelop(session, settings_, channel).terminado);
     EXPECT_EQ(channel.log(), (Lista{"2 RAW files selected in path", "file a.dng not found. Skipped",
                                     "file b.dng not found. Skipped", "0 RAW files found now",
                                     "Not files to develop", "\nDONE"}));
@@ -289,7 +294,7 @@ done
     Session session = Raws({1000, 2000, 3000, 4000});
     std::filesystem::rename(Foto("b.dng"), Foto("b.tiff"));
     RecorderChannel channel;
-    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    const ResultadoRevelado result = RunDevelop(session, settings_, channel);
     EXPECT_TRUE(result.terminado && result.habilitar_ev);
     EXPECT_EQ(result.NumArchivosRevelar, 3);
     EXPECT_EQ(channel.log(), (Lista{"4 RAW files selected in path", "file b.dng not found. Skipped",
@@ -338,7 +343,7 @@ TEST_F(DevelopJobs, FailedRunsAreReported) {
         RecorderChannel channel;
         const ResultadoRevelado result =
             c.rapido ? ReveladoRapido(session.Ruta, false, settings_, channel)
-                     : Revelado(session, settings_, channel);
+                     : RunDevelop(session, settings_, channel);
         EXPECT_FALSE(result.terminado) << c.cause;
         const Lista log = channel.log();
         ASSERT_GE(log.size(), 2u);
@@ -362,7 +367,7 @@ TEST_F(DevelopJobs, OneFailingFileEndsTheBatch) {
     Session session = Raws({1000, 2000, 3000});
     session.threads = 1;
     RecorderChannel channel;
-    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    const ResultadoRevelado result = RunDevelop(session, settings_, channel);
     EXPECT_FALSE(result.terminado || result.habilitar_ev);
     EXPECT_TRUE(channel.logContains(
         "Error developing b.dng (dcraw ended with exit code 1): b.dng: Cannot decode file"));
@@ -376,7 +381,7 @@ TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
     FakeDcraw("echo $$ > \"$calls/pid.$$\"\nprintf partial > \"$tiff\"\nexec sleep 60\n");
     Session session = Raws({1000, 2000});
     CancelarCuandoExistan channel({Foto("a.tiff"), Foto("b.tiff")});
-    EXPECT_THROW(Revelado(session, settings_, channel), Cancelled);
+    EXPECT_THROW(RunDevelop(session, settings_, channel), Cancelled);
     EXPECT_FALSE(ExisteArchivo(Foto("a.tiff")));
     EXPECT_FALSE(ExisteArchivo(Foto("b.tiff")));
     const std::vector<Lista> pids = Recorded("pid.");
@@ -411,7 +416,7 @@ TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {
     Session session = Raws({30000, 1000, 8000});  // the darkest in the middle of the names
     settings_.hlRecovery = true;
     RecorderChannel channel;
-    const ResultadoRevelado result = Revelado(session, settings_, channel);
+    const ResultadoRevelado result = RunDevelop(session, settings_, channel);
     EXPECT_TRUE(result.terminado && result.habilitar_ev);
     EXPECT_EQ(session.set.TIFFMasOscuro, Foto("b.tiff"));
     EXPECT_FALSE(session.set.TIFFsCargados);
@@ -430,7 +435,7 @@ TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {
         std::count(calls.begin(), calls.end(), ArgumentosHLRecovery(settings_, Foto("b.dng"))), 1);
     EXPECT_TRUE(ExisteArchivo(Foto("b.tiff")));
     Session one = Raws({1000});  // one TIFF loads: no sorting, no second development
-    EXPECT_FALSE(Revelado(one, settings_, channel).terminado);
+    EXPECT_FALSE(RunDevelop(one, settings_, channel).terminado);
 }
 
 const std::string kCli = BRIMSAL_CLI_PATH;

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "app/RecorderChannel.h"
 #include "blend/BlendMap.h"
 #include "image/Picture.h"
+#include "support/RecorderChannel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     constexpr int kAncho = 64;

@@ -13,10 +13,10 @@
 #include <optional>
 #include <random>
 
-#include "app/RecorderChannel.h"
 #include "image/Picture.h"
 #include "image/TiffIO.h"
 #include "support/Fixtures.h"
+#include "support/RecorderChannel.h"
 
 namespace brimsal {
 namespace {

@@ -7,13 +7,17 @@
 #include <random>
 #include <stdexcept>
 
-#include "app/Misc.h"
-#include "app/RecorderChannel.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "maps/BlendingMap.h"
 #include "maps/DiscMask.h"
 #include "maps/MapPasses.h"
+#include "maps/MapSettings.h"
+#include "maps/MapState.h"
 #include "maps/Thresholds.h"
 #include "support/Fixtures.h"
+#include "support/RecorderChannel.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 namespace {

@@ -6,14 +6,17 @@
 #include <filesystem>
 #include <random>
 
-#include "app/Misc.h"
-#include "app/RecorderChannel.h"
+#include "base/NewFiles.h"
+#include "base/NumberText.h"
+#include "base/Paths.h"
+#include "base/UserChannel.h"
 #include "image/Picture.h"
 #include "image/TiffIO.h"
 #include "maps/ExposureSet.h"
 #include "maps/FramePreload.h"
 #include "maps/RelativeExposure.h"
 #include "support/Fixtures.h"
+#include "support/RecorderChannel.h"
 
 namespace brimsal {
 namespace {

@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/RecorderChannel.h"
 #include "image/Frame.h"
 #include "maps/ExposureSet.h"
-#include "whitebalance/WhiteBalance.h"
+#include "support/RecorderChannel.h"
+#include "whitebalance/WBPatch.h"
 
 namespace brimsal::test {
 

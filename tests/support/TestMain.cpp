@@ -1,7 +1,7 @@
 // Test main: starts the Qt runtime (offscreen when there is no display) before the tests.
 #include <gtest/gtest.h>
 
-#include "app/QtRuntime.h"
+#include "base/QtRuntime.h"
 
 int main(int argc, char** argv) {
     brimsal::QtRuntime qt(argc, argv);

@@ -6,11 +6,13 @@
 #include <tuple>
 #include <vector>
 
-#include "app/RecorderChannel.h"
-#include "app/Road.h"
 #include "develop/DcrawCommand.h"
+#include "develop/DevelopSettings.h"
 #include "image/TiffIO.h"
+#include "road/Road.h"
 #include "support/Fixtures.h"
+#include "support/RecorderChannel.h"
+#include "whitebalance/WBPatch.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/QtRuntime.h"
-#include "app/frmMain.h"
+#include "base/QtRuntime.h"
+#include "window/frmMain.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

@@ -11,7 +11,7 @@
 #include "Random.h"
 #include "Scene.h"
 #include "Sensor.h"
-#include "app/Parallel.h"
+#include "base/Parallel.h"
 
 namespace brimsal::synth {
 

@@ -12,7 +12,7 @@
 #include "Scene.h"
 #include "Sensor.h"
 #include "Series.h"
-#include "app/Misc.h"
+#include "base/NumberText.h"
 
 namespace {
 

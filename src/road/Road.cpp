@@ -1,0 +1,188 @@
+#include "road/Road.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "base/Paths.h"
+#include "base/UserChannel.h"
+#include "blend/Blend.h"
+#include "bwtest/ContactSheet.h"
+#include "develop/DcrawCommand.h"
+#include "develop/DevelopTables.h"
+#include "develop/RawFileSet.h"
+#include "maps/BlendingMap.h"
+#include "maps/ExposureSet.h"
+#include "maps/FramePreload.h"
+#include "maps/Thresholds.h"
+
+namespace brimsal {
+
+namespace {
+
+// How the set was developed; when the multipliers give no scale (a headroom development needs
+// positive numbers), the unexpected-error report naming `procedimiento` and nullopt.
+std::optional<DevelopScale> EscalaDelConjunto(const DevelopSettings& settings, UserChannel& channel,
+                                              const char* procedimiento) {
+    try {
+        return DevelopScaleOf(settings);
+    } catch (const std::exception& error) {
+        ErrorInesperado(channel, procedimiento, error);
+        return std::nullopt;
+    }
+}
+
+// The batch, then the set loaded and sorted to find its darkest frame (the set ends released,
+// TIFFMasOscuro set), which is developed again with highlight recovery.
+ResultadoRevelado DevelopWithHighlightRecovery(Session& session, const DevelopSettings& settings,
+                                               UserChannel& channel) {
+    ResultadoRevelado batch =
+        Revelado(session.Ruta, session.ArchivosRAW, session.threads, settings, channel);
+    if (!batch.hl_pendiente) {
+        return batch;
+    }
+    ResultadoRevelado failed;
+    failed.NumArchivosRevelar = batch.NumArchivosRevelar;
+    if (CargarTIFFs(session.Ruta, session.ArchivosRAW, session.set, channel, session.threads) < 2) {
+        return failed;
+    }
+    if (!OrdenarPorExposicion(false, session.set, channel, session.threads)) {
+        return failed;
+    }
+    return ReveladoHLRecovery(session.set.TIFFMasOscuro, session.Ruta, session.ArchivosRAW,
+                              settings, batch.NumArchivosRevelar, channel);
+}
+
+}  // namespace
+
+BlendSettings AjustesFusion(const RoadSettings& settings) {
+    BlendSettings blend = settings.blend;
+    blend.Perfil = kPerfiles.at(static_cast<size_t>(settings.develop.profile));
+    return blend;
+}
+
+bool RunListing(Session& session, UserChannel& channel) {
+    return LeerArchivosRAW(session.Ruta, session.ArchivosRAW, channel);
+}
+
+ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings& settings,
+                                  UserChannel& channel) {
+    return ReveladoRapido(session.Ruta, false, settings, channel);
+}
+
+bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                     UserChannel& channel, const std::string& linea_mostrada) {
+    const bool neutral_shown = linea_mostrada == LineaRapida(settings, true);
+    if (!neutral_shown && !ReveladoRapido(session.Ruta, true, settings, channel).terminado) {
+        return false;
+    }
+    session.parche = patch;
+    if (CalcularWBPatch(session.Ruta, session.parche, settings.wb, channel) != 1) {
+        return false;
+    }
+    settings.wb.mode = WBMode::kPatch;
+    return true;
+}
+
+ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                            const std::string& linea_mostrada, UserChannel& channel) {
+    if (!RunMeasurePatch(session, patch, settings, channel, linea_mostrada)) {
+        return {};
+    }
+    return RunQuickDevelop(session, settings, channel);
+}
+
+ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
+                             UserChannel& channel) {
+    session.preloaded.reset();
+    if (settings.hlRecovery) {
+        return DevelopWithHighlightRecovery(session, settings, channel);
+    }
+    auto preloaded = std::make_shared<FramePreloader>();
+    ResultadoRevelado result =
+        Revelado(session.Ruta, session.ArchivosRAW, session.threads, settings, channel,
+                 [&](const std::string& tiff) { preloaded->Submit(tiff); });
+    if (result.terminado) {
+        session.preloaded = std::move(preloaded);
+    }
+    return result;
+}
+
+bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel) {
+    // Frames read during the development are taken over; whatever is left is dropped.
+    const std::shared_ptr<FramePreloader> preloaded = std::exchange(session.preloaded, nullptr);
+    if (CargarTIFFs(session.Ruta, session.ArchivosRAW, session.set, channel, session.threads,
+                    preloaded.get()) < 2) {
+        return false;
+    }
+    if (!OrdenarPorExposicion(true, session.set, channel, session.threads)) {
+        return false;
+    }
+    RelativeExposureSettings ev = settings.ev;
+    const std::optional<DevelopScale> escala =
+        EscalaDelConjunto(settings.develop, channel, "CalcularExpRelativas");
+    if (!escala) {
+        return false;
+    }
+    if (escala->headroom) {
+        // Each channel saturates at its own level: Calc EV clips at the map's thresholds.
+        MapSettings map = settings.map;
+        map.scale = *escala;
+        ev.recorte = NivelesRecorteEV(map, settings.develop.wb);
+    }
+    return CalcularExpRelativas(session.Ruta, ev, session.set, channel, session.threads) != -1;
+}
+
+bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel) {
+    MapSettings map = settings.map;
+    const std::optional<DevelopScale> escala =
+        EscalaDelConjunto(settings.develop, channel, "GenerarMapa");
+    if (!escala) {
+        return false;
+    }
+    map.scale = *escala;
+    return GenerarMapa(session.Ruta, map, settings.develop.wb, session.set, session.mapa, channel,
+                       session.threads);
+}
+
+bool UseChosenMap(const std::string& file, Session& session, UserChannel& channel) {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(file, error);
+    const std::string path = error ? file : absolute.lexically_normal().string();
+    if (!ExisteArchivo(path)) {
+        channel.MensajeError("Map file '" + file + "' not found");
+        return false;
+    }
+    if (session.set.N() >= 2) {
+        try {
+            session.mapa.IndicePorNivel = ConstruirIndicePorNivel(session.set.N());
+        } catch (const std::exception& unexpected) {
+            ErrorInesperado(channel, "GenerarMapa", unexpected);
+            return false;
+        }
+    }
+    session.mapa.RutaMapa = path;
+    if (session.mapa.construido && session.mapa.construido->ruta != path) {
+        session.mapa.construido.reset();  // another map: the built one's levels are not needed
+    }
+    return true;
+}
+
+bool RunBlend(Session& session, bool bw, const RoadSettings& settings, UserChannel& channel) {
+    BlendSettings blend = AjustesFusion(settings);
+    const std::optional<DevelopScale> escala =
+        EscalaDelConjunto(settings.develop, channel, "FusionarImagenes");
+    if (!escala) {
+        return false;
+    }
+    blend.scale = *escala;
+    return FusionarImagenes(session.Ruta, bw, blend, session.set, session.mapa, channel,
+                            session.threads) >= 0;
+}
+
+bool RunContactSheet(Session& session, UserChannel& channel) {
+    return TestImagenesBN(session.Ruta, session.set, session.mapa, channel, session.threads) >= 0;
+}
+
+}  // namespace brimsal

@@ -1,0 +1,76 @@
+// The road: the sequencing of the steps, shared by the window and brimsal-cli so the two cannot
+// drift. Each front end keeps one RoadSettings value (the window reads its controls into it when
+// a step starts, brimsal-cli fills it from its options) and one Session; a Run... function fills
+// the step's own settings from the road settings, runs the step against the session and says
+// whether the road may go on. On false the step has already told the user why (log, box or
+// report). A cancelled step throws Cancelled with the session as it was.
+#pragma once
+
+#include <string>
+
+#include "develop/DevelopJobs.h"
+#include "road/RoadSettings.h"
+#include "road/Session.h"
+#include "whitebalance/WBPatch.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+// The blend settings the road settings stand for: the profile's caption comes from the
+// development profile (the outputs are named after the profile they were developed in).
+BlendSettings AjustesFusion(const RoadSettings& settings);
+
+// LeerArchivosRAW on session.Ruta into session.ArchivosRAW (session.Ruta may change to the tenth
+// file when more than ten match).
+bool RunListing(Session& session, UserChannel& channel);
+
+// The quick development of the reference for display (ReveladoRapido, not neutral). The
+// caller shows the TIFF, then calls RapidoMostrado.
+ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings& settings,
+                                  UserChannel& channel);
+
+// The white balance measured on `patch`: the neutral quick development of the reference, then
+// CalcularWBPatch. On success `settings.wb` holds the measured multipliers in the Patch mode,
+// so every later step (development, map thresholds) reads them; on failure it is unchanged.
+// When `linea_mostrada` (the line lblDCRAW shows) is already the neutral quick line, the TIFF
+// beside the reference is that development and is measured at once.
+bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                     UserChannel& channel, const std::string& linea_mostrada = {});
+
+// Calc WB in the window: RunMeasurePatch, then, unless it failed, the quick development with
+// the measured multipliers, so the display shows the balanced image (the caller shows the TIFF
+// and calls RapidoMostrado). terminado is false when either failed.
+ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSettings& settings,
+                            const std::string& linea_mostrada, UserChannel& channel);
+
+// The batch development of the RAW set (Revelado, with highlight recovery when set). Without
+// highlight recovery each TIFF is read as soon as its dcraw run ends, for the next Calc EV.
+ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
+                             UserChannel& channel);
+
+// Calc EV: CargarTIFFs (taking the frames read during the development), OrdenarPorExposicion
+// (true), CalcularExpRelativas. True when the relative exposures are measured (Build map may
+// follow).
+// A headroom development (DevelopScaleOf settings.develop) reaches Calc EV's clip levels, the
+// map's thresholds and the blend's factors: each step reads the development's scale; a
+// multiplier that gives none ends the step with the unexpected-error report.
+bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel);
+
+// Build map with the map settings and the white balance of the development (for the
+// thresholds). Leaves the map's path in session.mapa.RutaMapa.
+bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel);
+
+// A map file chosen by the user instead of a built one: `file` (relative to the working folder
+// when not absolute) must exist, else the error box "Map file '" + file + "' not found". With a
+// loaded set of two or more frames the level table is that of the set's size, as a map built
+// for the set would leave it. Sets session.mapa.RutaMapa.
+bool UseChosenMap(const std::string& file, Session& session, UserChannel& channel);
+
+// The blend into the output TIFF(s), colour or B&W (`bw`).
+bool RunBlend(Session& session, bool bw, const RoadSettings& settings, UserChannel& channel);
+
+// The B&W channel-mix contact sheet of the current map.
+bool RunContactSheet(Session& session, UserChannel& channel);
+
+}  // namespace brimsal

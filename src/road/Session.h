@@ -1,0 +1,27 @@
+// The session: the state that lives between steps, owned by the window or by brimsal-cli (no
+// module globals). Steps take the parts they read and write as parameters.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "maps/ExposureSet.h"
+#include "maps/FramePreload.h"
+#include "maps/MapState.h"
+#include "whitebalance/WBPatch.h"
+
+namespace brimsal {
+
+struct Session {
+    std::string Ruta;                      // reference RAW path (txtRuta)
+    std::vector<std::string> ArchivosRAW;  // RAW set: names without folder, sorted by name
+    ExposureSet set;                       // the exposure set
+    MapState mapa;                         // the blending map
+    int threads = 0;                       // worker threads for kernels; 0 = all cores
+    ParcheWB parche;                       // the WB patch last measured (Calc WB)
+    // Frames read while the last development ran, for the next Calc EV to take; empty otherwise.
+    std::shared_ptr<FramePreloader> preloaded;
+};
+
+}  // namespace brimsal

@@ -1,0 +1,60 @@
+#include "window/StepRunner.h"
+
+#include <exception>
+
+namespace brimsal {
+
+StepRunner::StepRunner(WindowChannel& channel, QObject* parent)
+    : QObject(parent), channel_(channel) {}
+
+void StepRunner::CancelAndWait() {
+    if (worker_ != nullptr) {
+        channel_.Cancelar();
+        channel_.Abandonar();
+        worker_->wait();
+        delete worker_;
+        worker_ = nullptr;
+        done_ = {};
+    }
+}
+
+bool StepRunner::Run(const std::string& module, std::function<void(UserChannel&)> work,
+                     std::function<void()> done) {
+    if (worker_ != nullptr) {
+        return false;
+    }
+    channel_.Reanudar();
+    done_ = std::move(done);
+    worker_ = QThread::create([this, module, work = std::move(work)] {
+        try {
+            work(channel_);
+        } catch (const Cancelled&) {
+            channel_.AnadirLog("Cancelled", true);
+        } catch (const std::exception& unexpected) {
+            ErrorInesperado(channel_, module, unexpected);
+        }
+    });
+    connect(worker_, &QThread::finished, this, &StepRunner::Finish, Qt::QueuedConnection);
+    emit started();
+    worker_->start();
+    return true;
+}
+
+void StepRunner::Finish() {
+    if (worker_ == nullptr) {  // stopped by CancelAndWait
+        return;
+    }
+    worker_->wait();
+    delete worker_;
+    worker_ = nullptr;
+    const auto done = std::move(done_);
+    done_ = {};
+    if (done) {
+        done();
+    }
+    if (worker_ == nullptr) {  // `done` may have started the next step of a chain
+        emit finished();
+    }
+}
+
+}  // namespace brimsal

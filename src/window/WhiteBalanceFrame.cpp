@@ -1,0 +1,344 @@
+#include "window/WhiteBalanceFrame.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include "base/SettingRange.h"
+#include "image/Picture.h"
+#include "whitebalance/WBPatch.h"
+#include "whitebalance/WhiteBalance.h"
+#include "window/Display.h"
+#include "window/PictureView.h"
+
+namespace brimsal {
+
+namespace {
+
+struct ModeButton {
+    const char* caption;
+    const char* toolTip;
+};
+constexpr std::array<ModeButton, 5> kModeButtons = {{
+    {"Camera", "WB set in camera"},
+    {"Coeffs", "WB defined by linear multipliers"},
+    {"Preset", "Precalculated WB (original Canon 350D values)"},
+    {"Patch", "WB calculated over a patch set on the image"},
+    {"Temp/Tint", "Kelvin temperature and tint WB"},
+}};
+
+struct CoefficientBox {
+    const char* channel;
+    const char* colour;
+    const char* toolTip;
+};
+constexpr std::array<CoefficientBox, 3> kCoefficientBoxes = {{
+    {"R", "red", "R linear coefficient"},
+    {"G", "green", "G linear coefficient"},
+    {"B", "blue", "B linear coefficient"},
+}};
+
+constexpr const char* kCaptionSquare = "[   ]";
+constexpr const char* kCaptionRound = "O";
+
+QScrollBar* DisabledBar(const char* name, const char* accessible, const RangoAjuste& range,
+                        QWidget* parent) {
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(name);
+    bar->setAccessibleName(accessible);
+    bar->setRange(range.minimo, range.maximo);
+    bar->setValue(range.inicial);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    bar->setEnabled(false);
+    return bar;
+}
+
+}  // namespace
+
+WhiteBalanceFrame::WhiteBalanceFrame(QWidget* parent) : QGroupBox("White balance", parent) {
+    setObjectName("fraWB");
+    auto* grid = new QGridLayout(this);
+
+    optWBGroup_ = new QButtonGroup(this);
+    for (int i = 0; i < 5; ++i) {
+        auto* button = new QRadioButton(kModeButtons[i].caption, this);
+        button->setObjectName(QString("optWB_%1").arg(i));
+        button->setAccessibleName(kModeButtons[i].caption);
+        button->setToolTip(kModeButtons[i].toolTip);
+        optWBGroup_->addButton(button, i);
+        grid->addWidget(button, 0, i);
+        optWB_[i] = button;
+    }
+    optWB_[static_cast<int>(WBMode::kTempTint)]->setEnabled(false);
+    connect(optWBGroup_, &QButtonGroup::idClicked, this, &WhiteBalanceFrame::optWB_Click);
+
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(kCoefficientBoxes[i].channel, this);
+        label->setStyleSheet(
+            QString("color: %1; font-weight: bold;").arg(kCoefficientBoxes[i].colour));
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString("txtWB_%1").arg(i));
+        box->setAccessibleName(kCoefficientBoxes[i].channel);
+        box->setToolTip(kCoefficientBoxes[i].toolTip);
+        label->setBuddy(box);
+        box->installEventFilter(this);
+        grid->addWidget(label, 1, 2 * i, Qt::AlignRight);
+        grid->addWidget(box, 1, 2 * i + 1);
+        txtWB_[i] = box;
+    }
+
+    cmbWB_ = new QComboBox(this);
+    cmbWB_->setObjectName("cmbWB");
+    cmbWB_->setAccessibleName("WB preset");
+    cmbWB_->setToolTip("Precalculated WB (original Canon 350D values)");
+    for (const WBPreset& preset : kWBPresets) {
+        cmbWB_->addItem(preset.caption);
+    }
+    // The list has an edit field, but typing into it puts the stored row back: a fixed list.
+    cmbWB_->setEditable(true);
+    cmbWB_->setInsertPolicy(QComboBox::NoInsert);
+    cmbWB_->setCompleter(nullptr);
+    connect(cmbWB_, &QComboBox::activated, this, &WhiteBalanceFrame::cmbWB_Click);
+    connect(cmbWB_, &QComboBox::editTextChanged, this, &WhiteBalanceFrame::cmbWB_Change);
+    grid->addWidget(cmbWB_, 2, 0, 1, 3);
+
+    cmdParche_ = new QPushButton(kCaptionSquare, this);
+    cmdParche_->setObjectName("cmdParche");
+    cmdParche_->setAccessibleName(kCaptionSquare);
+    cmdParche_->setToolTip("Select square or round WB patch");
+    connect(cmdParche_, &QPushButton::clicked, this, &WhiteBalanceFrame::cmdParche_Click);
+    grid->addWidget(cmdParche_, 2, 3);
+
+    cmdCalculateWB_ = new QPushButton("Calc WB", this);
+    cmdCalculateWB_->setObjectName("cmdCalculateWB");
+    cmdCalculateWB_->setAccessibleName("Calc WB");
+    cmdCalculateWB_->setToolTip("Calculate WB coefficients for patch");
+    connect(cmdCalculateWB_, &QPushButton::clicked, this, [this] {
+        if (parche_.ParcheDefinido) {
+            emit calcularWBPedido();
+        }
+    });
+    grid->addWidget(cmdCalculateWB_, 2, 4, 1, 2);
+
+    hscTemp_ = DisabledBar("hscTemp", "Temperature", kRangoTemp, this);
+    hscTint_ = DisabledBar("hscTint", "Tint", kRangoTint, this);
+    auto* temperature = new QLabel("4500 K", this);
+    auto* tint = new QLabel("0", this);
+    temperature->setEnabled(false);
+    tint->setEnabled(false);
+    grid->addWidget(hscTemp_, 3, 0, 1, 2);
+    grid->addWidget(temperature, 3, 2);
+    grid->addWidget(hscTint_, 3, 3, 1, 2);
+    grid->addWidget(tint, 3, 5);
+
+    // Start: the Daylight preset, the Preset mode, no patch.
+    cmbWB_->setCurrentIndex(kDaylightPreset);
+    MostrarAjustes(WhiteBalanceSettings{});
+    cmdParche_->setEnabled(false);
+    cmdCalculateWB_->setEnabled(false);
+}
+
+WhiteBalanceSettings WhiteBalanceFrame::Ajustes() const {
+    WhiteBalanceSettings wb;
+    const int mode = optWBGroup_->checkedId();
+    wb.mode = static_cast<WBMode>(mode < 0 ? static_cast<int>(WBMode::kPreset) : mode);
+    wb.preset = cmbWBListIndex_;
+    for (int i = 0; i < 3; ++i) {
+        wb.txtWB[i] = CoefficientFromDisplay(txtWB_[i]->text().toStdString());
+    }
+    return wb;
+}
+
+void WhiteBalanceFrame::MostrarAjustes(const WhiteBalanceSettings& wb) {
+    optWB_[static_cast<int>(wb.mode)]->setChecked(true);
+    PonerTxtWB(wb.txtWB);
+}
+
+void WhiteBalanceFrame::PonerTxtWB(const std::array<std::string, 3>& texts) {
+    for (int i = 0; i < 3; ++i) {
+        txtWB_[i]->setText(QString::fromStdString(CoefficientForDisplay(texts[i])));
+    }
+}
+
+void WhiteBalanceFrame::optWB_Click(int index) {
+    const bool patchMode = index == static_cast<int>(WBMode::kPatch);
+    if (!patchMode && view_ != nullptr && view_->ImagenMostrada()) {
+        view_->MostrarLimpia();
+    }
+    cmdCalculateWB_->setEnabled(false);
+    cmdParche_->setEnabled(false);
+
+    WhiteBalanceSettings wb = Ajustes();
+    if (ElegirModoWB(wb, static_cast<WBMode>(index), AvisoWBMostrado_)) {
+        emit mensajeAviso(kAvisoWBCamara);
+    }
+    MostrarAjustes(wb);
+    if (patchMode) {
+        cmdParche_->setEnabled(true);
+        if (parche_.ParcheDefinido) {
+            cmdCalculateWB_->setEnabled(true);
+            DibujarPatch(false);
+        }
+    }
+    emit reaccionCambioRevelado(true);
+}
+
+void WhiteBalanceFrame::cmbWB_Click(int row) {
+    cmbWBListIndex_ = row;
+    cmbWB_->setCurrentIndex(row);
+    WhiteBalanceSettings wb = Ajustes();
+    ElegirPresetWB(wb, row);
+    MostrarAjustes(wb);
+    optWB_Click(static_cast<int>(WBMode::kPreset));
+    emit reaccionCambioRevelado(false);
+}
+
+void WhiteBalanceFrame::cmbWB_Change() {
+    const QString stored = cmbWB_->itemText(cmbWBListIndex_);
+    if (cmbWB_->currentIndex() != cmbWBListIndex_ || cmbWB_->currentText() != stored) {
+        cmbWB_->setCurrentIndex(cmbWBListIndex_);
+        cmbWB_->setEditText(stored);
+    }
+}
+
+void WhiteBalanceFrame::txtWB_LostFocus(int index) {
+    txtWB_[index]->setText(QString::fromStdString(
+        CoefficientForDisplay(NormalizarTxtWB(txtWB_[index]->text().toStdString()))));
+    emit reaccionCambioRevelado(false);
+}
+
+bool WhiteBalanceFrame::eventFilter(QObject* watched, QEvent* event) {
+    for (int i = 0; i < 3; ++i) {
+        if (watched != txtWB_[i]) {
+            continue;
+        }
+        if (event->type() == QEvent::MouseButtonPress) {
+            // Clicking into a coefficient box selects the Coeffs mode; the values stay.
+            optWB_[static_cast<int>(WBMode::kCoeffs)]->setChecked(true);
+            optWB_Click(static_cast<int>(WBMode::kCoeffs));
+        } else if (event->type() == QEvent::FocusOut) {
+            txtWB_LostFocus(i);
+        }
+    }
+    return QGroupBox::eventFilter(watched, event);
+}
+
+void WhiteBalanceFrame::cmdParche_Click() {
+    CambiarFormaParche(parche_);
+    const char* caption = parche_.ParcheCuadrado ? kCaptionSquare : kCaptionRound;
+    cmdParche_->setText(caption);
+    cmdParche_->setAccessibleName(caption);
+    if (Ajustes().mode == WBMode::kPatch && parche_.ParcheDefinido) {
+        DibujarPatch(false);
+    }
+}
+
+void WhiteBalanceFrame::AdjuntarImagen(PictureView* view) {
+    view_ = view;
+    connect(view, &PictureView::mousePressed, this, &WhiteBalanceFrame::pctImagen_MouseDown);
+    connect(view, &PictureView::mouseMoved, this, &WhiteBalanceFrame::pctImagen_MouseMove);
+    connect(view, &PictureView::mouseReleased, this, &WhiteBalanceFrame::pctImagen_MouseUp);
+    connect(view, &PictureView::imagenCambiada, this, &WhiteBalanceFrame::ImagenNueva);
+}
+
+void WhiteBalanceFrame::CorregirPunto(QPoint position, double& fx, double& fy) const {
+    fx = CorrectX(position.x(), view_->AnchoMostrado());
+    fy = CorrectY(position.y(), view_->AltoMostrado());
+}
+
+void WhiteBalanceFrame::pctImagen_MouseDown(QPoint position) {
+    if (!view_->ImagenMostrada()) {
+        return;
+    }
+    parche_.ArrastrandoParche = true;
+    CorregirPunto(position, parche_.ParcheX1, parche_.ParcheY1);
+    parche_.ParcheX2 = parche_.ParcheX1;
+    parche_.ParcheY2 = parche_.ParcheY1;
+}
+
+void WhiteBalanceFrame::pctImagen_MouseMove(QPoint position) {
+    if (!view_->ImagenMostrada()) {
+        return;
+    }
+    if (!parche_.ArrastrandoParche) {
+        double fx = 0;
+        double fy = 0;
+        CorregirPunto(position, fx, fy);
+        emit lecturaXY(QString::fromStdString(TextoPosicion(fx, fy)));
+        return;
+    }
+    CorregirPunto(position, parche_.ParcheX2, parche_.ParcheY2);
+    emit lecturaXY(QString::fromStdString(TextoArrastre(parche_)));
+    DibujarPatch(false);
+}
+
+void WhiteBalanceFrame::pctImagen_MouseUp(QPoint position) {
+    if (!view_->ImagenMostrada() || !parche_.ArrastrandoParche) {
+        return;
+    }
+    parche_.ArrastrandoParche = false;
+    CorregirPunto(position, parche_.ParcheX2, parche_.ParcheY2);
+    parche_.ParcheDefinido = true;
+    emit reaccionCambioRevelado(false);
+    optWB_[static_cast<int>(WBMode::kPatch)]->setChecked(true);
+    optWB_Click(static_cast<int>(WBMode::kPatch));
+    cmdCalculateWB_->setEnabled(true);
+    DibujarPatch(false);
+}
+
+void WhiteBalanceFrame::ImagenNueva() {
+    if (Ajustes().mode == WBMode::kPatch && parche_.ParcheDefinido) {
+        DibujarPatch(false);
+    }
+}
+
+QImage WhiteBalanceFrame::ImagenConParche(bool withCross) const {
+    if (view_ == nullptr || !view_->ImagenMostrada()) {
+        return {};
+    }
+    // The outline goes on a copy: the displayed picture itself stays clean.
+    const QImage shown = view_->ObjetoMostrado().convertToFormat(QImage::Format_RGB32);
+    Picture copy;
+    copy.SetScreenWords(shown.width(), shown.height(),
+                        reinterpret_cast<const uint32_t*>(shown.constBits()),
+                        static_cast<size_t>(shown.bytesPerLine()) / sizeof(uint32_t));
+    copy.SetDrawColor(RGB(kColorContornoR, kColorContornoG, kColorContornoB));
+    const ContornoParche outline =
+        CalcularContornoParche(parche_, view_->AnchoMostrado(), view_->AltoMostrado());
+    if (outline.cuadrado) {
+        copy.DrawRectangleOutline(outline.left, outline.top, outline.width, outline.height);
+    } else {
+        copy.DrawCircleOutline(outline.cx, outline.cy, outline.radio);
+    }
+    if (withCross) {
+        copy.DrawLineSegment(outline.cx - kBrazoCruz, outline.cy, outline.cx + kBrazoCruz,
+                             outline.cy);
+        copy.DrawLineSegment(outline.cx, outline.cy - kBrazoCruz, outline.cx,
+                             outline.cy + kBrazoCruz);
+    }
+    QImage drawn(copy.GetWidth(), copy.GetHeight(), QImage::Format_RGB32);
+    copy.GetScreenWords(reinterpret_cast<uint32_t*>(drawn.bits()));
+    return drawn;
+}
+
+void WhiteBalanceFrame::DibujarPatch(bool copyToClipboard) {
+    if (view_ == nullptr || !view_->ImagenMostrada()) {
+        return;
+    }
+    if (copyToClipboard) {
+        QApplication::clipboard()->setImage(ImagenConParche(false));
+    } else {
+        view_->MostrarConParche(ImagenConParche(true));
+    }
+}
+
+}  // namespace brimsal
