@@ -41,17 +41,17 @@ std::vector<std::string> Dngs(const fs::path& folder) {
     return paths;
 }
 
-void BorrarTIFFs(const std::vector<std::string>& raws) {
+void DeleteTiffs(const std::vector<std::string>& raws) {
     for (const std::string& raw : raws) {
-        fs::remove(RutaTIFFDe(raw));
+        fs::remove(TiffPathOf(raw));
     }
 }
 
 // Median wall time of `runs` calls of fn, each after the TIFFs are deleted.
-double Mediana(int runs, const std::vector<std::string>& raws, const std::function<bool()>& fn) {
+double Median(int runs, const std::vector<std::string>& raws, const std::function<bool()>& fn) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
-        BorrarTIFFs(raws);
+        DeleteTiffs(raws);
         const auto start = std::chrono::steady_clock::now();
         if (!fn()) {
             std::fprintf(stderr, "a development failed\n");
@@ -66,9 +66,9 @@ double Mediana(int runs, const std::vector<std::string>& raws, const std::functi
     return times[times.size() / 2];
 }
 
-bool TodoHecho(const std::vector<ResultadoDcraw>& resultados) {
-    return std::all_of(resultados.begin(), resultados.end(),
-                       [](const ResultadoDcraw& r) { return r.Hecho(); });
+bool AllDone(const std::vector<DcrawResult>& results) {
+    return std::all_of(results.begin(), results.end(),
+                       [](const DcrawResult& r) { return r.Done(); });
 }
 
 }  // namespace
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     QtRuntime qt(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     SilentChannel channel;
-    const std::optional<std::string> dcraw = BuscarDCRAW(RutaBusquedaDCRAW());
+    const std::optional<std::string> dcraw = FindDcraw(DcrawSearchPath());
     if (!dcraw) {
         std::fprintf(stderr, "dcraw is not on PATH\n");
         return 1;
@@ -107,31 +107,31 @@ int main(int argc, char** argv) {
         return 1;
     }
     const DevelopSettings settings;  // the start values: Daylight, AHD, sRGB
-    const int cores = HilosDisponibles();
+    const int cores = AvailableThreads();
     std::printf("%zu frames, dcraw %s, %d cores, %d runs each\n", raws.size(), dcraw->c_str(),
                 cores, runs);
 
     std::printf("one dcraw per file, %d at once:\n", cores);
-    std::vector<TrabajoDcraw> por_archivo;
+    std::vector<DcrawJob> per_file;
     for (const std::string& raw : raws) {
-        por_archivo.push_back({ArgumentosLote(settings, {raw}), RutaTIFFDe(raw)});
+        per_file.push_back({BatchArguments(settings, {raw}), TiffPathOf(raw)});
     }
-    const double paralelo = Mediana(
-        runs, raws, [&] { return TodoHecho(EjecutarDcraw(*dcraw, por_archivo, cores, channel)); });
+    const double parallel =
+        Median(runs, raws, [&] { return AllDone(RunDcraw(*dcraw, per_file, cores, channel)); });
 
     std::printf("one dcraw run over all files:\n");
-    const std::vector<TrabajoDcraw> una_vez = {
-        {ArgumentosLote(settings, raws), RutaTIFFDe(raws.back())}};
-    const double secuencial = Mediana(runs, raws, [&] {
-        return TodoHecho(EjecutarDcraw(*dcraw, una_vez, 1, channel)) &&
+    const std::vector<DcrawJob> single = {
+        {BatchArguments(settings, raws), TiffPathOf(raws.back())}};
+    const double serial = Median(runs, raws, [&] {
+        return AllDone(RunDcraw(*dcraw, single, 1, channel)) &&
                std::all_of(raws.begin(), raws.end(),
-                           [](const std::string& raw) { return ExisteArchivo(RutaTIFFDe(raw)); });
+                           [](const std::string& raw) { return ExisteArchivo(TiffPathOf(raw)); });
     });
 
-    std::printf("median, one dcraw per file (parallel): %.2f s\n", paralelo);
-    std::printf("median, one dcraw over all files:      %.2f s\n", secuencial);
-    std::printf("ratio (one run / parallel):            %.2f\n", secuencial / paralelo);
-    BorrarTIFFs(raws);
+    std::printf("median, one dcraw per file (parallel): %.2f s\n", parallel);
+    std::printf("median, one dcraw over all files:      %.2f s\n", serial);
+    std::printf("ratio (one run / parallel):            %.2f\n", serial / parallel);
+    DeleteTiffs(raws);
     if (temporary) {
         fs::remove_all(folder);
     }

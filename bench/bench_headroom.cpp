@@ -72,7 +72,7 @@ Frame Brimsal(const std::string& cli, const synth::SeriesResult& series, const f
     const std::string reference = (folder / fs::path(series.frames[0].path).filename()).string();
     Run(cli + " --gamma 1 " + options + " " + reference + " > " + (folder / "log.txt").string() +
         " 2>&1");
-    return LeerTIFF(OnlyFile(folder, "BR_"));
+    return ReadTiff(OnlyFile(folder, "BR_"));
 }
 
 // The raw CFA plane of hdrmerge's floating-point DNG: Deflate tiles with DNG's floating-point
@@ -173,7 +173,7 @@ Frame HdrMerge(const synth::SeriesResult& series, const fs::path& folder) {
     }
     Run(std::string("dcraw -4 -T ") + kDaylight + " -q 3 -o 1 " + dng + " >> " +
         (folder / "log.txt").string() + " 2>&1");
-    return LeerTIFF((folder / "merged16.tiff").string());
+    return ReadTiff((folder / "merged16.tiff").string());
 }
 
 // SNR in dB per band: the output against the radiance times one scale fitted over the counted

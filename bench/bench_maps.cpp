@@ -22,7 +22,7 @@ using namespace brimsal;
 
 // A scene spanning about 12 stops left to right with wavy zone borders and fine noise; frame i
 // gets 2^i times the light, clipped at 65535.
-Frame Escena(int w, int h, int stops) {
+Frame TestScene(int w, int h, int stops) {
     Frame frame(w, h);
     ParallelFor(h, 32, [&](int64_t, int64_t begin, int64_t end) {
         for (int y = static_cast<int>(begin); y < static_cast<int>(end); ++y) {
@@ -58,11 +58,11 @@ int main(int argc, char** argv) {
     set.AnchoImagen = width;
     set.AltoImagen = height;
     for (int i = 0; i < 5; ++i) {
-        set.Imagenes.push_back(Escena(width, height, i));
+        set.Imagenes.push_back(TestScene(width, height, i));
         set.ArchivosTIFF.push_back((dir / ("IMG_" + std::to_string(i) + ".tiff")).string());
     }
     set.TIFFsCargados = true;
-    std::cout << "five " << width << "x" << height << " frames, " << HilosDisponibles()
+    std::cout << "five " << width << "x" << height << " frames, " << AvailableThreads()
               << " threads, median of " << runs << " runs\n";
 
     RecorderChannel channel;
@@ -83,26 +83,26 @@ int main(int argc, char** argv) {
     WhiteBalanceSettings wb;
     wb.mode = WBMode::kCamera;
     // The parts of a run, for the record.
-    PlanoMapa indices;
+    MapPlane indices;
     const double pixel_map = bench::MedianSeconds(
-        runs, [&] { indices = MapaDeIndices(set, OptimizarUmbrales(MapSettings{}, wb)); });
+        runs, [&] { indices = IndexMap(set, OptimizarUmbrales(MapSettings{}, wb)); });
     std::cout << "  pixel map            " << pixel_map << " s\n";
     for (int r : {3, 20, 100}) {
-        const double t = bench::MedianSeconds(runs, [&] { PasadaAntiGhost(indices, r, channel); });
+        const double t = bench::MedianSeconds(runs, [&] { AntiGhostPass(indices, r, channel); });
         std::cout << "  anti-ghosting r=" << r << "  \t" << t << " s\n";
     }
     for (int r : {3, 10, 50}) {
         const double t =
-            bench::MedianSeconds(runs, [&] { PasadaProgresiva(indices, 5, r, channel); });
+            bench::MedianSeconds(runs, [&] { ProgressivePass(indices, 5, r, channel); });
         std::cout << "  progressive r=" << r << "   \t" << t << " s\n";
     }
     for (auto [antighost, progressive] : {std::pair{0, 3}, std::pair{10, 10}, std::pair{50, 50}}) {
         MapSettings settings;
         settings.antighost = antighost;
         settings.progressive = progressive;
-        MapState mapa;
+        MapState map;
         const double t = bench::MedianSeconds(runs, [&] {
-            if (!GenerarMapa(ruta, settings, wb, set, mapa, channel)) {
+            if (!GenerarMapa(ruta, settings, wb, set, map, channel)) {
                 std::cerr << "Build map failed\n";
                 std::exit(1);
             }

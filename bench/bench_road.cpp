@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     std::vector<double> road_cpu, merge_cpu, floor_cpu, peer_cpu;
     double frames_mib = 0;
     std::printf("%zu frames, %d cores, %d runs; load average before: %.2f\n", raws.size(),
-                HilosDisponibles(), runs, LoadAverage());
+                AvailableThreads(), runs, LoadAverage());
     for (int run = 1; run <= runs; ++run) {
         Clean(folder);
         const Run whole = Execute({cli, reference});
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
         auto start = std::chrono::steady_clock::now();
         frames_mib = 0;
         for (const std::string& raw : raws) {
-            const Frame frame = LeerTIFF(RutaTIFFDe(raw));
+            const Frame frame = ReadTiff(TiffPathOf(raw));
             frames_mib += static_cast<double>(frame.sampleCount()) * 2 / (1 << 20);
         }
         floor_read.push_back(
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
         const std::string copy = (folder / "peer_lzw.tif").string();
         rusage after{};
         getrusage(RUSAGE_SELF, &after);
-        const Run copied = Execute({"tiffcp", "-c", "lzw", RutaTIFFDe(reference), copy});
+        const Run copied = Execute({"tiffcp", "-c", "lzw", TiffPathOf(reference), copy});
         floor_write.push_back(copied.seconds);
         floor_cpu.push_back(CpuSeconds(after) - CpuSeconds(before) + copied.cpu_seconds);
         Clean(folder);
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
             const Run peer_run = Execute(hdrmerge);
             peer_merge.push_back(peer_run.seconds);
             std::vector<std::string> dcraw = {"dcraw"};
-            const std::vector<std::string> args = ArgumentosLote(DevelopSettings{}, {reference});
+            const std::vector<std::string> args = BatchArguments(DevelopSettings{}, {reference});
             dcraw.insert(dcraw.end(), args.begin(), args.end());
             const Run developed = Execute(dcraw);
             peer_develop.push_back(developed.seconds);

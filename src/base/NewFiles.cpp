@@ -13,20 +13,20 @@
 
 namespace brimsal {
 
-std::string NombreNuevo::nombre() const {
-    return contador <= 1 ? base + extension : base + "_" + std::to_string(contador) + extension;
+std::string NewFileName::name() const {
+    return counter <= 1 ? base + extension : base + "_" + std::to_string(counter) + extension;
 }
 
 namespace {
 
 // True when anything, even a dangling link, has this name.
-bool NombreOcupado(const std::string& ruta) {
+bool NameTaken(const std::string& ruta) {
     struct stat info {};
     return ::lstat(ruta.c_str(), &info) == 0;
 }
 
 // Renames `from` to `to` unless `to` exists; false with errno EEXIST when it does.
-bool MoverSiLibre(const std::string& from, const std::string& to) {
+bool MoveIfFree(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return true;
     }
@@ -52,32 +52,32 @@ bool MoverSiLibre(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-NombreNuevo PrimerNombreLibre(const std::string& carpeta, const std::string& base,
-                              const std::string& extension) {
-    NombreNuevo nuevo{carpeta, base, extension};
-    while (NombreOcupado(nuevo.ruta())) {
-        ++nuevo.contador;
+NewFileName FirstFreeName(const std::string& folder, const std::string& base,
+                          const std::string& extension) {
+    NewFileName fresh{folder, base, extension};
+    while (NameTaken(fresh.path())) {
+        ++fresh.counter;
     }
-    return nuevo;
+    return fresh;
 }
 
-std::string NombreSinSobrescribir(const std::string& carpeta, const std::string& base,
-                                  const std::string& extension) {
-    return PrimerNombreLibre(carpeta, base, extension).nombre();
+std::string FreeFileName(const std::string& folder, const std::string& base,
+                         const std::string& extension) {
+    return FirstFreeName(folder, base, extension).name();
 }
 
-void PublicarSinReemplazar(const std::string& temporal, NombreNuevo& destino) {
-    while (!MoverSiLibre(temporal, destino.ruta())) {
+void PublishWithoutReplacing(const std::string& temporary, NewFileName& target) {
+    while (!MoveIfFree(temporary, target.path())) {
         if (errno != EEXIST) {
-            throw RunTimeError(kErrFileAccess, "'" + destino.ruta() +
+            throw RunTimeError(kErrFileAccess, "'" + target.path() +
                                                    "': cannot put the finished file in place (" +
                                                    std::strerror(errno) + ")");
         }
-        ++destino.contador;
+        ++target.counter;
     }
 }
 
-std::string HoraHHMMSS() {
+std::string TimeHHMMSS() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

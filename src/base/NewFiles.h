@@ -6,32 +6,32 @@
 
 namespace brimsal {
 
-// The name of a file the system creates in `carpeta` (ending in "/"): base + extension, or, when
+// The name of a file the system creates in `folder` (ending in "/"): base + extension, or, when
 // that is taken, base + "_2" + extension, base + "_3" + extension, ... No file the system writes
 // ever replaces an existing one.
-struct NombreNuevo {
-    std::string carpeta;
+struct NewFileName {
+    std::string folder;
     std::string base;
     std::string extension;  // with its "."
-    int contador = 1;       // 1: no counter
-    std::string nombre() const;
-    std::string ruta() const { return carpeta + nombre(); }
+    int counter = 1;        // 1: no counter
+    std::string name() const;
+    std::string path() const { return folder + name(); }
 };
 
 // The first name no entry of the folder has now, counting from 1.
-NombreNuevo PrimerNombreLibre(const std::string& carpeta, const std::string& base,
-                              const std::string& extension);
-// PrimerNombreLibre(...).nombre().
-std::string NombreSinSobrescribir(const std::string& carpeta, const std::string& base,
-                                  const std::string& extension);
+NewFileName FirstFreeName(const std::string& folder, const std::string& base,
+                          const std::string& extension);
+// FirstFreeName(...).name().
+std::string FreeFileName(const std::string& folder, const std::string& base,
+                         const std::string& extension);
 
-// Moves the complete file `temporal` (in destino.carpeta) to destino's name without replacing
+// Moves the complete file `temporary` (in target.folder) to target's name without replacing
 // anything: when another run has taken the name since it was chosen, the next free counter is
-// used and `destino` updated, so the caller can name the file actually written. Throws
-// RunTimeError 75 when the file cannot be moved; `temporal` then stays for the caller to remove.
-void PublicarSinReemplazar(const std::string& temporal, NombreNuevo& destino);
+// used and `target` updated, so the caller can name the file actually written. Throws
+// RunTimeError 75 when the file cannot be moved; `temporary` then stays for the caller to remove.
+void PublishWithoutReplacing(const std::string& temporary, NewFileName& target);
 
 // Local time of day as "hhmmss".
-std::string HoraHHMMSS();
+std::string TimeHHMMSS();
 
 }  // namespace brimsal

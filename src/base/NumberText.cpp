@@ -24,11 +24,11 @@ int ByteBajo(int64_t value) {
     return static_cast<int>(static_cast<uint64_t>(value) & 0xFFu);
 }
 
-double Redondear(double value) {
+double RoundHalfEven(double value) {
     return std::nearbyint(value);
 }
 
-std::string TextoNumero(double value, std::string_view decimal_separator) {
+std::string NumberText(double value, std::string_view decimal_separator) {
     if (!std::isfinite(value)) {
         return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
     }
@@ -70,7 +70,7 @@ std::string TextoNumero(double value, std::string_view decimal_separator) {
     return out;
 }
 
-std::string SeparadorDecimal() {
+std::string DecimalSeparator() {
     const std::lconv* conventions = std::localeconv();
     if (conventions == nullptr || conventions->decimal_point == nullptr ||
         conventions->decimal_point[0] == '\0') {
@@ -79,11 +79,11 @@ std::string SeparadorDecimal() {
     return conventions->decimal_point;
 }
 
-std::string TextoNumero(double value) {
-    return TextoNumero(value, SeparadorDecimal());
+std::string NumberText(double value) {
+    return NumberText(value, DecimalSeparator());
 }
 
-std::optional<double> NumeroDeTexto(const std::string& text, std::string_view decimal_separator) {
+std::optional<double> NumberFromText(const std::string& text, std::string_view decimal_separator) {
     size_t begin = text.find_first_not_of(' ');
     const size_t last = text.find_last_not_of(' ');
     if (begin == std::string::npos) {
@@ -116,8 +116,8 @@ std::optional<double> NumeroDeTexto(const std::string& text, std::string_view de
     return value;
 }
 
-std::optional<double> NumeroDeTexto(const std::string& text) {
-    return NumeroDeTexto(text, SeparadorDecimal());
+std::optional<double> NumberFromText(const std::string& text) {
+    return NumberFromText(text, DecimalSeparator());
 }
 
 }  // namespace brimsal

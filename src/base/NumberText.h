@@ -18,23 +18,23 @@ int64_t MaxLng(int64_t a, int64_t b);
 int ByteBajo(int64_t value);
 
 // Nearest whole number, halves to the even neighbour (127.5 -> 128, 126.5 -> 126).
-double Redondear(double value);
+double RoundHalfEven(double value);
 
 // The plain number-to-text form: at most 15 significant digits, no trailing zeros, no exponent,
 // "-0" written as "0", and `decimal_separator` (one or more bytes) between the whole and the
 // fractional part.
-std::string TextoNumero(double value, std::string_view decimal_separator);
+std::string NumberText(double value, std::string_view decimal_separator);
 // The same with the decimal separator of the current C locale (LC_NUMERIC).
-std::string TextoNumero(double value);
+std::string NumberText(double value);
 // The decimal separator of the current C locale, whole: some locales' separator is a multibyte
 // character (U+066B in ps_AF). "." when the locale gives none.
-std::string SeparadorDecimal();
+std::string DecimalSeparator();
 
 // The number a text typed by the user holds: optional blanks, a sign, digits with one decimal
 // point, decimal comma or `decimal_separator`, an optional exponent. nullopt for anything else,
 // and for infinities.
-std::optional<double> NumeroDeTexto(const std::string& text, std::string_view decimal_separator);
+std::optional<double> NumberFromText(const std::string& text, std::string_view decimal_separator);
 // The same with the current locale's decimal separator.
-std::optional<double> NumeroDeTexto(const std::string& text);
+std::optional<double> NumberFromText(const std::string& text);
 
 }  // namespace brimsal

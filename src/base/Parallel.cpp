@@ -15,27 +15,27 @@ namespace brimsal {
 
 #if defined(__x86_64__) || defined(__i386__)
 namespace {
-__attribute__((target("avx"))) void VaciarMitadesAltas() {
+__attribute__((target("avx"))) void ZeroUpperHalves() {
     _mm256_zeroupper();
 }
 }  // namespace
 #endif
 
-void LimpiarEstadoVectorial() {
+void ClearUpperVectorState() {
 #if defined(__x86_64__) || defined(__i386__)
     static const bool avx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
     if (avx) {
-        VaciarMitadesAltas();
+        ZeroUpperHalves();
     }
 #endif
 }
 
-int HilosDisponibles() {
+int AvailableThreads() {
     const unsigned hardware = std::thread::hardware_concurrency();
     return hardware == 0 ? 1 : static_cast<int>(hardware);
 }
 
-int64_t NumTrozos(int64_t count, int64_t grain) {
+int64_t NumChunks(int64_t count, int64_t grain) {
     if (count <= 0) {
         return 0;
     }
@@ -46,17 +46,17 @@ int64_t NumTrozos(int64_t count, int64_t grain) {
 void ParallelFor(int64_t count, int64_t grain,
                  const std::function<void(int64_t, int64_t, int64_t)>& body, int threads) {
     grain = std::max<int64_t>(1, grain);
-    const int64_t chunks = NumTrozos(count, grain);
+    const int64_t chunks = NumChunks(count, grain);
     if (chunks == 0) {
         return;
     }
     if (threads <= 0) {
-        threads = HilosDisponibles();
+        threads = AvailableThreads();
     }
     const int workers = static_cast<int>(std::min<int64_t>(threads, chunks));
     if (workers <= 1) {
         for (int64_t c = 0; c < chunks; ++c) {
-            LimpiarEstadoVectorial();
+            ClearUpperVectorState();
             body(c, c * grain, std::min(count, (c + 1) * grain));
         }
         return;
@@ -73,7 +73,7 @@ void ParallelFor(int64_t count, int64_t grain,
                 return;
             }
             try {
-                LimpiarEstadoVectorial();
+                ClearUpperVectorState();
                 body(c, c * grain, std::min(count, (c + 1) * grain));
             } catch (...) {
                 std::lock_guard lock(error_mutex);

@@ -9,7 +9,7 @@ namespace brimsal {
 namespace {
 
 // Position of the last "/" or throws: a path without a folder is an invalid argument.
-size_t UltimaBarra(const std::string& path) {
+size_t LastSlash(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
         throw RunTimeError(kErrInvalidArgument, "Invalid path (no folder): '" + path + "'");
@@ -18,7 +18,7 @@ size_t UltimaBarra(const std::string& path) {
 }
 
 // Position of the extension's "." inside the last component, or throws.
-size_t PuntoExtension(const std::string& path) {
+size_t ExtensionDot(const std::string& path) {
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
@@ -38,19 +38,19 @@ bool ExisteArchivo(const std::string& path) {
 }
 
 std::string QuitarExtension(const std::string& path) {
-    return path.substr(0, PuntoExtension(path));
+    return path.substr(0, ExtensionDot(path));
 }
 
 std::string ExtensionArchivo(const std::string& path) {
-    return path.substr(PuntoExtension(path) + 1);
+    return path.substr(ExtensionDot(path) + 1);
 }
 
 std::string NombreArchivo(const std::string& path) {
-    return path.substr(UltimaBarra(path) + 1);
+    return path.substr(LastSlash(path) + 1);
 }
 
 std::string CarpetaDeRuta(const std::string& path) {
-    return path.substr(0, UltimaBarra(path) + 1);
+    return path.substr(0, LastSlash(path) + 1);
 }
 
 std::string ReemplazarTodo(const std::string& text, const std::string& searched,

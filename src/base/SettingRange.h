@@ -5,14 +5,14 @@
 namespace brimsal {
 
 // Every scroll bar moves by 1.
-struct RangoAjuste {
-    int minimo;
-    int maximo;
-    int inicial;
-    constexpr int Limitar(int value) const {
-        return value < minimo ? minimo : value > maximo ? maximo : value;
+struct SettingRange {
+    int minimum;
+    int maximum;
+    int initial;
+    constexpr int Clamp(int value) const {
+        return value < minimum ? minimum : value > maximum ? maximum : value;
     }
-    constexpr bool Contiene(int value) const { return value >= minimo && value <= maximo; }
+    constexpr bool Contains(int value) const { return value >= minimum && value <= maximum; }
 };
 
 }  // namespace brimsal

@@ -4,8 +4,8 @@
 
 namespace brimsal {
 
-std::string TextoErrorInesperado(const std::string& module, int number,
-                                 const std::string& description) {
+std::string UnexpectedErrorText(const std::string& module, int number,
+                                const std::string& description) {
     return "Unexpected error occurred in module " + module + " \nError number " +
            std::to_string(number) + ", described as '" + description +
            "'\nPlease report giving all possible details to: " + kContactAddress;
@@ -13,7 +13,7 @@ std::string TextoErrorInesperado(const std::string& module, int number,
 
 void ErrorInesperado(UserChannel& channel, const std::string& module, int number,
                      const std::string& description) {
-    channel.MensajeError(TextoErrorInesperado(module, number, description));
+    channel.MensajeError(UnexpectedErrorText(module, number, description));
     channel.AnadirLog("An unexpected error occurred", false);
 }
 
@@ -27,8 +27,8 @@ void ErrorInesperado(UserChannel& channel, const std::string& module, const std:
     }
 }
 
-void ComprobarCancelacion(const UserChannel& channel) {
-    if (channel.Cancelado()) {
+void ThrowIfCancelled(const UserChannel& channel) {
+    if (channel.CancelRequested()) {
         throw Cancelled();
     }
 }

@@ -3,7 +3,8 @@
 //
 // Shared rules, written once:
 //  - Pixel values are 0..65535; x is the column, y the row, y = 0 the top row.
-//  - Rounding of a fractional value to a whole number is half to even (Redondear); Int is floor.
+//  - Rounding of a fractional value to a whole number is half to even (RoundHalfEven); Int is
+//  floor.
 //  - Paths use "/" as the separator.
 #pragma once
 
@@ -31,11 +32,11 @@ class UserChannel {
     // Box titled "ERROR".
     virtual void MensajeError(const std::string& text) = 0;
     // The progress read-out (lblXY), e.g. "45%".
-    virtual void MostrarProgreso(const std::string& text) = 0;
+    virtual void ShowProgress(const std::string& text) = 0;
     // The system beep at the end of long operations.
     virtual void Beep() = 0;
     // True once the user asked to cancel the running step. Kernels poll it per row band.
-    virtual bool Cancelado() const { return false; }
+    virtual bool CancelRequested() const { return false; }
 };
 
 // Thrown by a step when the user cancelled it. The step undoes nothing the user can see:
@@ -67,10 +68,10 @@ inline constexpr int kErrFileAccess = 75;
 
 // The text of the unexpected-error report for `module` (a procedure's name, or a library's
 // message such as "gflLoadBitmap [...]").
-std::string TextoErrorInesperado(const std::string& module, int number,
-                                 const std::string& description);
+std::string UnexpectedErrorText(const std::string& module, int number,
+                                const std::string& description);
 
-// The unexpected-error report: an error box with TextoErrorInesperado, then the log replaced by
+// The unexpected-error report: an error box with UnexpectedErrorText, then the log replaced by
 // "An unexpected error occurred".
 void ErrorInesperado(UserChannel& channel, const std::string& module, int number = 0,
                      const std::string& description = "");
@@ -80,7 +81,7 @@ void ErrorInesperado(UserChannel& channel, const std::string& module, int number
 void ErrorInesperado(UserChannel& channel, const std::string& module, const std::exception& error);
 
 // Polls the channel and throws Cancelled when the user asked to stop.
-void ComprobarCancelacion(const UserChannel& channel);
+void ThrowIfCancelled(const UserChannel& channel);
 
 // ---- Paths ("/" separated) ----
 

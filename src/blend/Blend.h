@@ -38,17 +38,17 @@ namespace brimsal {
 class UserChannel;
 
 // Result of FusionarImagenes.
-inline constexpr int kFusionCompleta = 1;
-inline constexpr int kFusionFallida = -1;
+inline constexpr int kBlendDone = 1;
+inline constexpr int kBlendFailed = -1;
 
 // ruta: the reference RAW path (its folder receives the outputs). salida_bn: B&W output.
 // set: the loaded, sorted exposure set with ExpRelativas (frame 1 may have been released).
-// mapa: RutaMapa (the map PNG) and IndicePorNivel (the level table of the last map built).
+// map: map_path (the map PNG) and IndicePorNivel (the level table of the last map built).
 // Returns 1 when the outputs are written; -1 on a map of another size (log lines, error box,
 // nothing written), on an unexpected error (the report names "FusionarImagenes"; a level
 // outside 1..N is one, caught before anything is written) or on a failed save or reload (the
 // report names the image library's operation). Cancelled propagates, leaving no output file.
 int FusionarImagenes(const std::string& ruta, bool salida_bn, const BlendSettings& settings,
-                     ExposureSet& set, const MapState& mapa, UserChannel& channel, int threads = 0);
+                     ExposureSet& set, const MapState& map, UserChannel& channel, int threads = 0);
 
 }  // namespace brimsal

@@ -13,114 +13,115 @@ namespace brimsal {
 
 namespace {
 
-constexpr int64_t kPixelesPorTrozo = 1 << 20;
-constexpr double kMilesimas = 1000.0;
-constexpr double kDecimas = 10.0;
+constexpr int64_t kPixelsPerChunk = 1 << 20;
+constexpr double kThousandths = 1000.0;
+constexpr double kTenths = 10.0;
 
 // A percentage with one decimal: Round(fraction x 1000) / 10, halves to even.
-double PorcentajeUnDecimal(double fraccion) {
-    return Redondear(fraccion * kMilesimas) / kDecimas;
+double PercentOneDecimal(double fraction) {
+    return RoundHalfEven(fraction * kThousandths) / kTenths;
 }
 
 }  // namespace
 
-TablaNiveles DecodificarNiveles(const std::array<float, 256>& indice_por_nivel, int n) {
-    TablaNiveles tabla{};
-    for (size_t nivel = 0; nivel < tabla.size(); ++nivel) {
-        NivelMapa& entrada = tabla[nivel];
-        const float m = indice_por_nivel[nivel];
-        entrada.m = m;
+LevelTable DecodeLevels(const std::array<float, 256>& index_by_level, int n) {
+    LevelTable table{};
+    for (size_t level = 0; level < table.size(); ++level) {
+        LevelEntry& entry = table[level];
+        const float m = index_by_level[level];
+        entry.m = m;
         // The negated test also refuses a NaN.
         if (!(m >= 1.0f && m <= static_cast<float>(n))) {
             continue;
         }
-        entrada.valido = true;
-        entrada.k = static_cast<int>(std::floor(m));
-        entrada.f = m - static_cast<float>(entrada.k);
-        entrada.genuino = entrada.f == 0.0f;
+        entry.valid = true;
+        entry.k = static_cast<int>(std::floor(m));
+        entry.f = m - static_cast<float>(entry.k);
+        entry.whole = entry.f == 0.0f;
     }
-    return tabla;
+    return table;
 }
 
-HistogramaNiveles ContarNiveles(const uint8_t* niveles, int64_t cuenta, int threads) {
-    std::vector<HistogramaNiveles> parciales(
-        static_cast<size_t>(NumTrozos(cuenta, kPixelesPorTrozo)), HistogramaNiveles{});
+LevelHistogram CountLevels(const uint8_t* levels, int64_t count, int threads) {
+    std::vector<LevelHistogram> partials(static_cast<size_t>(NumChunks(count, kPixelsPerChunk)),
+                                         LevelHistogram{});
     ParallelFor(
-        cuenta, kPixelesPorTrozo,
-        [&](int64_t trozo, int64_t inicio, int64_t fin) {
-            HistogramaNiveles& parcial = parciales[static_cast<size_t>(trozo)];
-            for (int64_t i = inicio; i < fin; ++i) {
-                ++parcial[niveles[i]];
+        count, kPixelsPerChunk,
+        [&](int64_t chunk, int64_t begin, int64_t end) {
+            LevelHistogram& partial = partials[static_cast<size_t>(chunk)];
+            for (int64_t i = begin; i < end; ++i) {
+                ++partial[levels[i]];
             }
         },
         threads);
-    HistogramaNiveles total{};
-    for (const auto& parcial : parciales) {
-        for (size_t nivel = 0; nivel < total.size(); ++nivel) {
-            total[nivel] += parcial[nivel];
+    LevelHistogram total{};
+    for (const auto& partial : partials) {
+        for (size_t level = 0; level < total.size(); ++level) {
+            total[level] += partial[level];
         }
     }
     return total;
 }
 
-ContribucionMapa CalcularContribuciones(const HistogramaNiveles& histograma,
-                                        const TablaNiveles& tabla, int n) {
-    ContribucionMapa resultado;
-    resultado.Contribuciones.assign(static_cast<size_t>(n), 0.0);
-    for (size_t nivel = 0; nivel < histograma.size(); ++nivel) {
-        const int64_t pixeles = histograma[nivel];
-        if (pixeles == 0) {
+MapContribution ComputeContributions(const LevelHistogram& histogram, const LevelTable& table,
+                                     int n) {
+    MapContribution result;
+    result.Contribuciones.assign(static_cast<size_t>(n), 0.0);
+    for (size_t level = 0; level < histogram.size(); ++level) {
+        const int64_t pixels = histogram[level];
+        if (pixels == 0) {
             continue;
         }
-        const NivelMapa& entrada = tabla[nivel];
-        if (!entrada.valido) {
+        const LevelEntry& entry = table[level];
+        if (!entry.valid) {
             throw RunTimeError(kErrSubscript,
-                               "Subscript out of range (map level " + std::to_string(nivel) +
-                                   " stands for frame index " + TextoNumero(entrada.m, ".") +
+                               "Subscript out of range (map level " + std::to_string(level) +
+                                   " stands for frame index " + NumberText(entry.m, ".") +
                                    ", the set has " + std::to_string(n) + " images)");
         }
-        const auto k = static_cast<size_t>(entrada.k - 1);
-        const auto cuenta = static_cast<double>(pixeles);
-        if (entrada.genuino) {
-            resultado.Contribuciones[k] += cuenta;
+        const auto k = static_cast<size_t>(entry.k - 1);
+        const auto count = static_cast<double>(pixels);
+        if (entry.whole) {
+            result.Contribuciones[k] += count;
         } else {
-            const double f = entrada.f;
-            resultado.Contribuciones[k] += cuenta * (1.0 - f);
-            resultado.Contribuciones[k + 1] += cuenta * f;
-            resultado.PixelesProgresivos += pixeles;
+            const double f = entry.f;
+            result.Contribuciones[k] += count * (1.0 - f);
+            result.Contribuciones[k + 1] += count * f;
+            result.PixelesProgresivos += pixels;
         }
     }
-    return resultado;
+    return result;
 }
 
-void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total,
-                             const std::vector<std::string>& archivos, UserChannel& channel) {
-    const auto pixeles = static_cast<double>(total);
-    for (size_t i = 0; i < contribucion.Contribuciones.size(); ++i) {
-        const double p = PorcentajeUnDecimal(contribucion.Contribuciones[i] / pixeles);
-        channel.AnadirLog(NombreArchivo(archivos.at(i)) + ": " + TextoNumero(p) + "%", true);
+void RecordContributions(const MapContribution& contribution, int64_t total,
+                         const std::vector<std::string>& files, UserChannel& channel) {
+    const auto pixels = static_cast<double>(total);
+    for (size_t i = 0; i < contribution.Contribuciones.size(); ++i) {
+        const double p = PercentOneDecimal(contribution.Contribuciones[i] / pixels);
+        channel.AnadirLog(NombreArchivo(files.at(i)) + ": " + NumberText(p) + "%", true);
     }
-    const double genuinos =
-        PorcentajeUnDecimal(1.0 - static_cast<double>(contribucion.PixelesProgresivos) / pixeles);
-    channel.AnadirLog(TextoNumero(genuinos) + "% genuine pixels", true);
+    const double genuine =
+        PercentOneDecimal(1.0 - static_cast<double>(contribution.PixelesProgresivos) / pixels);
+    channel.AnadirLog(NumberText(genuine) + "% genuine pixels", true);
 }
 
 namespace {
 
-// The checks of a map of ancho_mapa x alto_mapa that records the set size `registro` (null when
-// it records none) against a set of ancho x alto and n frames, with their log lines and boxes.
-bool MapaAdmisible(int ancho_mapa, int alto_mapa, const std::string* registro, int ancho, int alto,
-                   int n, UserChannel& channel) {
-    if (ancho_mapa != ancho || alto_mapa != alto) {
+// The checks of a map of map_width x map_height that records the set size `recorded_frames` (null
+// when it records none) against a set of width x height and n frames, with their log lines and
+// boxes.
+bool MapFits(int map_width, int map_height, const std::string* recorded_frames, int width,
+             int height, int n, UserChannel& channel) {
+    if (map_width != width || map_height != height) {
         channel.AnadirLog("Map dimensions mismatch", true);
         channel.AnadirLog("DONE", true);
         channel.MensajeError("Map dimensions do not match image dimensions");
         return false;
     }
-    if (registro != nullptr && *registro != std::to_string(n)) {
-        channel.AnadirLog("Map built for " + *registro + " images", true);
+    if (recorded_frames != nullptr && *recorded_frames != std::to_string(n)) {
+        channel.AnadirLog("Map built for " + *recorded_frames + " images", true);
         channel.AnadirLog("DONE", true);
-        channel.MensajeError("The map was built for a set of " + *registro +
+        channel.MensajeError("The map was built for a set of " + *recorded_frames +
                              " images; this set has " + std::to_string(n) +
                              ". Build the map again.");
         return false;
@@ -130,46 +131,44 @@ bool MapaAdmisible(int ancho_mapa, int alto_mapa, const std::string* registro, i
 
 }  // namespace
 
-bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, int n, Picture& mapa,
-                          UserChannel& channel) {
+bool LoadCheckedMap(const std::string& ruta, int width, int height, int n, Picture& map,
+                    UserChannel& channel) {
     if (!ExisteArchivo(ruta)) {
         throw RunTimeError(kErrFileNotFound, "File not found: '" + ruta + "'");
     }
-    const PictureHeader cabecera = Picture::ReadHeader(ruta);
-    const auto registro = cabecera.texts.find(kClaveImagenesMapa);
-    if (!MapaAdmisible(cabecera.width, cabecera.height,
-                       registro != cabecera.texts.end() ? &registro->second : nullptr, ancho, alto,
-                       n, channel)) {
-        mapa = Picture();
+    const PictureHeader header = Picture::ReadHeader(ruta);
+    const auto recorded_frames = header.texts.find(kMapFramesKey);
+    if (!MapFits(header.width, header.height,
+                 recorded_frames != header.texts.end() ? &recorded_frames->second : nullptr, width,
+                 height, n, channel)) {
+        map = Picture();
         return false;
     }
-    mapa.LoadFromFile(ruta);
-    if (!MapaAdmisible(mapa.GetWidth(), mapa.GetHeight(), nullptr, ancho, alto, n, channel)) {
-        mapa = Picture();
+    map.LoadFromFile(ruta);
+    if (!MapFits(map.GetWidth(), map.GetHeight(), nullptr, width, height, n, channel)) {
+        map = Picture();
         return false;
     }
     return true;
 }
 
-std::shared_ptr<const std::vector<uint8_t>> NivelesDelMapa(const MapState& estado, int ancho,
-                                                           int alto, int n, Picture& mapa,
-                                                           UserChannel& channel) {
-    const std::optional<MapaConstruido>& construido = estado.construido;
-    if (construido && construido->ruta == estado.RutaMapa &&
-        StampOf(estado.RutaMapa) == construido->sello) {
-        const std::string registro = std::to_string(construido->imagenes);
-        if (!MapaAdmisible(construido->cabecera.width, construido->cabecera.height, &registro,
-                           ancho, alto, n, channel)) {
+std::shared_ptr<const std::vector<uint8_t>> MapLevels(const MapState& state, int width, int height,
+                                                      int n, Picture& map, UserChannel& channel) {
+    const std::optional<BuiltMap>& built = state.built;
+    if (built && built->ruta == state.map_path && StampOf(state.map_path) == built->stamp) {
+        const std::string recorded_frames = std::to_string(built->images);
+        if (!MapFits(built->header.width, built->header.height, &recorded_frames, width, height, n,
+                     channel)) {
             return nullptr;
         }
-        return construido->niveles;
+        return built->levels;
     }
-    if (!CargarMapaComprobado(estado.RutaMapa, ancho, alto, n, mapa, channel)) {
+    if (!LoadCheckedMap(state.map_path, width, height, n, map, channel)) {
         return nullptr;
     }
-    auto niveles = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(ancho) * alto);
-    mapa.GetRedSamples(niveles->data());
-    return niveles;
+    auto levels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(width) * height);
+    map.GetRedSamples(levels->data());
+    return levels;
 }
 
 }  // namespace brimsal

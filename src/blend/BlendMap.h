@@ -21,26 +21,26 @@ class Picture;
 class UserChannel;
 
 // One map level as the blend reads it.
-struct NivelMapa {
-    float m = 0;           // IndicePorNivel(L)
-    int k = 0;             // Int(m): the (darker-side) frame, 1-based
-    float f = 0;           // m - k in float; 0 for a genuine level
-    bool genuino = false;  // m is whole
-    bool valido = false;   // 1 <= m <= N (a table built for a larger set gives levels outside)
+struct LevelEntry {
+    float m = 0;         // IndicePorNivel(L)
+    int k = 0;           // Int(m): the (darker-side) frame, 1-based
+    float f = 0;         // m - k in float; 0 for a genuine level
+    bool whole = false;  // m is whole
+    bool valid = false;  // 1 <= m <= N (a table built for a larger set gives levels outside)
 };
 
-using TablaNiveles = std::array<NivelMapa, 256>;
+using LevelTable = std::array<LevelEntry, 256>;
 
-// Decodes every level of `indice_por_nivel` for a set of `n` frames.
-TablaNiveles DecodificarNiveles(const std::array<float, 256>& indice_por_nivel, int n);
+// Decodes every level of `index_by_level` for a set of `n` frames.
+LevelTable DecodeLevels(const std::array<float, 256>& index_by_level, int n);
 
 // How many pixels carry each level. Counts are integers, so the thread count cannot change them.
-using HistogramaNiveles = std::array<int64_t, 256>;
-HistogramaNiveles ContarNiveles(const uint8_t* niveles, int64_t cuenta, int threads = 0);
+using LevelHistogram = std::array<int64_t, 256>;
+LevelHistogram CountLevels(const uint8_t* levels, int64_t count, int threads = 0);
 
 // What each frame supplies: Contribuciones (1..N, stored 0-based) counts fractional pixels by
 // their weights; PixelesProgresivos counts the transition pixels.
-struct ContribucionMapa {
+struct MapContribution {
     std::vector<double> Contribuciones;
     int64_t PixelesProgresivos = 0;
 };
@@ -52,16 +52,16 @@ struct ContribucionMapa {
 // has a float ulp of at least 2^-23 and m - k is exact), the counts stay below 2^28, so every
 // product and partial sum fits the 53 bits of a double. Summing per level therefore gives the
 // same doubles, bit for bit, as adding pixel by pixel in any scan order.
-ContribucionMapa CalcularContribuciones(const HistogramaNiveles& histograma,
-                                        const TablaNiveles& tabla, int n);
+MapContribution ComputeContributions(const LevelHistogram& histogram, const LevelTable& table,
+                                     int n);
 
-// The report lines: for each frame NombreArchivo(archivo) + ": " + P + "%", with
+// The report lines: for each frame NombreArchivo(file) + ": " + P + "%", with
 // P = Round(C / total x 1000) / 10, then G + "% genuine pixels" with
 // G = Round((1 - progresivos / total) x 1000) / 10; numbers in the locale's form.
-void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total,
-                             const std::vector<std::string>& archivos, UserChannel& channel);
+void RecordContributions(const MapContribution& contribution, int64_t total,
+                         const std::vector<std::string>& files, UserChannel& channel);
 
-// Loads the map at `ruta` into `mapa` after checking its header, so that nothing is decoded
+// Loads the map at `ruta` into `map` after checking its header, so that nothing is decoded
 // for a map that cannot be used. A map of another size than W x H logs "Map dimensions
 // mismatch" and "DONE", shows the box "Map dimensions do not match image dimensions" and
 // returns false. A map whose recorded frame count is not `n` (its levels would stand for other
@@ -69,15 +69,14 @@ void RegistrarContribuciones(const ContribucionMapa& contribucion, int64_t total
 // K images; this set has N. Build the map again." and returns false; a map without the record
 // (older, or edited elsewhere) is taken as it is. A missing or unreadable file throws
 // (RunTimeError 53 or PictureError).
-bool CargarMapaComprobado(const std::string& ruta, int ancho, int alto, int n, Picture& mapa,
-                          UserChannel& channel);
+bool LoadCheckedMap(const std::string& ruta, int width, int height, int n, Picture& map,
+                    UserChannel& channel);
 
-// The levels (ancho * alto, row-major) of the map the blend uses, estado.RutaMapa: the levels
-// Build map kept (estado.construido) while that file is still the one it wrote, so nothing is
-// decoded; else the file read by CargarMapaComprobado (`mapa` then holds the picture). Checked,
-// logged and thrown as CargarMapaComprobado; null when the map does not fit the set.
-std::shared_ptr<const std::vector<uint8_t>> NivelesDelMapa(const MapState& estado, int ancho,
-                                                           int alto, int n, Picture& mapa,
-                                                           UserChannel& channel);
+// The levels (width * height, row-major) of the map the blend uses, state.map_path: the levels
+// Build map kept (state.built) while that file is still the one it wrote, so nothing is
+// decoded; else the file read by LoadCheckedMap (`map` then holds the picture). Checked,
+// logged and thrown as LoadCheckedMap; null when the map does not fit the set.
+std::shared_ptr<const std::vector<uint8_t>> MapLevels(const MapState& state, int width, int height,
+                                                      int n, Picture& map, UserChannel& channel);
 
 }  // namespace brimsal

@@ -11,54 +11,54 @@ namespace brimsal {
 
 namespace {
 
-constexpr int64_t kFondoEscala = 65535;
-constexpr int64_t kFilasPorTrozo = 16;
-constexpr double kMilesimas = 1000.0;
+constexpr int64_t kFullScale = 65535;
+constexpr int64_t kRowsPerChunk = 16;
+constexpr double kThousandths = 1000.0;
 
 }  // namespace
 
 // A maximum does not depend on the order of the scan, so the rows are split among threads; the
 // column-by-column scan with its early stop at 65535 finds the same value.
-int64_t BrilloMaximoETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
-                         int threads) {
-    const double peso_r = pesos.r;
-    const double peso_g = pesos.g;
-    const double peso_b = pesos.b;
-    std::vector<int64_t> maximos(static_cast<size_t>(NumTrozos(oscuro.height, kFilasPorTrozo)), 0);
+int64_t EttrBrightest(const Frame& darkest, bool salida_bn, const PesosMezcla& weights,
+                      int threads) {
+    const double weight_r = weights.r;
+    const double weight_g = weights.g;
+    const double weight_b = weights.b;
+    std::vector<int64_t> maxima(static_cast<size_t>(NumChunks(darkest.height, kRowsPerChunk)), 0);
     ParallelFor(
-        oscuro.height, kFilasPorTrozo,
-        [&](int64_t trozo, int64_t inicio, int64_t fin) {
-            int64_t maximo = 0;
-            for (int64_t y = inicio; y < fin; ++y) {
-                const uint16_t* p = oscuro.row(static_cast<int>(y));
-                for (int x = 0; x < oscuro.width; ++x, p += 3) {
-                    int64_t valor;
+        darkest.height, kRowsPerChunk,
+        [&](int64_t chunk, int64_t begin, int64_t end) {
+            int64_t maximum = 0;
+            for (int64_t y = begin; y < end; ++y) {
+                const uint16_t* p = darkest.row(static_cast<int>(y));
+                for (int x = 0; x < darkest.width; ++x, p += 3) {
+                    int64_t value;
                     if (salida_bn) {
-                        const double mezcla = peso_r * p[0] + peso_g * p[1] + peso_b * p[2];
-                        valor = static_cast<int64_t>(Redondear(mezcla));
+                        const double mix = weight_r * p[0] + weight_g * p[1] + weight_b * p[2];
+                        value = static_cast<int64_t>(RoundHalfEven(mix));
                     } else {
-                        valor = std::max({p[0], p[1], p[2]});
+                        value = std::max({p[0], p[1], p[2]});
                     }
-                    maximo = std::max(maximo, valor);
+                    maximum = std::max(maximum, value);
                 }
             }
-            maximos[static_cast<size_t>(trozo)] = maximo;
+            maxima[static_cast<size_t>(chunk)] = maximum;
         },
         threads);
-    int64_t maximo = 0;
-    for (const int64_t parcial : maximos) {
-        maximo = std::max(maximo, parcial);
+    int64_t maximum = 0;
+    for (const int64_t partial : maxima) {
+        maximum = std::max(maximum, partial);
     }
-    return maximo;
+    return maximum;
 }
 
-void CorreccionETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
-                    const std::vector<double>& exp_relativas, std::vector<double>& factores,
-                    UserChannel& channel, int threads, double escala) {
+void EttrCorrection(const Frame& darkest, bool salida_bn, const PesosMezcla& weights,
+                    const std::vector<double>& exp_relativas, std::vector<double>& factors,
+                    UserChannel& channel, int threads, double scale) {
     channel.AnadirLog("\nCalculating ETTR correction...", true);
-    const int64_t m = BrilloMaximoETTR(oscuro, salida_bn, pesos, threads);
-    const double brillo = static_cast<double>(m) * escala;
-    if (brillo >= static_cast<double>(kFondoEscala)) {
+    const int64_t m = EttrBrightest(darkest, salida_bn, weights, threads);
+    const double brillo = static_cast<double>(m) * scale;
+    if (brillo >= static_cast<double>(kFullScale)) {
         channel.AnadirLog("Already clipped highlights", true);
         return;
     }
@@ -67,12 +67,13 @@ void CorreccionETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& peso
         channel.AnadirLog("No highlights to correct", true);
         return;
     }
-    const double correccion = std::log(static_cast<double>(kFondoEscala) / brillo) / std::log(2.0);
+    const double correction = std::log(static_cast<double>(kFullScale) / brillo) / std::log(2.0);
     channel.AnadirLog("Histogram correction by +" +
-                          TextoNumero(Redondear(correccion * kMilesimas) / kMilesimas) + "EV",
+                          NumberText(RoundHalfEven(correction * kThousandths) / kThousandths) +
+                          "EV",
                       true);
-    for (size_t i = 0; i < factores.size(); ++i) {
-        factores[i] = exp_relativas[i] * static_cast<double>(kFondoEscala) / brillo;
+    for (size_t i = 0; i < factors.size(); ++i) {
+        factors[i] = exp_relativas[i] * static_cast<double>(kFullScale) / brillo;
     }
 }
 

@@ -18,21 +18,21 @@ struct PesosMezcla {
     float b = 0;
 };
 
-// M: the brightest value of `oscuro`. Colour output: the largest R, G or B word; B&W output:
+// M: the brightest value of `darkest`. Colour output: the largest R, G or B word; B&W output:
 // the mix PesoR x R + PesoG x G + PesoB x B (double precision from the float weights) rounded
 // half to even. 0 for an all-black frame.
-int64_t BrilloMaximoETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
-                         int threads = 0);
+int64_t EttrBrightest(const Frame& darkest, bool salida_bn, const PesosMezcla& weights,
+                      int threads = 0);
 
 // The ETTR step: logs "\nCalculating ETTR correction...", then, with M the brightest value of
-// `oscuro` times `escala` (the darkest frame's value on the output's scale: F for a headroom
+// `darkest` times `scale` (the darkest frame's value on the output's scale: F for a headroom
 // development, whose frames are F times darker, 1 otherwise):
-//  - M >= 65535: "Already clipped highlights", `factores` unchanged;
-//  - M = 0 (nothing to scale by): "No highlights to correct", `factores` unchanged;
+//  - M >= 65535: "Already clipped highlights", `factors` unchanged;
+//  - M = 0 (nothing to scale by): "No highlights to correct", `factors` unchanged;
 //  - otherwise "Histogram correction by +" & Round(C x 1000) / 1000 & "EV" with
-//    C = ln(65535 / M) / ln 2, and factores(i) = exp_relativas(i) x 65535 / M.
-void CorreccionETTR(const Frame& oscuro, bool salida_bn, const PesosMezcla& pesos,
-                    const std::vector<double>& exp_relativas, std::vector<double>& factores,
-                    UserChannel& channel, int threads = 0, double escala = 1.0);
+//    C = ln(65535 / M) / ln 2, and factors(i) = exp_relativas(i) x 65535 / M.
+void EttrCorrection(const Frame& darkest, bool salida_bn, const PesosMezcla& weights,
+                    const std::vector<double>& exp_relativas, std::vector<double>& factors,
+                    UserChannel& channel, int threads = 0, double scale = 1.0);
 
 }  // namespace brimsal

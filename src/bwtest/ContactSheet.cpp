@@ -17,92 +17,90 @@ namespace brimsal {
 
 namespace {
 
-constexpr const char* kProcedimiento = "TestImagenesBN";
-constexpr double kFondoEscala = 65535.0;
-constexpr int kGrisMaximo = 255;
-constexpr int kTodo = 100;  // the three weights of a cell add up to 100 percent
-constexpr double kPorCiento = kTodo;
-constexpr int kCeldasDibujadas = 66;
-constexpr int kPasoEtiqueta = 12;  // pixels between the three labels of a cell
-constexpr double kGammaPantalla = 2.2;
-constexpr int64_t kFilasPorTrozo = 8;
+constexpr const char* kProcedure = "TestImagenesBN";
+constexpr double kFullScale = 65535.0;
+constexpr int kMaxGrey = 255;
+constexpr int kWholeMix = 100;  // the three weights of a cell add up to 100 percent
+constexpr double kPercent = kWholeMix;
+constexpr int kCellsDrawn = 66;
+constexpr int kLabelStep = 12;  // pixels between the three labels of a cell
+constexpr double kDisplayGamma = 2.2;
+constexpr int64_t kRowsPerChunk = 8;
 
 // One decimated pixel: its map level and the two frames' words it may mix.
-struct MuestraDecimada {
-    uint8_t nivel = 0;
+struct DecimatedSample {
+    uint8_t level = 0;
     uint16_t c1[3] = {};  // frame k
     uint16_t c2[3] = {};  // frame k + 1 (transition pixels only)
 };
 
 // The red, green and blue weights of one cell, in percent.
-struct PesosCelda {
+struct CellWeights {
     int r = 0;
     int g = 0;
     int b = 0;
 };
 
-std::string Carpeta(const std::string& ruta) {
-    const size_t barra = ruta.rfind('/');
-    return barra == std::string::npos ? std::string() : ruta.substr(0, barra + 1);
+std::string FolderOfPath(const std::string& ruta) {
+    const size_t slash = ruta.rfind('/');
+    return slash == std::string::npos ? std::string() : ruta.substr(0, slash + 1);
 }
 
 // The mixed value s of one decimated pixel. Genuine: the weighted sum in integers, then / 100
 // and x ExpRelativas(k). Transition: each channel mixed with a = E(k)(1 - f) and b = E(k+1) f
 // first, then weighted and / 100.
-double ValorMezcla(const MuestraDecimada& muestra, const NivelMapa& nivel,
-                   const std::vector<double>& exp_relativas, const PesosCelda& pesos) {
-    const auto k = static_cast<size_t>(nivel.k - 1);
-    const uint16_t* c1 = muestra.c1;
-    if (nivel.genuino) {
-        const int32_t suma = pesos.r * c1[0] + pesos.g * c1[1] + pesos.b * c1[2];
-        return static_cast<double>(suma) / kPorCiento * exp_relativas[k];
+double MixValue(const DecimatedSample& sample, const LevelEntry& level,
+                const std::vector<double>& exp_relativas, const CellWeights& weights) {
+    const auto k = static_cast<size_t>(level.k - 1);
+    const uint16_t* c1 = sample.c1;
+    if (level.whole) {
+        const int32_t sum = weights.r * c1[0] + weights.g * c1[1] + weights.b * c1[2];
+        return static_cast<double>(sum) / kPercent * exp_relativas[k];
     }
-    const uint16_t* c2 = muestra.c2;
-    const double f = nivel.f;
+    const uint16_t* c2 = sample.c2;
+    const double f = level.f;
     const double a = exp_relativas[k] * (1.0 - f);
     const double b = exp_relativas[k + 1] * f;
-    return (pesos.r * (c1[0] * a + c2[0] * b) + pesos.g * (c1[1] * a + c2[1] * b) +
-            pesos.b * (c1[2] * a + c2[2] * b)) /
-           kPorCiento;
+    return (weights.r * (c1[0] * a + c2[0] * b) + weights.g * (c1[1] * a + c2[1] * b) +
+            weights.b * (c1[2] * a + c2[2] * b)) /
+           kPercent;
 }
 
-std::vector<MuestraDecimada> Decimar(const std::vector<uint8_t>& niveles, const TablaNiveles& tabla,
-                                     const ExposureSet& set, const TamanoHoja& hoja) {
-    std::vector<MuestraDecimada> muestras(static_cast<size_t>(hoja.ancho_celda) * hoja.alto_celda);
-    for (int yd = 0; yd < hoja.alto_celda; ++yd) {
-        for (int xd = 0; xd < hoja.ancho_celda; ++xd) {
-            MuestraDecimada& muestra = muestras[static_cast<size_t>(yd) * hoja.ancho_celda + xd];
-            muestra.nivel = niveles[static_cast<size_t>(yd) * hoja.ancho_celda + xd];
-            const NivelMapa& nivel = tabla[muestra.nivel];
-            const int x = kDecimacion * xd;
-            const int y = kDecimacion * yd;
-            const auto k = static_cast<size_t>(nivel.k - 1);
-            std::copy_n(set.Imagenes[k].at(x, y), 3, muestra.c1);
-            if (!nivel.genuino) {
-                std::copy_n(set.Imagenes[k + 1].at(x, y), 3, muestra.c2);
+std::vector<DecimatedSample> Decimate(const std::vector<uint8_t>& levels, const LevelTable& table,
+                                      const ExposureSet& set, const SheetSize& sheet) {
+    std::vector<DecimatedSample> samples(static_cast<size_t>(sheet.cell_width) * sheet.cell_height);
+    for (int yd = 0; yd < sheet.cell_height; ++yd) {
+        for (int xd = 0; xd < sheet.cell_width; ++xd) {
+            DecimatedSample& sample = samples[static_cast<size_t>(yd) * sheet.cell_width + xd];
+            sample.level = levels[static_cast<size_t>(yd) * sheet.cell_width + xd];
+            const LevelEntry& level = table[sample.level];
+            const int x = kDecimation * xd;
+            const int y = kDecimation * yd;
+            const auto k = static_cast<size_t>(level.k - 1);
+            std::copy_n(set.Imagenes[k].at(x, y), 3, sample.c1);
+            if (!level.whole) {
+                std::copy_n(set.Imagenes[k + 1].at(x, y), 3, sample.c2);
             }
         }
     }
-    return muestras;
+    return samples;
 }
 
-void DibujarCelda(Picture& hoja_imagen, const TamanoHoja& hoja, int i, int j,
-                  const PesosCelda& pesos, const std::vector<MuestraDecimada>& muestras,
-                  const TablaNiveles& tabla, const std::vector<double>& exp_relativas,
-                  int threads) {
-    const int wd = hoja.ancho_celda;
-    const int hd = hoja.alto_celda;
-    std::vector<uint8_t> grises(static_cast<size_t>(wd) * hd);
+void DrawCell(Picture& sheet_picture, const SheetSize& sheet, int i, int j,
+              const CellWeights& weights, const std::vector<DecimatedSample>& samples,
+              const LevelTable& table, const std::vector<double>& exp_relativas, int threads) {
+    const int wd = sheet.cell_width;
+    const int hd = sheet.cell_height;
+    std::vector<uint8_t> greys(static_cast<size_t>(wd) * hd);
     ParallelFor(
-        hd, kFilasPorTrozo,
-        [&](int64_t, int64_t inicio, int64_t fin) {
-            for (int64_t yd = inicio; yd < fin; ++yd) {
+        hd, kRowsPerChunk,
+        [&](int64_t, int64_t begin, int64_t end) {
+            for (int64_t yd = begin; yd < end; ++yd) {
                 for (int xd = 0; xd < wd; ++xd) {
                     const size_t p = static_cast<size_t>(yd) * wd + xd;
-                    const MuestraDecimada& muestra = muestras[p];
-                    const double s =
-                        ValorMezcla(muestra, tabla[muestra.nivel], exp_relativas, pesos);
-                    grises[p] = static_cast<uint8_t>(NivelGrisHoja(s));
+                    const DecimatedSample& sample = samples[p];
+                    const double s = MixValue(sample, table[sample.level], exp_relativas, weights);
+                    greys[p] = static_cast<uint8_t>(SheetGreyLevel(s));
                 }
             }
         },
@@ -111,99 +109,99 @@ void DibujarCelda(Picture& hoja_imagen, const TamanoHoja& hoja, int i, int j,
     const int y0 = (hd + 1) * j;
     for (int yd = 0; yd < hd; ++yd) {
         for (int xd = 0; xd < wd; ++xd) {
-            const int gris = grises[static_cast<size_t>(yd) * wd + xd];
-            hoja_imagen.SetDrawColor(RGB(gris, gris, gris));
-            hoja_imagen.PlotPoint(x0 + xd, y0 + yd);
+            const int grey = greys[static_cast<size_t>(yd) * wd + xd];
+            sheet_picture.SetDrawColor(RGB(grey, grey, grey));
+            sheet_picture.PlotPoint(x0 + xd, y0 + yd);
         }
     }
-    hoja_imagen.DrawTextAt("R=" + std::to_string(pesos.r) + "%", x0 + 1, y0, kWhite);
-    hoja_imagen.DrawTextAt("G=" + std::to_string(pesos.g) + "%", x0 + 1, y0 + kPasoEtiqueta,
-                           kWhite);
-    hoja_imagen.DrawTextAt("B=" + std::to_string(pesos.b) + "%", x0 + 1, y0 + 2 * kPasoEtiqueta,
-                           kWhite);
+    sheet_picture.DrawTextAt("R=" + std::to_string(weights.r) + "%", x0 + 1, y0, kWhite);
+    sheet_picture.DrawTextAt("G=" + std::to_string(weights.g) + "%", x0 + 1, y0 + kLabelStep,
+                             kWhite);
+    sheet_picture.DrawTextAt("B=" + std::to_string(weights.b) + "%", x0 + 1, y0 + 2 * kLabelStep,
+                             kWhite);
 }
 
-int GenerarHoja(const std::string& ruta, ExposureSet& set, const MapState& mapa_estado,
-                UserChannel& channel, int threads) {
+int MakeSheet(const std::string& ruta, ExposureSet& set, const MapState& map_state,
+              UserChannel& channel, int threads) {
     const int n = set.N();
-    const int ancho = set.AnchoImagen;
-    const int alto = set.AltoImagen;
+    const int width = set.AnchoImagen;
+    const int height = set.AltoImagen;
     channel.AnadirLog("Loading blending map...", false);
     if (n < 1 || set.ExpRelativas.size() != static_cast<size_t>(n) ||
         set.ArchivosTIFF.size() != static_cast<size_t>(n)) {
         throw RunTimeError(kErrSubscript, "Subscript out of range (the exposure set is not ready)");
     }
-    const TamanoHoja hoja = CalcularTamanoHoja(ancho, alto);
+    const SheetSize sheet = SheetSizeOf(width, height);
 
     // Decimated map and its report.
-    std::vector<uint8_t> niveles(static_cast<size_t>(hoja.ancho_celda) * hoja.alto_celda);
+    std::vector<uint8_t> levels(static_cast<size_t>(sheet.cell_width) * sheet.cell_height);
     {
-        Picture mapa;
-        if (!CargarMapaComprobado(mapa_estado.RutaMapa, ancho, alto, n, mapa, channel)) {
+        Picture map;
+        if (!LoadCheckedMap(map_state.map_path, width, height, n, map, channel)) {
             return -1;
         }
-        channel.AnadirLog("Decimating blending map to " + std::to_string(hoja.ancho_celda) + "x" +
-                              std::to_string(hoja.alto_celda) + "...",
+        channel.AnadirLog("Decimating blending map to " + std::to_string(sheet.cell_width) + "x" +
+                              std::to_string(sheet.cell_height) + "...",
                           true);
-        for (int yd = 0; yd < hoja.alto_celda; ++yd) {
-            for (int xd = 0; xd < hoja.ancho_celda; ++xd) {
-                niveles[static_cast<size_t>(yd) * hoja.ancho_celda + xd] = static_cast<uint8_t>(
-                    ByteBajo(mapa.GetPixelColor(kDecimacion * xd, kDecimacion * yd)));
+        for (int yd = 0; yd < sheet.cell_height; ++yd) {
+            for (int xd = 0; xd < sheet.cell_width; ++xd) {
+                levels[static_cast<size_t>(yd) * sheet.cell_width + xd] = static_cast<uint8_t>(
+                    ByteBajo(map.GetPixelColor(kDecimation * xd, kDecimation * yd)));
             }
         }
     }
-    const int64_t decimados = static_cast<int64_t>(hoja.ancho_celda) * hoja.alto_celda;
-    if (decimados == 0) {
+    const int64_t decimated = static_cast<int64_t>(sheet.cell_width) * sheet.cell_height;
+    if (decimated == 0) {
         throw RunTimeError(kErrDivisionByZero, "Division by zero (the images are smaller than " +
-                                                   std::to_string(kDecimacion) + " pixels)");
+                                                   std::to_string(kDecimation) + " pixels)");
     }
-    const TablaNiveles tabla = DecodificarNiveles(mapa_estado.IndicePorNivel, n);
-    const ContribucionMapa contribucion =
-        CalcularContribuciones(ContarNiveles(niveles.data(), decimados, threads), tabla, n);
+    const LevelTable table = DecodeLevels(map_state.IndicePorNivel, n);
+    const MapContribution contribution =
+        ComputeContributions(CountLevels(levels.data(), decimated, threads), table, n);
     channel.AnadirLog("Decimated image contribution...", true);
-    RegistrarContribuciones(contribucion, decimados, set.ArchivosTIFF, channel);
+    RecordContributions(contribution, decimated, set.ArchivosTIFF, channel);
 
     // The darkest frame is never overwritten by a blend; loaded again only when released.
     channel.AnadirLog("\nGenerating B&W contact sheet...", true);
-    Frame& oscuro = set.Imagenes.front();
-    if (oscuro.empty() && !CargarGflBitmap(set.TIFFMasOscuro, oscuro, channel)) {
+    Frame& darkest = set.Imagenes.front();
+    if (darkest.empty() && !CargarGflBitmap(set.TIFFMasOscuro, darkest, channel)) {
         return -1;
     }
     for (size_t i = 0; i < set.Imagenes.size(); ++i) {
-        if (set.Imagenes[i].width != ancho || set.Imagenes[i].height != alto) {
+        if (set.Imagenes[i].width != width || set.Imagenes[i].height != height) {
             throw RunTimeError(kErrSubscript, "Subscript out of range (image " +
                                                   std::to_string(i + 1) +
                                                   " is not loaded with the set's size)");
         }
     }
-    const std::vector<MuestraDecimada> muestras = Decimar(niveles, tabla, set, hoja);
+    const std::vector<DecimatedSample> samples = Decimate(levels, table, set, sheet);
 
-    Picture hoja_imagen;
-    hoja_imagen.CreateBlank(hoja.ancho, hoja.alto, kWhite);
-    hoja_imagen.SetFillColor(kBlack);
-    hoja_imagen.FillRectangle(0, 0, hoja.ancho, hoja.alto);
-    int celdas = 0;
-    for (int i = 0; i < kCeldasPorLado; ++i) {
-        for (int j = 0; j < kCeldasPorLado; ++j) {
-            const int verde =
-                kTodo - kPesosMezcla[static_cast<size_t>(i)] - kPesosMezcla[static_cast<size_t>(j)];
-            if (verde < 0) {
+    Picture sheet_picture;
+    sheet_picture.CreateBlank(sheet.width, sheet.height, kWhite);
+    sheet_picture.SetFillColor(kBlack);
+    sheet_picture.FillRectangle(0, 0, sheet.width, sheet.height);
+    int cells = 0;
+    for (int i = 0; i < kCellsPerSide; ++i) {
+        for (int j = 0; j < kCellsPerSide; ++j) {
+            const int green = kWholeMix - kMixWeights[static_cast<size_t>(i)] -
+                              kMixWeights[static_cast<size_t>(j)];
+            if (green < 0) {
                 continue;
             }
-            ComprobarCancelacion(channel);
-            const PesosCelda pesos{kPesosMezcla[static_cast<size_t>(i)], verde,
-                                   kPesosMezcla[static_cast<size_t>(j)]};
-            DibujarCelda(hoja_imagen, hoja, i, j, pesos, muestras, tabla, set.ExpRelativas,
-                         threads);
-            ++celdas;
-            channel.MostrarProgreso(std::to_string(celdas * kTodo / kCeldasDibujadas) + "%");
+            ThrowIfCancelled(channel);
+            const CellWeights weights{kMixWeights[static_cast<size_t>(i)], green,
+                                      kMixWeights[static_cast<size_t>(j)]};
+            DrawCell(sheet_picture, sheet, i, j, weights, samples, table, set.ExpRelativas,
+                     threads);
+            ++cells;
+            channel.ShowProgress(std::to_string(cells * kWholeMix / kCellsDrawn) + "%");
         }
     }
 
-    NombreNuevo nombre = PrimerNombreLibre(Carpeta(ruta), "BWTest_" + HoraHHMMSS(), ".gif");
-    hoja_imagen.SetSaveFormat(SaveFormat::kGif);
-    hoja_imagen.SaveToFile(nombre);
-    channel.AnadirLog("\nSaving B&W samples as " + nombre.nombre() + "...", true);
+    NewFileName name = FirstFreeName(FolderOfPath(ruta), "BWTest_" + TimeHHMMSS(), ".gif");
+    sheet_picture.SetSaveFormat(SaveFormat::kGif);
+    sheet_picture.SaveToFile(name);
+    channel.AnadirLog("\nSaving B&W samples as " + name.name() + "...", true);
     channel.AnadirLog("DONE", true);
     channel.Beep();
     return 1;
@@ -211,33 +209,33 @@ int GenerarHoja(const std::string& ruta, ExposureSet& set, const MapState& mapa_
 
 }  // namespace
 
-TamanoHoja CalcularTamanoHoja(int ancho, int alto) {
-    TamanoHoja hoja;
-    hoja.ancho_celda = ancho / kDecimacion;
-    hoja.alto_celda = alto / kDecimacion;
-    hoja.ancho = kCeldasPorLado * hoja.ancho_celda + (kCeldasPorLado - 1);
-    hoja.alto = kCeldasPorLado * hoja.alto_celda + (kCeldasPorLado - 1);
-    return hoja;
+SheetSize SheetSizeOf(int width, int height) {
+    SheetSize sheet;
+    sheet.cell_width = width / kDecimation;
+    sheet.cell_height = height / kDecimation;
+    sheet.width = kCellsPerSide * sheet.cell_width + (kCellsPerSide - 1);
+    sheet.height = kCellsPerSide * sheet.cell_height + (kCellsPerSide - 1);
+    return sheet;
 }
 
-int NivelGrisHoja(double s) {
-    const auto g = static_cast<float>(1.0 / kGammaPantalla);
-    const double t = std::pow(s / kFondoEscala, static_cast<double>(g));
-    const double gris = std::nearbyint(kGrisMaximo * t);
-    if (!(gris > 0.0)) {
+int SheetGreyLevel(double s) {
+    const auto g = static_cast<float>(1.0 / kDisplayGamma);
+    const double t = std::pow(s / kFullScale, static_cast<double>(g));
+    const double grey = std::nearbyint(kMaxGrey * t);
+    if (!(grey > 0.0)) {
         return 0;
     }
-    return gris > kGrisMaximo ? kGrisMaximo : static_cast<int>(gris);
+    return grey > kMaxGrey ? kMaxGrey : static_cast<int>(grey);
 }
 
-int TestImagenesBN(const std::string& ruta, ExposureSet& set, const MapState& mapa,
+int TestImagenesBN(const std::string& ruta, ExposureSet& set, const MapState& map,
                    UserChannel& channel, int threads) {
     try {
-        return GenerarHoja(ruta, set, mapa, channel, threads);
+        return MakeSheet(ruta, set, map, channel, threads);
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& error) {
-        ErrorInesperado(channel, kProcedimiento, error);
+        ErrorInesperado(channel, kProcedure, error);
     }
     return -1;
 }

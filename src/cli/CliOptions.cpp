@@ -124,7 +124,7 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
         const std::string caption = Key(kWBPresets[i].caption);
         if (key == caption || (i == 1 && key == "default")) {
             // As the preset list does: the row's values into the coefficient texts.
-            ElegirPresetWB(options.wb, static_cast<int>(i));
+            ChooseWBPreset(options.wb, static_cast<int>(i));
             return;
         }
     }
@@ -145,7 +145,7 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
                 text + "')");
         }
         options.wb.mode = WBMode::kPatch;
-        ParcheWB patch;
+        WBPatch patch;
         patch.ParcheX1 = points[0];
         patch.ParcheY1 = points[1];
         patch.ParcheX2 = points[2];
@@ -163,7 +163,7 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
             const auto value = ToNumber(parts[i]);
             ok = value && *value > 0;
             if (ok) {
-                texts[i] = NormalizarTxtWB(parts[i]);
+                texts[i] = NormalizeTxtWB(parts[i]);
             }
         }
         if (ok) {
@@ -179,10 +179,10 @@ void ParseWhiteBalance(const std::string& text, CliOptions& options) {
 }
 
 void ParseSaturation(const std::string& text, CliOptions& options) {
-    for (size_t row = 2; row < kFilasSaturacion.size(); ++row) {
-        if (Key(text) == Key(kFilasSaturacion[row].caption)) {
+    for (size_t row = 2; row < kSaturationRows.size(); ++row) {
+        if (Key(text) == Key(kSaturationRows[row].caption)) {
             options.saturation_row = static_cast<int>(row);
-            options.saturation = kFilasSaturacion[row].level;
+            options.saturation = kSaturationRows[row].level;
             return;
         }
     }
@@ -356,7 +356,7 @@ ParseResult ParseCliOptions(int argc, char** argv) {
             ParseSaturation(value(saturation), options);
         }
         if (parser.isSet(demosaic)) {
-            options.demosaic = Choice("demosaic", value(demosaic), Names(kDemosaicos));
+            options.demosaic = Choice("demosaic", value(demosaic), Names(kDemosaics));
         }
         if (parser.isSet(profile)) {
             const std::string text = value(profile);
@@ -368,12 +368,12 @@ ParseResult ParseCliOptions(int argc, char** argv) {
                 }
             }
             if (!alias) {
-                options.profile = Choice("profile", text, Names(kPerfiles));
+                options.profile = Choice("profile", text, Names(kProfiles));
             }
         }
-        options.gamma10 = GammaDePerfil(options.profile);
+        options.gamma10 = GammaOfProfile(options.profile);
         if (parser.isSet(dcraw_options)) {
-            options.dcraw_options = LimpiarTxtDCRAW(value(dcraw_options));
+            options.dcraw_options = CleanTxtDCRAW(value(dcraw_options));
         }
         options.highlight_recovery = parser.isSet(hl);
         if (parser.isSet(ev_method)) {
@@ -434,7 +434,7 @@ ParseResult ParseCliOptions(int argc, char** argv) {
     return result;
 }
 
-RoadSettings AjustesCamino(const CliOptions& options) {
+RoadSettings RoadSettingsFromControls(const CliOptions& options) {
     RoadSettings settings;
     settings.develop.wb = options.wb;
     settings.develop.txtSat = options.saturation;

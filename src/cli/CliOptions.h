@@ -21,15 +21,15 @@ struct CliOptions {
     int threads = 0;  // 0 = all cores
 
     // Development.
-    WhiteBalanceSettings wb;           // --wb (default: Daylight preset)
-    std::optional<ParcheWB> wb_patch;  // --wb patch:X1,Y1,X2,Y2[,round]
-    std::string saturation;            // --saturation: empty = dcraw's own value
-    int saturation_row = 0;            // cmbSat row: 0 DCRAW value, 1 User value, 2..6 cameras
-    int demosaic = 3;                  // --demosaic: cmbQuality row (0 Bilinear .. 3 AHD)
-    int profile = 1;                   // --profile: cmbProfile row (0 None .. 5 CIE XYZ)
-    std::string dcraw_options;         // --dcraw-options, cleaned up
-    bool highlight_recovery = false;   // --hl
-    bool headroom = false;             // --headroom: dcraw -H 1, F folded into the blend
+    WhiteBalanceSettings wb;          // --wb (default: Daylight preset)
+    std::optional<WBPatch> wb_patch;  // --wb patch:X1,Y1,X2,Y2[,round]
+    std::string saturation;           // --saturation: empty = dcraw's own value
+    int saturation_row = 0;           // cmbSat row: 0 DCRAW value, 1 User value, 2..6 cameras
+    int demosaic = 3;                 // --demosaic: cmbQuality row (0 Bilinear .. 3 AHD)
+    int profile = 1;                  // --profile: cmbProfile row (0 None .. 5 CIE XYZ)
+    std::string dcraw_options;        // --dcraw-options, cleaned up
+    bool highlight_recovery = false;  // --hl
+    bool headroom = false;            // --headroom: dcraw -H 1, F folded into the blend
 
     // Calc EV / Build map.
     bool ev_average = false;  // --ev-method average (default median)
@@ -61,6 +61,6 @@ struct ParseResult {
 ParseResult ParseCliOptions(int argc, char** argv);
 
 // The road settings the options stand for, as the window's controls would hold them.
-RoadSettings AjustesCamino(const CliOptions& options);
+RoadSettings RoadSettingsFromControls(const CliOptions& options);
 
 }  // namespace brimsal::cli

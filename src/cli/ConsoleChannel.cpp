@@ -36,7 +36,7 @@ void ConsoleChannel::InstallInterruptHandler() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool ConsoleChannel::Cancelado() const {
+bool ConsoleChannel::CancelRequested() const {
     return g_interrupted.load();
 }
 
@@ -73,7 +73,7 @@ void ConsoleChannel::MensajeError(const std::string& text) {
     std::fprintf(stderr, "ERROR: %s\n", text.c_str());
 }
 
-void ConsoleChannel::MostrarProgreso(const std::string& text) {
+void ConsoleChannel::ShowProgress(const std::string& text) {
     if (!stderr_is_terminal_) {
         return;
     }

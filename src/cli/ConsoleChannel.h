@@ -17,9 +17,9 @@ class ConsoleChannel : public UserChannel {
     void MostrarLineaDCRAW(const std::string& line) override;
     void MensajeAviso(const std::string& text) override;
     void MensajeError(const std::string& text) override;
-    void MostrarProgreso(const std::string& text) override;
+    void ShowProgress(const std::string& text) override;
     void Beep() override {}
-    bool Cancelado() const override;
+    bool CancelRequested() const override;
 
     // Installs the Ctrl+C handler that sets the cancel flag.
     static void InstallInterruptHandler();

@@ -31,10 +31,10 @@ bool Develop(const brimsal::cli::CliOptions& options, brimsal::Session& session,
              brimsal::DevelopSettings& settings, brimsal::UserChannel& channel) {
     using namespace brimsal;
     if (settings.wb.mode == WBMode::kCamera) {
-        channel.MensajeAviso(kAvisoWBCamara);
+        channel.MensajeAviso(kCameraWBWarning);
     }
     if (settings.hlRecovery) {
-        channel.MensajeAviso(kAvisoHLRecovery);
+        channel.MensajeAviso(kHLRecoveryWarning);
     }
     if (options.wb_patch) {
         if (!RunMeasurePatch(session, *options.wb_patch, settings, channel)) {
@@ -51,7 +51,7 @@ bool Develop(const brimsal::cli::CliOptions& options, brimsal::Session& session,
         std::fprintf(stderr, "brimsal-cli: white balance measured on the patch: --wb %s\n",
                      multipliers.c_str());
     }
-    return RunDevelop(session, settings, channel).terminado;
+    return RunDevelop(session, settings, channel).finished;
 }
 
 }  // namespace
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
 
-    RoadSettings settings = AjustesCamino(options);
+    RoadSettings settings = RoadSettingsFromControls(options);
     try {
         if (!RunListing(session, channel)) {
             return kExitFailed;

@@ -12,123 +12,123 @@ namespace brimsal {
 
 namespace {
 
-void Anadir(std::vector<std::string>& lista, std::initializer_list<std::string> elementos) {
-    lista.insert(lista.end(), elementos);
+void Append(std::vector<std::string>& list, std::initializer_list<std::string> elements) {
+    list.insert(list.end(), elements);
 }
 
 // The user's options, split on blanks (the clean-up has left single blanks only, but a text
 // that was not cleaned must not give empty arguments either).
-void AnadirOpcionesUsuario(std::vector<std::string>& lista, const std::string& texto) {
+void AppendUserOptions(std::vector<std::string>& list, const std::string& text) {
     size_t from = 0;
-    while (from < texto.size()) {
-        const size_t blank = texto.find(' ', from);
-        const size_t end = blank == std::string::npos ? texto.size() : blank;
+    while (from < text.size()) {
+        const size_t blank = text.find(' ', from);
+        const size_t end = blank == std::string::npos ? text.size() : blank;
         if (end > from) {
-            lista.push_back(texto.substr(from, end - from));
+            list.push_back(text.substr(from, end - from));
         }
         from = end + 1;
     }
 }
 
 // A multiplier as dcraw reads it: the decimal comma the user may have typed becomes a point.
-std::string Multiplicador(const std::string& texto) {
-    return ReemplazarTodo(texto, ",", ".");
+std::string Multiplier(const std::string& text) {
+    return ReemplazarTodo(text, ",", ".");
 }
 
 }  // namespace
 
 std::vector<std::string> ComandoDCRAW(const DevelopSettings& settings, bool rapido, bool neutro) {
-    std::vector<std::string> lista = {"-v", "-4", "-T"};
+    std::vector<std::string> list = {"-v", "-4", "-T"};
     if (neutro) {
-        Anadir(lista, {"-r", "1", "1", "1", "1"});
+        Append(list, {"-r", "1", "1", "1", "1"});
     } else if (settings.wb.mode == WBMode::kCamera) {
-        lista.push_back("-w");
+        list.push_back("-w");
     } else {
         const auto& txt = settings.wb.txtWB;
         // dcraw's fourth multiplier is the second green: the green text again.
-        Anadir(lista, {"-r", Multiplicador(txt[0]), Multiplicador(txt[1]), Multiplicador(txt[2]),
-                       Multiplicador(txt[1])});
+        Append(list, {"-r", Multiplier(txt[0]), Multiplier(txt[1]), Multiplier(txt[2]),
+                      Multiplier(txt[1])});
     }
     // Headroom: dcraw divides the same multipliers by their largest instead of their smallest,
     // so no channel clips before the sensor does. The highlight-recovery job's later "-H 2"
     // overrides it and divides by the largest as well.
     if (HeadroomActive(settings)) {
-        Anadir(lista, {"-H", "1"});
+        Append(list, {"-H", "1"});
     }
     if (!settings.txtSat.empty()) {
-        Anadir(lista, {"-S", settings.txtSat});
+        Append(list, {"-S", settings.txtSat});
     }
-    Anadir(lista, {"-q", std::to_string(settings.quality)});
-    Anadir(lista, {"-o", neutro ? std::string("0") : std::to_string(settings.profile)});
+    Append(list, {"-q", std::to_string(settings.quality)});
+    Append(list, {"-o", neutro ? std::string("0") : std::to_string(settings.profile)});
     if (rapido) {
-        Anadir(lista, {"-t", "0", "-h"});
+        Append(list, {"-t", "0", "-h"});
     }
-    AnadirOpcionesUsuario(lista, settings.txtDCRAW);
-    return lista;
+    AppendUserOptions(list, settings.txtDCRAW);
+    return list;
 }
 
-std::vector<std::string> ArgumentosRapido(const DevelopSettings& settings, bool neutro,
-                                          const std::string& ruta_raw) {
-    std::vector<std::string> lista = ComandoDCRAW(settings, true, neutro);
-    lista.push_back(ruta_raw);
-    return lista;
+std::vector<std::string> QuickArguments(const DevelopSettings& settings, bool neutro,
+                                        const std::string& raw_path) {
+    std::vector<std::string> list = ComandoDCRAW(settings, true, neutro);
+    list.push_back(raw_path);
+    return list;
 }
 
-std::vector<std::string> ArgumentosLote(const DevelopSettings& settings,
-                                        const std::vector<std::string>& rutas_raw) {
-    std::vector<std::string> lista = ComandoDCRAW(settings, false, false);
-    lista.insert(lista.end(), rutas_raw.begin(), rutas_raw.end());
-    return lista;
+std::vector<std::string> BatchArguments(const DevelopSettings& settings,
+                                        const std::vector<std::string>& raw_paths) {
+    std::vector<std::string> list = ComandoDCRAW(settings, false, false);
+    list.insert(list.end(), raw_paths.begin(), raw_paths.end());
+    return list;
 }
 
-std::vector<std::string> ArgumentosHLRecovery(const DevelopSettings& settings,
-                                              const std::string& ruta_raw) {
-    std::vector<std::string> lista = ComandoDCRAW(settings, false, false);
-    Anadir(lista, {"-H", "2", ruta_raw});
-    return lista;
+std::vector<std::string> HighlightRecoveryArguments(const DevelopSettings& settings,
+                                                    const std::string& raw_path) {
+    std::vector<std::string> list = ComandoDCRAW(settings, false, false);
+    Append(list, {"-H", "2", raw_path});
+    return list;
 }
 
-std::string LineaDCRAW(const std::string& programa, const std::vector<std::string>& argumentos) {
-    auto citado = [](const std::string& elemento) {
-        return elemento.find(' ') == std::string::npos ? elemento : "\"" + elemento + "\"";
+std::string DcrawLine(const std::string& program, const std::vector<std::string>& arguments) {
+    auto quoted = [](const std::string& element) {
+        return element.find(' ') == std::string::npos ? element : "\"" + element + "\"";
     };
-    std::string linea = citado(programa);
-    for (const std::string& argumento : argumentos) {
-        linea += ' ';
-        linea += citado(argumento);
+    std::string line = quoted(program);
+    for (const std::string& argument : arguments) {
+        line += ' ';
+        line += quoted(argument);
     }
-    return linea;
+    return line;
 }
 
-std::string LineaRapida(const DevelopSettings& settings, bool neutro) {
-    const std::optional<std::string> programa = BuscarDCRAW(RutaBusquedaDCRAW());
-    return LineaDCRAW(programa.value_or(kProgramaDCRAW), ComandoDCRAW(settings, true, neutro));
+std::string QuickLine(const DevelopSettings& settings, bool neutro) {
+    const std::optional<std::string> program = FindDcraw(DcrawSearchPath());
+    return DcrawLine(program.value_or(kDcrawProgram), ComandoDCRAW(settings, true, neutro));
 }
 
-ReaccionRevelado ReaccionCambioRevelado(const DevelopSettings& settings,
-                                        const std::string& linea_mostrada, bool con_deshabilitar,
-                                        bool imagen_mostrada) {
-    ReaccionRevelado reaccion;
-    reaccion.linea = LineaRapida(settings);
-    if (reaccion.linea == linea_mostrada) {
-        return reaccion;
+DevelopReaction ReaccionCambioRevelado(const DevelopSettings& settings,
+                                       const std::string& shown_line, bool disable_later_steps,
+                                       bool shown_image) {
+    DevelopReaction reaction;
+    reaction.line = QuickLine(settings);
+    if (reaction.line == shown_line) {
+        return reaction;
     }
-    reaccion.cambio = true;
-    reaccion.deshabilitar = con_deshabilitar;
-    reaccion.revelar_de_nuevo = imagen_mostrada;
-    return reaccion;
+    reaction.changed = true;
+    reaction.disable = disable_later_steps;
+    reaction.develop_again = shown_image;
+    return reaction;
 }
 
-std::string RutaTIFFDe(const std::string& ruta_raw) {
-    return QuitarExtension(ruta_raw) + ".tiff";
+std::string TiffPathOf(const std::string& raw_path) {
+    return QuitarExtension(raw_path) + ".tiff";
 }
 
-std::string RutaBusquedaDCRAW() {
+std::string DcrawSearchPath() {
     const char* path = std::getenv("PATH");
     return path != nullptr ? path : "";
 }
 
-std::optional<std::string> BuscarDCRAW(const std::string& path) {
+std::optional<std::string> FindDcraw(const std::string& path) {
     size_t from = 0;
     while (from <= path.size()) {
         const size_t colon = path.find(':', from);
@@ -140,7 +140,7 @@ std::optional<std::string> BuscarDCRAW(const std::string& path) {
             if (folder.back() != '/') {
                 folder += '/';
             }
-            const std::string candidate = folder + kProgramaDCRAW;
+            const std::string candidate = folder + kDcrawProgram;
             if (ExisteArchivo(candidate) && ::access(candidate.c_str(), X_OK) == 0) {
                 return candidate;
             }
@@ -157,13 +157,13 @@ void ComprobarDCRAW(UserChannel& channel, const std::string& path) {
     channel.MensajeError("DCRAW not found in '" + path + "'");
 }
 
-std::optional<std::string> LocalizarDCRAW(UserChannel& channel) {
-    const std::string path = RutaBusquedaDCRAW();
-    std::optional<std::string> programa = BuscarDCRAW(path);
-    if (!programa) {
+std::optional<std::string> LocateDcraw(UserChannel& channel) {
+    const std::string path = DcrawSearchPath();
+    std::optional<std::string> program = FindDcraw(path);
+    if (!program) {
         ComprobarDCRAW(channel, path);
     }
-    return programa;
+    return program;
 }
 
 }  // namespace brimsal

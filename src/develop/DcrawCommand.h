@@ -17,7 +17,7 @@ namespace brimsal {
 class UserChannel;
 
 // The program looked up on PATH.
-inline constexpr const char* kProgramaDCRAW = "dcraw";
+inline constexpr const char* kDcrawProgram = "dcraw";
 
 // ComandoDCRAW: the common part of every job's list, in this order:
 //   -v -4 -T                      verbose, linear 16-bit, TIFF
@@ -33,53 +33,53 @@ inline constexpr const char* kProgramaDCRAW = "dcraw";
 std::vector<std::string> ComandoDCRAW(const DevelopSettings& settings, bool rapido, bool neutro);
 
 // Quick development (display or neutral): the common part (rapido) + the RAW path.
-std::vector<std::string> ArgumentosRapido(const DevelopSettings& settings, bool neutro,
-                                          const std::string& ruta_raw);
+std::vector<std::string> QuickArguments(const DevelopSettings& settings, bool neutro,
+                                        const std::string& raw_path);
 // Batch development: the common part + every RAW path in list order. The batch runs one dcraw
 // per file, each with a one-path list; a list of several paths is what one dcraw run over all
 // files takes.
-std::vector<std::string> ArgumentosLote(const DevelopSettings& settings,
-                                        const std::vector<std::string>& rutas_raw);
+std::vector<std::string> BatchArguments(const DevelopSettings& settings,
+                                        const std::vector<std::string>& raw_paths);
 // Highlight recovery: the common part + "-H" "2" + the RAW path of the darkest frame.
-std::vector<std::string> ArgumentosHLRecovery(const DevelopSettings& settings,
-                                              const std::string& ruta_raw);
+std::vector<std::string> HighlightRecoveryArguments(const DevelopSettings& settings,
+                                                    const std::string& raw_path);
 
 // The line shown to the user: program and arguments joined with blanks; an element that
 // contains a blank is written in double quotes.
-std::string LineaDCRAW(const std::string& programa, const std::vector<std::string>& argumentos);
+std::string DcrawLine(const std::string& program, const std::vector<std::string>& arguments);
 
 // The quick-development line shown in lblDCRAW: dcraw's path (or "dcraw" when it is not on
 // PATH) + ComandoDCRAW(rapido, neutro); `neutro` gives the line of the neutral development the
 // WB patch is measured on.
-std::string LineaRapida(const DevelopSettings& settings, bool neutro = false);
+std::string QuickLine(const DevelopSettings& settings, bool neutro = false);
 
 // ReaccionCambioRevelado: what a change of a development setting makes the window do. The
 // quick line is composed (with dcraw's path, as shown) and compared with the one shown: when it
 // is the same nothing happens; otherwise the new line is shown, the later steps are disabled
-// unless the caller skips that step (`con_deshabilitar` false: txtDCRAW, txtWB, cmbWB, the
+// unless the caller skips that step (`disable_later_steps` false: txtDCRAW, txtWB, cmbWB, the
 // patch drag), and the reference is quick-developed again when an image is on display.
-struct ReaccionRevelado {
-    bool cambio = false;            // the line differs: show `linea` in lblDCRAW
-    bool deshabilitar = false;      // disable cmdDevelop, cmdEV, cmdBuildMap, cmdBlend,
-                                    // cmdBlendBW and cmdTestBW
-    bool revelar_de_nuevo = false;  // ReveladoRapido of txtRuta's file, not neutral
-    std::string linea;
+struct DevelopReaction {
+    bool changed = false;        // the line differs: show `line` in lblDCRAW
+    bool disable = false;        // disable cmdDevelop, cmdEV, cmdBuildMap, cmdBlend,
+                                 // cmdBlendBW and cmdTestBW
+    bool develop_again = false;  // ReveladoRapido of txtRuta's file, not neutral
+    std::string line;
 };
-ReaccionRevelado ReaccionCambioRevelado(const DevelopSettings& settings,
-                                        const std::string& linea_mostrada, bool con_deshabilitar,
-                                        bool imagen_mostrada);
+DevelopReaction ReaccionCambioRevelado(const DevelopSettings& settings,
+                                       const std::string& shown_line, bool disable_later_steps,
+                                       bool shown_image);
 
-// The TIFF dcraw writes for a RAW file: QuitarExtension(ruta_raw) + ".tiff".
-std::string RutaTIFFDe(const std::string& ruta_raw);
+// The TIFF dcraw writes for a RAW file: QuitarExtension(raw_path) + ".tiff".
+std::string TiffPathOf(const std::string& raw_path);
 
 // The PATH searched for dcraw (the environment's PATH, "" when unset).
-std::string RutaBusquedaDCRAW();
+std::string DcrawSearchPath();
 // The first executable regular file named dcraw in the folders of `path` (":"-separated, empty
 // entries skipped), or nullopt.
-std::optional<std::string> BuscarDCRAW(const std::string& path);
+std::optional<std::string> FindDcraw(const std::string& path);
 // ComprobarDCRAW: the error box "DCRAW not found in '" + path + "'".
 void ComprobarDCRAW(UserChannel& channel, const std::string& path);
 // dcraw's path, or, when it is not on PATH, ComprobarDCRAW and nullopt.
-std::optional<std::string> LocalizarDCRAW(UserChannel& channel);
+std::optional<std::string> LocateDcraw(UserChannel& channel);
 
 }  // namespace brimsal

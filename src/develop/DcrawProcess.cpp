@@ -20,207 +20,206 @@ namespace brimsal {
 namespace {
 
 // dcraw's messages can run long with user options; only the end of them is ever shown.
-constexpr size_t kColaMensajes = 4096;
+constexpr size_t kMessageTail = 4096;
 // How long a killed process may take to be reaped.
-constexpr int kEsperaMuerteMs = 5000;
+constexpr int kDeathWaitMs = 5000;
 // How often a waiting run looks at the cancel flag.
-constexpr int kIntervaloCancelacionMs = 50;
+constexpr int kCancelPollMs = 50;
 
-std::string UltimaLinea(const std::string& texto) {
-    size_t end = texto.find_last_not_of(" \t\r\n");
+std::string LastLine(const std::string& text) {
+    size_t end = text.find_last_not_of(" \t\r\n");
     if (end == std::string::npos) {
         return "";
     }
-    const size_t begin = texto.find_last_of("\r\n", end);
+    const size_t begin = text.find_last_of("\r\n", end);
     const size_t from = begin == std::string::npos ? 0 : begin + 1;
-    return texto.substr(from, end - from + 1);
+    return text.substr(from, end - from + 1);
 }
 
-void Borrar(const std::string& path) {
+void Remove(const std::string& path) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
 }
 
 }  // namespace
 
-std::string ResultadoDcraw::Motivo() const {
-    switch (fin) {
-        case FinDcraw::kHecho:
+std::string DcrawResult::Reason() const {
+    switch (end) {
+        case DcrawEnd::kDone:
             return "";
-        case FinDcraw::kNoArranco:
-            return "dcraw could not be started" + (detalle.empty() ? "" : ": " + detalle);
-        case FinDcraw::kCodigoSalida:
-            return "dcraw ended with exit code " + std::to_string(codigo_salida);
-        case FinDcraw::kCaida:
+        case DcrawEnd::kNotStarted:
+            return "dcraw could not be started" + (detail.empty() ? "" : ": " + detail);
+        case DcrawEnd::kExitCode:
+            return "dcraw ended with exit code " + std::to_string(exit_code);
+        case DcrawEnd::kCrashed:
             return "dcraw crashed";
-        case FinDcraw::kSinTIFF:
+        case DcrawEnd::kNoTiff:
             return "dcraw wrote no TIFF";
-        case FinDcraw::kDetenido:
+        case DcrawEnd::kStopped:
             return "dcraw was stopped";
-        case FinDcraw::kNoIniciado:
+        case DcrawEnd::kNeverStarted:
             return "dcraw was not started";
     }
     return "";
 }
 
 struct DcrawProcess::Impl {
-    std::string programa;
-    TrabajoDcraw trabajo;
-    std::unique_ptr<QProcess> proceso;
-    ResultadoDcraw resultado;
-    std::string mensajes;  // the tail of dcraw's error output
-    bool terminado = false;
-    bool deteniendo = false;
-    std::function<void()> al_terminar;
+    std::string program;
+    DcrawJob job;
+    std::unique_ptr<QProcess> process;
+    DcrawResult result;
+    std::string messages;  // the tail of dcraw's error output
+    bool finished = false;
+    bool stopping = false;
+    std::function<void()> on_end;
 
     ~Impl() {
-        al_terminar = nullptr;
-        if (proceso) {
+        on_end = nullptr;
+        if (process) {
             // No signal may reach this object while the process is torn down.
-            proceso->disconnect();
+            process->disconnect();
         }
     }
 
-    void LeerMensajes() {
-        mensajes += proceso->readAllStandardError().toStdString();
-        if (mensajes.size() > kColaMensajes) {
-            mensajes.erase(0, mensajes.size() - kColaMensajes);
+    void ReadMessages() {
+        messages += process->readAllStandardError().toStdString();
+        if (messages.size() > kMessageTail) {
+            messages.erase(0, messages.size() - kMessageTail);
         }
     }
 
-    void Terminar(FinDcraw fin) {
-        if (terminado) {
+    void Finish(DcrawEnd end) {
+        if (finished) {
             return;
         }
-        terminado = true;
-        resultado.fin = fin;
-        resultado.ultima_linea = UltimaLinea(mensajes);
-        if (fin != FinDcraw::kHecho) {
+        finished = true;
+        result.end = end;
+        result.last_line = LastLine(messages);
+        if (end != DcrawEnd::kDone) {
             // Whatever a failed or stopped run left under the TIFF's name is not a development.
-            Borrar(trabajo.tiff);
+            Remove(job.tiff);
         }
-        if (al_terminar) {
-            auto callback = std::move(al_terminar);
-            al_terminar = nullptr;
+        if (on_end) {
+            auto callback = std::move(on_end);
+            on_end = nullptr;
             callback();
         }
     }
 
-    void AlAcabar(int codigo, QProcess::ExitStatus estado) {
-        if (deteniendo) {
+    void OnFinished(int exit_code, QProcess::ExitStatus state) {
+        if (stopping) {
             return;
         }
-        LeerMensajes();
-        resultado.codigo_salida = codigo;
-        if (estado == QProcess::CrashExit) {
-            Terminar(FinDcraw::kCaida);
-        } else if (codigo != 0) {
-            Terminar(FinDcraw::kCodigoSalida);
-        } else if (!ExisteArchivo(trabajo.tiff)) {
-            Terminar(FinDcraw::kSinTIFF);
+        ReadMessages();
+        result.exit_code = exit_code;
+        if (state == QProcess::CrashExit) {
+            Finish(DcrawEnd::kCrashed);
+        } else if (exit_code != 0) {
+            Finish(DcrawEnd::kExitCode);
+        } else if (!ExisteArchivo(job.tiff)) {
+            Finish(DcrawEnd::kNoTiff);
         } else {
-            Terminar(FinDcraw::kHecho);
+            Finish(DcrawEnd::kDone);
         }
     }
 };
 
-DcrawProcess::DcrawProcess(std::string programa, TrabajoDcraw trabajo)
-    : impl_(std::make_unique<Impl>()) {
-    impl_->programa = std::move(programa);
-    impl_->trabajo = std::move(trabajo);
+DcrawProcess::DcrawProcess(std::string program, DcrawJob job) : impl_(std::make_unique<Impl>()) {
+    impl_->program = std::move(program);
+    impl_->job = std::move(job);
 }
 
 DcrawProcess::~DcrawProcess() {
-    impl_->al_terminar = nullptr;
-    Detener();
+    impl_->on_end = nullptr;
+    Stop();
 }
 
-void DcrawProcess::Iniciar(std::function<void()> al_terminar) {
+void DcrawProcess::Start(std::function<void()> on_end) {
     Impl& d = *impl_;
-    d.al_terminar = std::move(al_terminar);
-    d.proceso = std::make_unique<QProcess>();
-    QProcess& proceso = *d.proceso;
-    QStringList argumentos;
-    for (const std::string& argumento : d.trabajo.argumentos) {
-        argumentos << QFile::decodeName(QByteArray::fromStdString(argumento));
+    d.on_end = std::move(on_end);
+    d.process = std::make_unique<QProcess>();
+    QProcess& process = *d.process;
+    QStringList arguments;
+    for (const std::string& argument : d.job.arguments) {
+        arguments << QFile::decodeName(QByteArray::fromStdString(argument));
     }
-    proceso.setProgram(QFile::decodeName(QByteArray::fromStdString(d.programa)));
-    proceso.setArguments(argumentos);
+    process.setProgram(QFile::decodeName(QByteArray::fromStdString(d.program)));
+    process.setArguments(arguments);
     // With -c among the user's options dcraw would write the image to its output; it is not a
     // development (no TIFF), and must not fill a pipe nobody reads.
-    proceso.setStandardOutputFile(QProcess::nullDevice());
-    proceso.setProcessChannelMode(QProcess::SeparateChannels);
-    QObject::connect(&proceso, &QProcess::readyReadStandardError, [&d] { d.LeerMensajes(); });
-    QObject::connect(&proceso, &QProcess::errorOccurred, [&d](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart && !d.deteniendo) {
-            d.resultado.detalle = d.proceso->errorString().toStdString();
-            d.Terminar(FinDcraw::kNoArranco);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    QObject::connect(&process, &QProcess::readyReadStandardError, [&d] { d.ReadMessages(); });
+    QObject::connect(&process, &QProcess::errorOccurred, [&d](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart && !d.stopping) {
+            d.result.detail = d.process->errorString().toStdString();
+            d.Finish(DcrawEnd::kNotStarted);
         }
     });
-    QObject::connect(&proceso, &QProcess::finished,
-                     [&d](int codigo, QProcess::ExitStatus estado) { d.AlAcabar(codigo, estado); });
-    proceso.start();
+    QObject::connect(
+        &process, &QProcess::finished,
+        [&d](int exit_code, QProcess::ExitStatus state) { d.OnFinished(exit_code, state); });
+    process.start();
 }
 
-void DcrawProcess::Detener() {
+void DcrawProcess::Stop() {
     Impl& d = *impl_;
-    if (d.terminado) {
+    if (d.finished) {
         return;
     }
-    d.deteniendo = true;
-    if (d.proceso && d.proceso->state() != QProcess::NotRunning) {
-        d.proceso->kill();
-        d.proceso->waitForFinished(kEsperaMuerteMs);
+    d.stopping = true;
+    if (d.process && d.process->state() != QProcess::NotRunning) {
+        d.process->kill();
+        d.process->waitForFinished(kDeathWaitMs);
     }
-    d.Terminar(d.proceso ? FinDcraw::kDetenido : FinDcraw::kNoIniciado);
+    d.Finish(d.process ? DcrawEnd::kStopped : DcrawEnd::kNeverStarted);
 }
 
-bool DcrawProcess::Terminado() const {
-    return impl_->terminado;
+bool DcrawProcess::Finished() const {
+    return impl_->finished;
 }
 
-const ResultadoDcraw& DcrawProcess::Resultado() const {
-    return impl_->resultado;
+const DcrawResult& DcrawProcess::Result() const {
+    return impl_->result;
 }
 
-std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
-                                          const std::vector<TrabajoDcraw>& trabajos,
-                                          int simultaneos, const UserChannel& channel,
-                                          const std::function<void(size_t)>& job_done) {
-    const size_t n = trabajos.size();
-    std::vector<ResultadoDcraw> resultados(n);
+std::vector<DcrawResult> RunDcraw(const std::string& program, const std::vector<DcrawJob>& jobs,
+                                  int at_once, const UserChannel& channel,
+                                  const std::function<void(size_t)>& job_done) {
+    const size_t n = jobs.size();
+    std::vector<DcrawResult> results(n);
     if (n == 0) {
-        return resultados;
+        return results;
     }
     if (QCoreApplication::instance() == nullptr) {
         throw std::logic_error("running dcraw needs the Qt runtime (QtRuntime)");
     }
-    const size_t limite = static_cast<size_t>(simultaneos > 0 ? simultaneos : HilosDisponibles());
-    std::vector<std::unique_ptr<DcrawProcess>> procesos(n);
-    size_t siguiente = 0;
+    const size_t limit = static_cast<size_t>(at_once > 0 ? at_once : AvailableThreads());
+    std::vector<std::unique_ptr<DcrawProcess>> processes(n);
+    size_t next = 0;
     std::vector<bool> notified(n, false);
-    bool cancelado = false;
-    QEventLoop bucle;
+    bool cancelled = false;
+    QEventLoop loop;
 
     // Every change of the run's state happens here, called from the event loop only: a
     // process that ends (even inside its own start) just asks for another pass.
-    std::function<void()> bombear;
-    auto pedir_pasada = [&] {
+    std::function<void()> pump;
+    auto request_pass = [&] {
         QMetaObject::invokeMethod(
-            &bucle, [&] { bombear(); }, Qt::QueuedConnection);
+            &loop, [&] { pump(); }, Qt::QueuedConnection);
     };
-    bombear = [&] {
-        if (channel.Cancelado()) {
-            cancelado = true;
-            bucle.quit();
+    pump = [&] {
+        if (channel.CancelRequested()) {
+            cancelled = true;
+            loop.quit();
             return;
         }
-        size_t corriendo = 0;
-        for (size_t i = 0; i < siguiente; ++i) {
-            if (!procesos[i]->Terminado()) {
-                ++corriendo;
-            } else if (!procesos[i]->Resultado().Hecho()) {
-                bucle.quit();  // the first failure ends the run
+        size_t running = 0;
+        for (size_t i = 0; i < next; ++i) {
+            if (!processes[i]->Finished()) {
+                ++running;
+            } else if (!processes[i]->Result().Done()) {
+                loop.quit();  // the first failure ends the run
                 return;
             } else if (job_done && !notified[i]) {
                 notified[i] = true;
@@ -230,43 +229,43 @@ std::vector<ResultadoDcraw> EjecutarDcraw(const std::string& programa,
         // dcraw is single-threaded: a last round of fewer runs than the limit (five files on two
         // cores) would leave cores idle for a whole development, so the runs left then start
         // together with the round before and share the cores.
-        while (siguiente < n && (corriendo < limite || n - siguiente < limite)) {
-            procesos[siguiente] = std::make_unique<DcrawProcess>(programa, trabajos[siguiente]);
-            procesos[siguiente]->Iniciar(pedir_pasada);
-            ++siguiente;
-            ++corriendo;
+        while (next < n && (running < limit || n - next < limit)) {
+            processes[next] = std::make_unique<DcrawProcess>(program, jobs[next]);
+            processes[next]->Start(request_pass);
+            ++next;
+            ++running;
         }
-        if (corriendo == 0 && siguiente == n) {
-            bucle.quit();
+        if (running == 0 && next == n) {
+            loop.quit();
         }
     };
 
     QTimer vigilante;
-    vigilante.setInterval(kIntervaloCancelacionMs);
+    vigilante.setInterval(kCancelPollMs);
     QObject::connect(&vigilante, &QTimer::timeout, [&] {
-        if (channel.Cancelado()) {
-            cancelado = true;
-            bucle.quit();
+        if (channel.CancelRequested()) {
+            cancelled = true;
+            loop.quit();
         }
     });
     vigilante.start();
-    pedir_pasada();
-    bucle.exec();
+    request_pass();
+    loop.exec();
     vigilante.stop();
     // Ctrl+C in a terminal reaches dcraw too: a process that died of it is a cancel, not a
     // failure.
-    cancelado = cancelado || channel.Cancelado();
+    cancelled = cancelled || channel.CancelRequested();
 
     for (size_t i = 0; i < n; ++i) {
-        if (procesos[i]) {
-            procesos[i]->Detener();  // only those still running are affected
-            resultados[i] = procesos[i]->Resultado();
+        if (processes[i]) {
+            processes[i]->Stop();  // only those still running are affected
+            results[i] = processes[i]->Result();
         }
     }
-    if (cancelado) {
+    if (cancelled) {
         throw Cancelled();
     }
-    return resultados;
+    return results;
 }
 
 }  // namespace brimsal

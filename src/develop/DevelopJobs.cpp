@@ -14,13 +14,13 @@ namespace brimsal {
 
 namespace {
 
-// Deletes the TIFF a job is about to produce from `ruta_raw`. A TIFF that cannot be deleted
+// Deletes the TIFF a job is about to produce from `raw_path`. A TIFF that cannot be deleted
 // would later pass for the new development, so that is an error; so is a RAW path that is its
 // own TIFF path, which would delete the very file to develop.
-void BorrarTIFF(const std::string& tiff, const std::string& ruta_raw) {
-    if (tiff == ruta_raw) {
+void DeleteTiffBeforeDeveloping(const std::string& tiff, const std::string& raw_path) {
+    if (tiff == raw_path) {
         throw RunTimeError(kErrFileAccess,
-                           "'" + ruta_raw + "' is a TIFF file: developing it would delete it");
+                           "'" + raw_path + "' is a TIFF file: developing it would delete it");
     }
     std::error_code error;
     std::filesystem::remove(tiff, error);
@@ -31,61 +31,60 @@ void BorrarTIFF(const std::string& tiff, const std::string& ruta_raw) {
 }
 
 // The report of a failed dcraw run: log line, "DONE", error box.
-void InformarFallo(const std::string& nombre, const ResultadoDcraw& resultado,
-                   UserChannel& channel) {
-    std::string linea = "Error developing " + nombre + " (" + resultado.Motivo() + ")";
-    if (!resultado.ultima_linea.empty()) {
-        linea += ": " + resultado.ultima_linea;
+void ReportFailure(const std::string& name, const DcrawResult& result, UserChannel& channel) {
+    std::string line = "Error developing " + name + " (" + result.Reason() + ")";
+    if (!result.last_line.empty()) {
+        line += ": " + result.last_line;
     }
-    channel.AnadirLog(linea, true);
+    channel.AnadirLog(line, true);
     channel.AnadirLog("DONE", true);
-    channel.MensajeError("DCRAW could not develop " + nombre + ": " + resultado.Motivo() +
-                         (resultado.ultima_linea.empty() ? "" : "\n" + resultado.ultima_linea));
+    channel.MensajeError("DCRAW could not develop " + name + ": " + result.Reason() +
+                         (result.last_line.empty() ? "" : "\n" + result.last_line));
 }
 
 // The failure to report from a run: the first job, in list order, that failed by itself (not
 // stopped because another one failed).
-std::optional<size_t> PrimerFallo(const std::vector<ResultadoDcraw>& resultados) {
-    std::optional<size_t> detenido;
-    for (size_t i = 0; i < resultados.size(); ++i) {
-        const FinDcraw fin = resultados[i].fin;
-        if (fin == FinDcraw::kHecho) {
+std::optional<size_t> FirstFailure(const std::vector<DcrawResult>& results) {
+    std::optional<size_t> stopped;
+    for (size_t i = 0; i < results.size(); ++i) {
+        const DcrawEnd end = results[i].end;
+        if (end == DcrawEnd::kDone) {
             continue;
         }
-        if (fin != FinDcraw::kDetenido && fin != FinDcraw::kNoIniciado) {
+        if (end != DcrawEnd::kStopped && end != DcrawEnd::kNeverStarted) {
             return i;
         }
-        if (!detenido) {
-            detenido = i;
+        if (!stopped) {
+            stopped = i;
         }
     }
-    return detenido;
+    return stopped;
 }
 
 // The end of a batch or highlight-recovery run: "DONE", the quick line back in lblDCRAW, beep.
-ResultadoRevelado TerminarLote(int num_revelados, const DevelopSettings& settings,
-                               UserChannel& channel) {
-    ResultadoRevelado resultado;
-    resultado.terminado = true;
-    resultado.NumArchivosRevelar = num_revelados;
-    resultado.habilitar_ev = num_revelados >= 2;
+DevelopResult FinishBatch(int developed_count, const DevelopSettings& settings,
+                          UserChannel& channel) {
+    DevelopResult result;
+    result.finished = true;
+    result.NumArchivosRevelar = developed_count;
+    result.enable_ev = developed_count >= 2;
     channel.AnadirLog("DONE", true);
-    channel.MostrarLineaDCRAW(LineaRapida(settings));
-    resultado.mostrar_linea_rapida = true;
+    channel.MostrarLineaDCRAW(QuickLine(settings));
+    result.show_quick_line = true;
     channel.Beep();
-    return resultado;
+    return result;
 }
 
 // The RAW file of the darkest frame: the name of its TIFF with the set's extension. The set
 // is listed without regard to the extension's case, so the RAW name is taken from the set when
 // one of its files has that name.
-std::string RAWDelTIFF(const std::string& tiff, const std::string& ruta,
-                       const std::vector<std::string>& archivos_raw) {
+std::string RawOfTiff(const std::string& tiff, const std::string& ruta,
+                      const std::vector<std::string>& raw_files) {
     const std::string base = QuitarExtension(tiff);
-    const std::string carpeta = CarpetaDeRuta(ruta);
-    for (const std::string& archivo : archivos_raw) {
-        if (carpeta + QuitarExtension(archivo) == base) {
-            return carpeta + archivo;
+    const std::string folder = CarpetaDeRuta(ruta);
+    for (const std::string& file : raw_files) {
+        if (folder + QuitarExtension(file) == base) {
+            return folder + file;
         }
     }
     return base + "." + ExtensionArchivo(ruta);
@@ -93,147 +92,146 @@ std::string RAWDelTIFF(const std::string& tiff, const std::string& ruta,
 
 }  // namespace
 
-ResultadoRevelado ReveladoRapido(const std::string& ruta_raw, bool neutro,
-                                 const DevelopSettings& settings, UserChannel& channel) {
-    ResultadoRevelado resultado;
+DevelopResult ReveladoRapido(const std::string& raw_path, bool neutro,
+                             const DevelopSettings& settings, UserChannel& channel) {
+    DevelopResult result;
     try {
-        const std::optional<std::string> programa = LocalizarDCRAW(channel);
-        if (!programa) {
-            return resultado;
+        const std::optional<std::string> program = LocateDcraw(channel);
+        if (!program) {
+            return result;
         }
-        const std::string nombre = NombreArchivo(ruta_raw);
-        if (!ExisteArchivo(ruta_raw)) {
-            channel.AnadirLog(nombre + " not found.", true);
+        const std::string name = NombreArchivo(raw_path);
+        if (!ExisteArchivo(raw_path)) {
+            channel.AnadirLog(name + " not found.", true);
             channel.AnadirLog("DONE", true);
-            return resultado;
+            return result;
         }
-        channel.AnadirLog("Quick developing " + nombre + "...", false);
-        const std::string tiff = RutaTIFFDe(ruta_raw);
-        BorrarTIFF(tiff, ruta_raw);
+        channel.AnadirLog("Quick developing " + name + "...", false);
+        const std::string tiff = TiffPathOf(raw_path);
+        DeleteTiffBeforeDeveloping(tiff, raw_path);
         if (!neutro) {
-            channel.MostrarLineaDCRAW(LineaDCRAW(*programa, ComandoDCRAW(settings, true, false)));
+            channel.MostrarLineaDCRAW(DcrawLine(*program, ComandoDCRAW(settings, true, false)));
         }
-        const auto resultados = EjecutarDcraw(
-            *programa, {{ArgumentosRapido(settings, neutro, ruta_raw), tiff}}, 1, channel);
-        if (!resultados.front().Hecho()) {
-            InformarFallo(nombre, resultados.front(), channel);
-            return resultado;
+        const auto results =
+            RunDcraw(*program, {{QuickArguments(settings, neutro, raw_path), tiff}}, 1, channel);
+        if (!results.front().Done()) {
+            ReportFailure(name, results.front(), channel);
+            return result;
         }
         if (neutro) {
-            channel.AnadirLog(nombre + " neutral developed", true);
+            channel.AnadirLog(name + " neutral developed", true);
             channel.AnadirLog("DONE", true);
         }
-        resultado.terminado = true;
-        resultado.tiff = tiff;
-        return resultado;
+        result.finished = true;
+        result.tiff = tiff;
+        return result;
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& error) {
         ErrorInesperado(channel, "ReveladoRapido", error);
-        return ResultadoRevelado{};
+        return DevelopResult{};
     }
 }
 
-void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel) {
-    channel.AnadirLog(NombreArchivo(ruta_raw) + " developed and displayed", true);
+void QuickShown(const std::string& raw_path, UserChannel& channel) {
+    channel.AnadirLog(NombreArchivo(raw_path) + " developed and displayed", true);
     channel.AnadirLog("DONE", true);
     channel.Beep();
 }
 
-ResultadoRevelado Revelado(const std::string& ruta, std::vector<std::string>& archivos_raw,
-                           int threads, const DevelopSettings& settings, UserChannel& channel,
-                           const std::function<void(const std::string&)>& tiff_ready) {
-    ResultadoRevelado resultado;
+DevelopResult Revelado(const std::string& ruta, std::vector<std::string>& raw_files, int threads,
+                       const DevelopSettings& settings, UserChannel& channel,
+                       const std::function<void(const std::string&)>& tiff_ready) {
+    DevelopResult result;
     try {
-        const std::optional<std::string> programa = LocalizarDCRAW(channel);
-        if (!programa) {
-            return resultado;
+        const std::optional<std::string> program = LocateDcraw(channel);
+        if (!program) {
+            return result;
         }
-        channel.AnadirLog(std::to_string(archivos_raw.size()) + " RAW files selected in path",
-                          false);
-        const std::string carpeta = CarpetaDeRuta(ruta);
-        std::vector<TrabajoDcraw> trabajos;
-        std::vector<std::string> nombres;
-        for (const std::string& nombre : archivos_raw) {
-            const std::string ruta_raw = carpeta + nombre;
-            if (!ExisteArchivo(ruta_raw)) {
-                channel.AnadirLog("file " + nombre + " not found. Skipped", true);
+        channel.AnadirLog(std::to_string(raw_files.size()) + " RAW files selected in path", false);
+        const std::string folder = CarpetaDeRuta(ruta);
+        std::vector<DcrawJob> jobs;
+        std::vector<std::string> names;
+        for (const std::string& name : raw_files) {
+            const std::string raw_path = folder + name;
+            if (!ExisteArchivo(raw_path)) {
+                channel.AnadirLog("file " + name + " not found. Skipped", true);
                 continue;
             }
-            const std::string tiff = RutaTIFFDe(ruta_raw);
-            BorrarTIFF(tiff, ruta_raw);
+            const std::string tiff = TiffPathOf(raw_path);
+            DeleteTiffBeforeDeveloping(tiff, raw_path);
             // One dcraw per file, so the files develop side by side.
-            trabajos.push_back({ArgumentosLote(settings, {ruta_raw}), tiff});
-            nombres.push_back(nombre);
+            jobs.push_back({BatchArguments(settings, {raw_path}), tiff});
+            names.push_back(name);
         }
         // A skipped file's old TIFF, left from an earlier development with other settings,
         // must not join the set: from here on the set is the files developed now.
-        archivos_raw = nombres;
-        const int num_revelados = static_cast<int>(trabajos.size());
-        resultado.NumArchivosRevelar = num_revelados;
-        channel.AnadirLog(std::to_string(num_revelados) + " RAW files found now", true);
-        if (num_revelados < 1) {
+        raw_files = names;
+        const int developed_count = static_cast<int>(jobs.size());
+        result.NumArchivosRevelar = developed_count;
+        channel.AnadirLog(std::to_string(developed_count) + " RAW files found now", true);
+        if (developed_count < 1) {
             channel.AnadirLog("Not files to develop", true);
             channel.AnadirLog("\nDONE", true);
             channel.Beep();
-            return resultado;
+            return result;
         }
-        channel.AnadirLog("\nDeveloping " + std::to_string(num_revelados) + " RAW files...", true);
+        channel.AnadirLog("\nDeveloping " + std::to_string(developed_count) + " RAW files...",
+                          true);
         channel.AnadirLog("PLEASE WAIT", true);
-        const auto resultados =
-            EjecutarDcraw(*programa, trabajos, threads, channel, [&](size_t job) {
-                if (tiff_ready) {
-                    tiff_ready(trabajos[job].tiff);
-                }
-            });
-        if (const auto fallo = PrimerFallo(resultados)) {
-            InformarFallo(nombres[*fallo], resultados[*fallo], channel);
-            return resultado;
+        const auto results = RunDcraw(*program, jobs, threads, channel, [&](size_t job) {
+            if (tiff_ready) {
+                tiff_ready(jobs[job].tiff);
+            }
+        });
+        if (const auto failure = FirstFailure(results)) {
+            ReportFailure(names[*failure], results[*failure], channel);
+            return result;
         }
         if (!settings.hlRecovery) {
-            return TerminarLote(num_revelados, settings, channel);
+            return FinishBatch(developed_count, settings, channel);
         }
         // Every TIFF is complete once its process has ended: the line stays, the wait does not.
         channel.AnadirLog("Waiting to save last TIFF...", true);
         channel.AnadirLog("\nDONE", true);
-        resultado.hl_pendiente = true;
-        return resultado;
+        result.hl_pending = true;
+        return result;
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& error) {
         ErrorInesperado(channel, "Revelado", error);
-        return ResultadoRevelado{};
+        return DevelopResult{};
     }
 }
 
-ResultadoRevelado ReveladoHLRecovery(const std::string& tiff_oscuro, const std::string& ruta,
-                                     const std::vector<std::string>& archivos_raw,
-                                     const DevelopSettings& settings, int num_revelados,
-                                     UserChannel& channel) {
-    ResultadoRevelado resultado;
-    resultado.NumArchivosRevelar = num_revelados;
+DevelopResult ReveladoHLRecovery(const std::string& darkest_tiff, const std::string& ruta,
+                                 const std::vector<std::string>& raw_files,
+                                 const DevelopSettings& settings, int developed_count,
+                                 UserChannel& channel) {
+    DevelopResult result;
+    result.NumArchivosRevelar = developed_count;
     try {
-        const std::optional<std::string> programa = LocalizarDCRAW(channel);
-        if (!programa) {
-            return resultado;
+        const std::optional<std::string> program = LocateDcraw(channel);
+        if (!program) {
+            return result;
         }
-        const std::string tiff = QuitarExtension(tiff_oscuro) + ".tiff";
-        const std::string ruta_raw = RAWDelTIFF(tiff_oscuro, ruta, archivos_raw);
-        BorrarTIFF(tiff_oscuro, ruta_raw);
-        const std::string nombre = NombreArchivo(ruta_raw);
-        channel.AnadirLog("\nHighlight recovery on " + nombre + "...", true);
-        const auto resultados = EjecutarDcraw(
-            *programa, {{ArgumentosHLRecovery(settings, ruta_raw), tiff}}, 1, channel);
-        if (!resultados.front().Hecho()) {
-            InformarFallo(nombre, resultados.front(), channel);
-            return resultado;
+        const std::string tiff = QuitarExtension(darkest_tiff) + ".tiff";
+        const std::string raw_path = RawOfTiff(darkest_tiff, ruta, raw_files);
+        DeleteTiffBeforeDeveloping(darkest_tiff, raw_path);
+        const std::string name = NombreArchivo(raw_path);
+        channel.AnadirLog("\nHighlight recovery on " + name + "...", true);
+        const auto results = RunDcraw(
+            *program, {{HighlightRecoveryArguments(settings, raw_path), tiff}}, 1, channel);
+        if (!results.front().Done()) {
+            ReportFailure(name, results.front(), channel);
+            return result;
         }
-        return TerminarLote(num_revelados, settings, channel);
+        return FinishBatch(developed_count, settings, channel);
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& error) {
         ErrorInesperado(channel, "ReveladoHLRecovery", error);
-        return resultado;
+        return result;
     }
 }
 

@@ -24,47 +24,47 @@ namespace brimsal {
 class UserChannel;
 
 // What a finished job lets the window do next.
-struct ResultadoRevelado {
-    bool terminado = false;             // the job ran to its end with every TIFF written
-    std::string tiff;                   // quick development: the TIFF to display
-    int NumArchivosRevelar = 0;         // batch: RAW files handed to dcraw
-    bool habilitar_ev = false;          // cmdEV may be enabled (batch of 2 or more files)
-    bool mostrar_linea_rapida = false;  // lblDCRAW shows the quick line again (done here)
-    bool hl_pendiente = false;          // batch with highlight recovery: the darkest frame next
+struct DevelopResult {
+    bool finished = false;         // the job ran to its end with every TIFF written
+    std::string tiff;              // quick development: the TIFF to display
+    int NumArchivosRevelar = 0;    // batch: RAW files handed to dcraw
+    bool enable_ev = false;        // cmdEV may be enabled (batch of 2 or more files)
+    bool show_quick_line = false;  // lblDCRAW shows the quick line again (done here)
+    bool hl_pending = false;       // batch with highlight recovery: the darkest frame next
 };
 
-// ReveladoRapido: quick half-size development of `ruta_raw`, neutral (unity multipliers, raw
+// ReveladoRapido: quick half-size development of `raw_path`, neutral (unity multipliers, raw
 // colour) when `neutro`. Log: "Quick developing " + name + "..." (fresh log); when neutral, at
 // the end name + " neutral developed" and "DONE". The display development shows its line in
-// lblDCRAW; after the TIFF is on display the window calls RapidoMostrado. dcraw missing: the
+// lblDCRAW; after the TIFF is on display the window calls QuickShown. dcraw missing: the
 // error box only. RAW file missing: name + " not found." and "DONE" appended.
-ResultadoRevelado ReveladoRapido(const std::string& ruta_raw, bool neutro,
-                                 const DevelopSettings& settings, UserChannel& channel);
+DevelopResult ReveladoRapido(const std::string& raw_path, bool neutro,
+                             const DevelopSettings& settings, UserChannel& channel);
 
 // The end of a quick development for display, once the TIFF is shown: name + " developed and
 // displayed", "DONE", beep. The window then sets ImagenMostrada and enables cmdDevelop and
 // cmdCopyClipBoard.
-void RapidoMostrado(const std::string& ruta_raw, UserChannel& channel);
+void QuickShown(const std::string& raw_path, UserChannel& channel);
 
-// Revelado: develops every RAW file of `archivos_raw` (names in the folder of the reference
-// `ruta`), one dcraw per file, `threads` at once (0: one per core; see EjecutarDcraw). Files
-// missing on disk are skipped ("file " + name + " not found. Skipped") and leave `archivos_raw`,
+// Revelado: develops every RAW file of `raw_files` (names in the folder of the reference
+// `ruta`), one dcraw per file, `threads` at once (0: one per core; see RunDcraw). Files
+// missing on disk are skipped ("file " + name + " not found. Skipped") and leave `raw_files`,
 // which ends holding the files handed to dcraw, so an old TIFF of a skipped file never joins the
 // set; none left gives "Not files to develop", "DONE" and a beep. With settings.hlRecovery the
-// batch ends with "Waiting to save last TIFF...", "\nDONE" and hl_pendiente set: the caller loads
+// batch ends with "Waiting to save last TIFF...", "\nDONE" and hl_pending set: the caller loads
 // and sorts the set to find the darkest frame and calls ReveladoHLRecovery. `tiff_ready`, when
 // given, receives each TIFF's path as soon as its dcraw run has ended well.
-ResultadoRevelado Revelado(const std::string& ruta, std::vector<std::string>& archivos_raw,
-                           int threads, const DevelopSettings& settings, UserChannel& channel,
-                           const std::function<void(const std::string&)>& tiff_ready = {});
+DevelopResult Revelado(const std::string& ruta, std::vector<std::string>& raw_files, int threads,
+                       const DevelopSettings& settings, UserChannel& channel,
+                       const std::function<void(const std::string&)>& tiff_ready = {});
 
-// ReveladoHLRecovery: develops the darkest frame's RAW file (the name of its TIFF `tiff_oscuro`
-// with the RAW set's extension; `ruta` and `archivos_raw` are the set's) again with "-H 2",
-// replacing its TIFF. `num_revelados` is the batch's NumArchivosRevelar (cmdEV is enabled when it
+// ReveladoHLRecovery: develops the darkest frame's RAW file (the name of its TIFF `darkest_tiff`
+// with the RAW set's extension; `ruta` and `raw_files` are the set's) again with "-H 2",
+// replacing its TIFF. `developed_count` is the batch's NumArchivosRevelar (cmdEV is enabled when it
 // is 2 or more).
-ResultadoRevelado ReveladoHLRecovery(const std::string& tiff_oscuro, const std::string& ruta,
-                                     const std::vector<std::string>& archivos_raw,
-                                     const DevelopSettings& settings, int num_revelados,
-                                     UserChannel& channel);
+DevelopResult ReveladoHLRecovery(const std::string& darkest_tiff, const std::string& ruta,
+                                 const std::vector<std::string>& raw_files,
+                                 const DevelopSettings& settings, int developed_count,
+                                 UserChannel& channel);
 
 }  // namespace brimsal

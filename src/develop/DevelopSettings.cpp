@@ -12,7 +12,7 @@ DevelopScale DevelopScaleOf(const DevelopSettings& settings) {
     return HeadroomActive(settings) ? HeadroomScale(settings.wb) : DevelopScale{};
 }
 
-std::string FiltrarTxtSat(const std::string& text) {
+std::string FilterTxtSat(const std::string& text) {
     std::string digits;
     for (char c : text) {
         if (c >= '0' && c <= '9') {
@@ -22,32 +22,32 @@ std::string FiltrarTxtSat(const std::string& text) {
     return digits;
 }
 
-std::string LimpiarTxtSat(const std::string& text) {
-    const std::optional<double> value = NumeroDeTexto(text);
+std::string CleanTxtSat(const std::string& text) {
+    const std::optional<double> value = NumberFromText(text);
     if (!value) {
         return "";
     }
-    return TextoNumero(Redondear(*value), ".");
+    return NumberText(RoundHalfEven(*value), ".");
 }
 
-void SalirDeTxtSat(DevelopSettings& settings) {
-    settings.txtSat = LimpiarTxtSat(settings.txtSat);
+void LeaveTxtSat(DevelopSettings& settings) {
+    settings.txtSat = CleanTxtSat(settings.txtSat);
     settings.cmbSat = 1;
 }
 
-void ElegirFilaSat(DevelopSettings& settings, int row) {
-    if (row < 0 || row >= static_cast<int>(kFilasSaturacion.size())) {
+void ChooseSaturationRow(DevelopSettings& settings, int row) {
+    if (row < 0 || row >= static_cast<int>(kSaturationRows.size())) {
         return;
     }
     settings.cmbSat = row;
     if (row == 0) {
         settings.txtSat.clear();
     } else if (row >= 2) {
-        settings.txtSat = kFilasSaturacion[static_cast<size_t>(row)].level;
+        settings.txtSat = kSaturationRows[static_cast<size_t>(row)].level;
     }
 }
 
-std::string LimpiarTxtDCRAW(const std::string& text) {
+std::string CleanTxtDCRAW(const std::string& text) {
     std::string clean;
     bool blank_pending = false;
     for (char c : text) {
@@ -64,9 +64,9 @@ std::string LimpiarTxtDCRAW(const std::string& text) {
     return clean;
 }
 
-int ElegirPerfil(DevelopSettings& settings, int row) {
+int ChooseProfile(DevelopSettings& settings, int row) {
     settings.profile = row;
-    return GammaDePerfil(row);
+    return GammaOfProfile(row);
 }
 
 }  // namespace brimsal

@@ -6,27 +6,27 @@
 namespace brimsal {
 
 // cmbProfile rows; the row number is dcraw's -o value.
-inline constexpr std::array<const char*, 6> kPerfiles = {"None",       "sRGB",         "Adobe RGB",
+inline constexpr std::array<const char*, 6> kProfiles = {"None",       "sRGB",         "Adobe RGB",
                                                          "Wide Gamut", "ProPhoto RGB", "CIE XYZ"};
-inline constexpr int kPerfilSRGB = 1;
-inline constexpr int kPerfilProPhoto = 4;
-inline constexpr int kPerfilXYZ = 5;
+inline constexpr int kProfileSRGB = 1;
+inline constexpr int kProfileProPhoto = 4;
+inline constexpr int kProfileXYZ = 5;
 
 // The output gamma x 10 that choosing a profile sets: ProPhoto 1.8, CIE XYZ 1.0, others 2.2.
-constexpr int GammaDePerfil(int perfil) {
-    return perfil == kPerfilProPhoto ? 18 : perfil == kPerfilXYZ ? 10 : 22;
+constexpr int GammaOfProfile(int profile) {
+    return profile == kProfileProPhoto ? 18 : profile == kProfileXYZ ? 10 : 22;
 }
 
 // cmbQuality rows; the row number is dcraw's -q value.
-inline constexpr std::array<const char*, 4> kDemosaicos = {"Bilinear", "VNG", "PPG", "AHD"};
-inline constexpr int kDemosaicoAHD = 3;
+inline constexpr std::array<const char*, 4> kDemosaics = {"Bilinear", "VNG", "PPG", "AHD"};
+inline constexpr int kDemosaicAHD = 3;
 
 // cmbSat rows. Rows 2..6 put a camera's saturation level into txtSat.
-struct FilaSaturacion {
+struct SaturationRow {
     const char* caption;
     const char* level;  // "" for rows 0 and 1
 };
-inline constexpr std::array<FilaSaturacion, 7> kFilasSaturacion = {{
+inline constexpr std::array<SaturationRow, 7> kSaturationRows = {{
     {"DCRAW value", ""},
     {"User value", ""},
     {"Canon 30D", "3398"},

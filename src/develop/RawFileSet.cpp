@@ -10,7 +10,7 @@ namespace brimsal {
 
 namespace {
 
-bool IgualSinMayusculas(const std::string& a, const std::string& b) {
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
@@ -18,9 +18,9 @@ bool IgualSinMayusculas(const std::string& a, const std::string& b) {
 }
 
 // The extension of a file name, or "" when it has none.
-std::string ExtensionDe(const std::string& nombre) {
-    const size_t dot = nombre.rfind('.');
-    return dot == std::string::npos ? std::string() : nombre.substr(dot + 1);
+std::string ExtensionOf(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
 // Length of the UTF-8 sequence starting at `text[i]`, or 0 when it is not valid UTF-8
@@ -60,30 +60,30 @@ size_t LargoUtf8(const std::string& text, size_t i) {
 
 // The name as it can be shown: every byte that is not part of valid UTF-8 written as "\xNN".
 // Empty when the whole name is valid UTF-8.
-std::string NombreNoUtf8(const std::string& nombre) {
-    std::string mostrado;
-    bool invalido = false;
-    for (size_t i = 0; i < nombre.size();) {
-        const size_t largo = LargoUtf8(nombre, i);
+std::string NonUtf8Name(const std::string& name) {
+    std::string shown;
+    bool invalid = false;
+    for (size_t i = 0; i < name.size();) {
+        const size_t largo = LargoUtf8(name, i);
         if (largo == 0) {
             static const char kHex[] = "0123456789ABCDEF";
-            const auto byte = static_cast<unsigned char>(nombre[i]);
-            mostrado += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
-            invalido = true;
+            const auto byte = static_cast<unsigned char>(name[i]);
+            shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+            invalid = true;
             ++i;
         } else {
-            mostrado.append(nombre, i, largo);
+            shown.append(name, i, largo);
             i += largo;
         }
     }
-    return invalido ? mostrado : std::string();
+    return invalid ? shown : std::string();
 }
 
 // Why the set cannot be developed, or "" when it can. Checked before anything is deleted:
 // developing writes name.tiff beside each RAW file after deleting the old one.
-std::string MotivoRechazo(const std::string& ruta, const std::vector<std::string>& nombres) {
+std::string RefusalReason(const std::string& ruta, const std::vector<std::string>& names) {
     const std::string extension = ExtensionArchivo(ruta);
-    if (IgualSinMayusculas(extension, "tif") || IgualSinMayusculas(extension, "tiff")) {
+    if (EqualIgnoringCase(extension, "tif") || EqualIgnoringCase(extension, "tiff")) {
         // Its TIFF name is the file itself (or its sibling): developing would delete it.
         std::string reason = "'";  // appended: "'" + std::string makes GCC 12 warn falsely
         reason += NombreArchivo(ruta);
@@ -92,18 +92,18 @@ std::string MotivoRechazo(const std::string& ruta, const std::vector<std::string
             "developed from";
         return reason;
     }
-    if (const std::string mostrado = NombreNoUtf8(ruta); !mostrado.empty()) {
-        return "The path '" + mostrado +
+    if (const std::string shown = NonUtf8Name(ruta); !shown.empty()) {
+        return "The path '" + shown +
                "' is not valid UTF-8: rename the file or its folder to pass it to dcraw";
     }
-    for (size_t i = 0; i < nombres.size(); ++i) {
-        if (const std::string mostrado = NombreNoUtf8(nombres[i]); !mostrado.empty()) {
-            return "The file name '" + mostrado +
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (const std::string shown = NonUtf8Name(names[i]); !shown.empty()) {
+            return "The file name '" + shown +
                    "' is not valid UTF-8: rename it to pass it to dcraw";
         }
-        for (size_t j = i + 1; j < nombres.size(); ++j) {
-            if (IgualSinMayusculas(nombres[i], nombres[j])) {
-                return "'" + nombres[i] + "' and '" + nombres[j] +
+        for (size_t j = i + 1; j < names.size(); ++j) {
+            if (EqualIgnoringCase(names[i], names[j])) {
+                return "'" + names[i] + "' and '" + names[j] +
                        "' differ only in letter case and would be developed into one TIFF: "
                        "rename or move one of them";
             }
@@ -114,48 +114,46 @@ std::string MotivoRechazo(const std::string& ruta, const std::vector<std::string
 
 }  // namespace
 
-bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& archivos_raw,
-                     UserChannel& channel) {
+bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& raw_files, UserChannel& channel) {
     try {
-        const std::string carpeta = CarpetaDeRuta(ruta);
+        const std::string folder = CarpetaDeRuta(ruta);
         const std::string extension = ExtensionArchivo(ruta);
-        std::vector<std::string> nombres;
+        std::vector<std::string> names;
         // An entry that cannot be examined (a dangling link, a file without permissions) is
         // not one of the photographs: it is left out rather than ending the listing.
-        std::error_code ignorado;
-        for (const auto& entry : std::filesystem::directory_iterator(carpeta)) {
-            if (!entry.is_regular_file(ignorado)) {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (!entry.is_regular_file(ignored)) {
                 continue;
             }
-            const std::string nombre = entry.path().filename().string();
+            const std::string name = entry.path().filename().string();
             // Hidden files (".name", such as the "._" companions another system leaves on a
             // card) are not photographs; the reference itself is always taken.
-            if (nombre.front() == '.' && nombre != NombreArchivo(ruta)) {
+            if (name.front() == '.' && name != NombreArchivo(ruta)) {
                 continue;
             }
-            if (IgualSinMayusculas(ExtensionDe(nombre), extension)) {
-                nombres.push_back(nombre);
+            if (EqualIgnoringCase(ExtensionOf(name), extension)) {
+                names.push_back(name);
             }
         }
-        std::sort(nombres.begin(), nombres.end());
-        const bool demasiados = static_cast<int>(nombres.size()) > kMaxArchivosRAW;
-        if (demasiados) {
-            nombres.resize(kMaxArchivosRAW);
+        std::sort(names.begin(), names.end());
+        const bool too_many = static_cast<int>(names.size()) > kMaxRawFiles;
+        if (too_many) {
+            names.resize(kMaxRawFiles);
         }
-        if (const std::string motivo = MotivoRechazo(ruta, nombres); !motivo.empty()) {
-            channel.AnadirLog(motivo, false);
+        if (const std::string reason = RefusalReason(ruta, names); !reason.empty()) {
+            channel.AnadirLog(reason, false);
             channel.AnadirLog("DONE", true);
-            channel.MensajeError(motivo);
+            channel.MensajeError(reason);
             return false;
         }
-        archivos_raw = nombres;
-        channel.AnadirLog(std::to_string(archivos_raw.size()) + " RAW files selected in path",
-                          false);
-        if (demasiados) {
-            ruta = carpeta + archivos_raw.back();
-            const std::string limite = std::to_string(kMaxArchivosRAW);
-            channel.MensajeError("No more than " + limite +
-                                 " RAW files allowed.  Only the current " + limite +
+        raw_files = names;
+        channel.AnadirLog(std::to_string(raw_files.size()) + " RAW files selected in path", false);
+        if (too_many) {
+            ruta = folder + raw_files.back();
+            const std::string limit = std::to_string(kMaxRawFiles);
+            channel.MensajeError("No more than " + limit +
+                                 " RAW files allowed.  Only the current " + limit +
                                  " files are selected");
         }
         return true;

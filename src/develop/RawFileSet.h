@@ -9,11 +9,11 @@ namespace brimsal {
 class UserChannel;
 
 // Most files a set may hold.
-inline constexpr int kMaxArchivosRAW = 10;
+inline constexpr int kMaxRawFiles = 10;
 
 // LeerArchivosRAW: lists the files of the folder of `ruta` whose extension is the reference's
 // (compared without regard to case; hidden ".name" files left out unless it is the reference),
-// sorted by name, at most 10, into `archivos_raw` (names without folder). When more than 10
+// sorted by name, at most 10, into `raw_files` (names without folder). When more than 10
 // match, the tenth becomes the reference (`ruta` changes) and an error box says so. Logs the
 // count. Folder entries that cannot be examined are left out.
 //
@@ -21,10 +21,9 @@ inline constexpr int kMaxArchivosRAW = 10;
 // reference is a TIFF (developing would delete it), a path or selected name is not valid UTF-8
 // (dcraw would be handed another name), or two selected names differ only in letter case (both
 // would be developed into one TIFF). The cause is logged (fresh log), then "DONE", then shown in
-// an error box naming the file; the result is false and `ruta` and `archivos_raw` are unchanged.
+// an error box naming the file; the result is false and `ruta` and `raw_files` are unchanged.
 // A reference without a folder or an extension, or an unreadable folder, gives the
 // unexpected-error report and returns false.
-bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& archivos_raw,
-                     UserChannel& channel);
+bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& raw_files, UserChannel& channel);
 
 }  // namespace brimsal

@@ -344,11 +344,11 @@ void Picture::SaveToFile(const std::string& path) const {
     }
 }
 
-void Picture::SaveToFile(NombreNuevo& destino, const std::atomic<bool>* abandon) const {
-    const std::string temporary = TemporaryNameBeside(destino.ruta(), ".part");
-    WriteTemporary(impl_->image, format_, temporary, destino.ruta(), abandon);
+void Picture::SaveToFile(NewFileName& target, const std::atomic<bool>* abandon) const {
+    const std::string temporary = TemporaryNameBeside(target.path(), ".part");
+    WriteTemporary(impl_->image, format_, temporary, target.path(), abandon);
     try {
-        PublicarSinReemplazar(temporary, destino);
+        PublishWithoutReplacing(temporary, target);
     } catch (const RunTimeError& error) {
         std::remove(temporary.c_str());
         throw PictureError(error.what());

@@ -16,7 +16,7 @@
 
 namespace brimsal {
 
-struct NombreNuevo;
+struct NewFileName;
 
 constexpr uint32_t RGB(int r, int g, int b) {
     return static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) |
@@ -56,10 +56,10 @@ class Picture {
     // PictureError.
     void SaveToFile(const std::string& path) const;
     // The same for a file the system creates: put in place without replacing any file, under
-    // the next free counter when `destino` has been taken since it was chosen (`destino` then
+    // the next free counter when `target` has been taken since it was chosen (`target` then
     // names the file written). A failure leaves no file. Once `abandon` is set, a PNG being
     // written stops at its next chunk and the save throws PictureError.
-    void SaveToFile(NombreNuevo& destino, const std::atomic<bool>* abandon = nullptr) const;
+    void SaveToFile(NewFileName& target, const std::atomic<bool>* abandon = nullptr) const;
     // A text chunk ("key", "value") written into the PNG file.
     void SetText(const std::string& key, const std::string& value);
     // The size and text chunks of a picture file, read from its header without decoding its

@@ -19,7 +19,7 @@ namespace brimsal {
 namespace {
 
 // Text values this long or longer are compressed (zTXt), as the picture writer does.
-constexpr size_t kTextoComprimidoDesde = 40;
+constexpr size_t kCompressTextFrom = 40;
 
 // libpng reports errors by longjmp; they become a message and a false result here.
 struct PngErrors {
@@ -35,9 +35,9 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Writes the whole file; false (with `errors` set) on a libpng failure or when abandoned.
 // Kept free of C++ objects with destructors between setjmp and the rows, as longjmp requires.
-bool EscribirPng(std::FILE* file, const PngRowsHeader& header, const PngRowSource& rows,
-                 const std::atomic<bool>* abandon, png_textp texts, int num_texts, uint8_t* row,
-                 PngErrors& errors) {
+bool WritePng(std::FILE* file, const PngRowsHeader& header, const PngRowSource& rows,
+              const std::atomic<bool>* abandon, png_textp texts, int num_texts, uint8_t* row,
+              PngErrors& errors) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     if (png == nullptr) {
@@ -89,20 +89,20 @@ bool EscribirPng(std::FILE* file, const PngRowsHeader& header, const PngRowSourc
 
 }  // namespace
 
-PngRowsHeader CabeceraPngNueva(int width, int height, PngColour colour) {
-    const QImage nueva(1, 1, QImage::Format_Grayscale8);
+PngRowsHeader NewPngHeader(int width, int height, PngColour colour) {
+    const QImage fresh(1, 1, QImage::Format_Grayscale8);
     PngRowsHeader header;
     header.width = width;
     header.height = height;
     header.colour = colour;
-    header.dots_per_meter_x = nueva.dotsPerMeterX();
-    header.dots_per_meter_y = nueva.dotsPerMeterY();
+    header.dots_per_meter_x = fresh.dotsPerMeterX();
+    header.dots_per_meter_y = fresh.dotsPerMeterY();
     return header;
 }
 
-void GuardarPngPorFilas(const PngRowsHeader& header, const PngRowSource& rows, NombreNuevo& destino,
-                        const std::atomic<bool>* abandon) {
-    const std::string path = destino.ruta();
+void SavePngByRows(const PngRowsHeader& header, const PngRowSource& rows, NewFileName& target,
+                   const std::atomic<bool>* abandon) {
+    const std::string path = target.path();
     if (header.width <= 0 || header.height <= 0) {
         throw PictureError("'" + path + "': nothing to save");
     }
@@ -116,8 +116,8 @@ void GuardarPngPorFilas(const PngRowsHeader& header, const PngRowSource& rows, N
     std::vector<png_text> texts(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         texts[i] = png_text{};
-        texts[i].compression = values[i].size() < kTextoComprimidoDesde ? PNG_TEXT_COMPRESSION_NONE
-                                                                        : PNG_TEXT_COMPRESSION_zTXt;
+        texts[i].compression = values[i].size() < kCompressTextFrom ? PNG_TEXT_COMPRESSION_NONE
+                                                                    : PNG_TEXT_COMPRESSION_zTXt;
         texts[i].key = keys[i].data();
         texts[i].text = values[i].data();
         texts[i].text_length = values[i].size();
@@ -134,8 +134,8 @@ void GuardarPngPorFilas(const PngRowsHeader& header, const PngRowSource& rows, N
     PngErrors errors;
     bool written = false;
     try {
-        written = EscribirPng(file, header, rows, abandon, texts.data(),
-                              static_cast<int>(texts.size()), row.data(), errors);
+        written = WritePng(file, header, rows, abandon, texts.data(),
+                           static_cast<int>(texts.size()), row.data(), errors);
     } catch (...) {
         std::fclose(file);
         std::remove(temporary.c_str());
@@ -148,7 +148,7 @@ void GuardarPngPorFilas(const PngRowsHeader& header, const PngRowSource& rows, N
                            (errors.message.empty() ? "write error" : errors.message) + ")");
     }
     try {
-        PublicarSinReemplazar(temporary, destino);
+        PublishWithoutReplacing(temporary, target);
     } catch (const RunTimeError& error) {
         std::remove(temporary.c_str());
         throw PictureError(error.what());

@@ -12,7 +12,7 @@
 
 namespace brimsal {
 
-struct NombreNuevo;
+struct NewFileName;
 
 enum class PngColour { kGrey, kRgb };  // 1 byte per pixel (level), or 3 (R, G, B)
 
@@ -27,16 +27,16 @@ struct PngRowsHeader {
 
 // The header of a new picture of width x height: the resolution a new picture carries now (it
 // depends on the screen, when there is one), no text.
-PngRowsHeader CabeceraPngNueva(int width, int height, PngColour colour);
+PngRowsHeader NewPngHeader(int width, int height, PngColour colour);
 
 // Fills `row` (width or 3 width bytes) with row `y`; rows are asked for in order, 0 first.
 using PngRowSource = std::function<void(int y, uint8_t* row)>;
 
 // Writes the picture under a temporary name and puts it in place without replacing any file,
-// as Picture::SaveToFile(NombreNuevo&) does (`destino` names the file written). Once `abandon`
+// as Picture::SaveToFile(NewFileName&) does (`target` names the file written). Once `abandon`
 // is set the writing stops at the next row. Throws PictureError naming the file; a failure
 // leaves no file.
-void GuardarPngPorFilas(const PngRowsHeader& header, const PngRowSource& rows, NombreNuevo& destino,
-                        const std::atomic<bool>* abandon = nullptr);
+void SavePngByRows(const PngRowsHeader& header, const PngRowSource& rows, NewFileName& target,
+                   const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace brimsal

@@ -368,7 +368,7 @@ Frame ReadFrame(const std::string& path) {
 
 struct TiffStripWriter::Messages : TiffMessages {};
 
-Frame LeerTIFF(const std::string& path) {
+Frame ReadTiff(const std::string& path) {
     try {
         return ReadFrame(path);
     } catch (const std::bad_alloc&) {
@@ -450,7 +450,7 @@ void TiffStripWriter::WriteSamples(const uint8_t* samples, int rows) {
 
     // Strips are compressed side by side, a few per thread at a time, then appended in order:
     // the same bytes as one thread compressing row after row.
-    const int workers = threads_ > 0 ? threads_ : HilosDisponibles();
+    const int workers = threads_ > 0 ? threads_ : AvailableThreads();
     const size_t batch = static_cast<size_t>(2 * workers);
     auto* tiff = static_cast<TIFF*>(tiff_);
     for (size_t first = 0; first < strips.size(); first += batch) {
@@ -511,17 +511,17 @@ void TiffStripWriter::Finish() {
     finished_ = true;
 }
 
-void TiffStripWriter::Publish(NombreNuevo& destino) {
+void TiffStripWriter::Publish(NewFileName& target) {
     Close();
     try {
-        PublicarSinReemplazar(temporary_, destino);
+        PublishWithoutReplacing(temporary_, target);
     } catch (const RunTimeError& error) {
         throw ImageError(error.what());
     }
     finished_ = true;
 }
 
-void EscribirTIFF(const Frame& frame, const std::string& path) {
+void WriteTiff(const Frame& frame, const std::string& path) {
     if (frame.empty()) {
         Fail(path, "cannot write an empty image");
     }
@@ -537,7 +537,7 @@ void TiffFloatWriter::WriteRows(const float* samples, int rows) {
     WriteSamples(reinterpret_cast<const uint8_t*>(samples), rows);
 }
 
-std::vector<float> LeerTIFFFlotante(const std::string& path, int& width, int& height) {
+std::vector<float> ReadFloatTiff(const std::string& path, int& width, int& height) {
     TiffMessages messages;
     TiffHandle tiff = OpenTiff(path, "r", messages);
     if (!tiff) {
@@ -574,7 +574,7 @@ std::vector<float> LeerTIFFFlotante(const std::string& path, int& width, int& he
 
 bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel) {
     try {
-        frame = LeerTIFF(path);
+        frame = ReadTiff(path);
         return true;
     } catch (const ImageError& error) {
         ErrorInesperado(channel, std::string("gflLoadBitmap [") + error.what() + "]");
@@ -586,7 +586,7 @@ bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel
 
 bool GuardarGflBitmap(const Frame& frame, const std::string& path, UserChannel& channel) {
     try {
-        EscribirTIFF(frame, path);
+        WriteTiff(frame, path);
         return true;
     } catch (const ImageError& error) {
         ErrorInesperado(channel, std::string("gflSaveBitmap [") + error.what() + "]");

@@ -16,7 +16,7 @@
 namespace brimsal {
 
 class UserChannel;
-struct NombreNuevo;
+struct NewFileName;
 
 // A file that could not be read or written. The message names the file.
 class ImageError : public std::runtime_error {
@@ -25,10 +25,10 @@ class ImageError : public std::runtime_error {
 };
 
 // Loads `path`. Throws ImageError with a message naming the file on any failure.
-Frame LeerTIFF(const std::string& path);
+Frame ReadTiff(const std::string& path);
 
 // Saves `frame` to `path`. Throws ImageError on any failure; no partial file is left behind.
-void EscribirTIFF(const Frame& frame, const std::string& path);
+void WriteTiff(const Frame& frame, const std::string& path);
 
 // Writes a TIFF strip by strip, for outputs too large to hold twice in memory: rows are handed
 // over in order, the file appears under its name only when Finish succeeds. The strips that a
@@ -51,8 +51,8 @@ class TiffStripWriter {
     // Close, then renames the file into place, replacing a file of that name.
     void Finish();
     // Close, then puts the file in place as a new file: never replacing one, under the next
-    // free counter when `destino` has been taken meanwhile (`destino` then names the file).
-    void Publish(NombreNuevo& destino);
+    // free counter when `target` has been taken meanwhile (`target` then names the file).
+    void Publish(NewFileName& target);
 
   protected:
     TiffStripWriter(const std::string& path, int width, int height, int threads, bool floats);
@@ -89,7 +89,7 @@ class TiffFloatWriter : public TiffStripWriter {
 
 // Reads a TIFF written by TiffFloatWriter (32-bit float RGB, chunky): width * height * 3
 // samples, row-major. Throws ImageError naming the file for anything else.
-std::vector<float> LeerTIFFFlotante(const std::string& path, int& width, int& height);
+std::vector<float> ReadFloatTiff(const std::string& path, int& width, int& height);
 
 // CargarGflBitmap: loads `path` into `frame`. On failure the unexpected-error report reads
 // "gflLoadBitmap [" + message + "]", `frame` keeps what it held, and the result is false.

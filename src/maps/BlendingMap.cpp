@@ -18,62 +18,61 @@ namespace brimsal {
 
 namespace {
 
-constexpr int kNiveles = 256;
-constexpr int64_t kFilasPorTrozo = 64;
+constexpr int kLevels = 256;
+constexpr int64_t kRowsPerChunk = 64;
 
-void ComprobarTamanoSet(int n) {
-    if (n < kMinImagenesMapa) {
+void CheckSetSize(int n) {
+    if (n < kMinMapFrames) {
         throw RunTimeError(kErrDivisionByZero, "Division by zero");
     }
-    if (n > kMaxImagenesMapa) {
+    if (n > kMaxMapFrames) {
         throw RunTimeError(kErrOverflow, "Overflow");
     }
 }
 
 // Every pixel at the whole-frame level of its index (the map without a progressive pass).
-PlanoMapa NivelesDeIndices(const PlanoMapa& indices, int n) {
-    std::array<uint8_t, kNiveles> nivel{};
+MapPlane LevelsOfIndices(const MapPlane& indices, int n) {
+    std::array<uint8_t, kLevels> level{};
     for (int k = 1; k <= n; ++k) {
-        nivel[static_cast<size_t>(k)] = NivelMapa(k, n);
+        level[static_cast<size_t>(k)] = MapLevel(k, n);
     }
-    PlanoMapa niveles(indices.width, indices.height);
+    MapPlane levels(indices.width, indices.height);
     for (size_t i = 0; i < indices.data.size(); ++i) {
-        niveles.data[i] = nivel[indices.data[i]];
+        levels.data[i] = level[indices.data[i]];
     }
-    return niveles;
+    return levels;
 }
 
 }  // namespace
 
-std::array<float, 256> ConstruirIndicePorNivel(int n) {
-    ComprobarTamanoSet(n);
-    std::array<float, kNiveles> tabla{};
-    for (int nivel = 0; nivel < kNiveles; ++nivel) {
-        tabla[static_cast<size_t>(nivel)] =
-            static_cast<float>(n + static_cast<double>(1 - n) * nivel / 255);
+std::array<float, 256> BuildIndicePorNivel(int n) {
+    CheckSetSize(n);
+    std::array<float, kLevels> table{};
+    for (int level = 0; level < kLevels; ++level) {
+        table[static_cast<size_t>(level)] =
+            static_cast<float>(n + static_cast<double>(1 - n) * level / 255);
     }
     // The level of a whole frame must read back as exactly that frame.
     for (int k = 1; k <= n; ++k) {
-        tabla[NivelMapa(k, n)] = static_cast<float>(k);
+        table[MapLevel(k, n)] = static_cast<float>(k);
     }
-    return tabla;
+    return table;
 }
 
-PngRowsHeader CabeceraMapa(int ancho, int alto, int n) {
-    PngRowsHeader header = CabeceraPngNueva(ancho, alto, PngColour::kGrey);
+PngRowsHeader MapHeader(int width, int height, int n) {
+    PngRowsHeader header = NewPngHeader(width, height, PngColour::kGrey);
     // The blend refuses the map for a set of another size: its levels would name other frames.
-    header.texts[kClaveImagenesMapa] = std::to_string(n);
+    header.texts[kMapFramesKey] = std::to_string(n);
     return header;
 }
 
-PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& umbrales,
-                        int threads) {
+MapPlane IndexMap(const ExposureSet& set, const std::array<int32_t, 3>& thresholds, int threads) {
     const int n = set.N();
     const int w = set.AnchoImagen;
     const int h = set.AltoImagen;
-    PlanoMapa indices(w, h);
+    MapPlane indices(w, h);
     ParallelFor(
-        h, kFilasPorTrozo,
+        h, kRowsPerChunk,
         [&](int64_t, int64_t begin, int64_t end) {
             for (int y = static_cast<int>(begin); y < static_cast<int>(end); ++y) {
                 uint8_t* out = indices.row(y);
@@ -82,7 +81,8 @@ PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& um
                     int k = n;
                     while (k > 1) {
                         const uint16_t* p = set.Imagenes[static_cast<size_t>(k - 1)].at(x, y);
-                        if (p[0] <= umbrales[0] && p[1] <= umbrales[1] && p[2] <= umbrales[2]) {
+                        if (p[0] <= thresholds[0] && p[1] <= thresholds[1] &&
+                            p[2] <= thresholds[2]) {
                             break;
                         }
                         --k;
@@ -96,13 +96,13 @@ PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& um
 }
 
 bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
-                 const WhiteBalanceSettings& wb, const ExposureSet& set, MapState& mapa,
+                 const WhiteBalanceSettings& wb, const ExposureSet& set, MapState& map,
                  UserChannel& channel, int threads) {
-    const std::array<int32_t, 3> umbrales_previos = mapa.Umbrales;
-    const std::array<float, 256> tabla_previa = mapa.IndicePorNivel;
+    const std::array<int32_t, 3> previous_thresholds = map.Umbrales;
+    const std::array<float, 256> previous_table = map.IndicePorNivel;
     try {
         const int n = set.N();
-        ComprobarTamanoSet(n);
+        CheckSetSize(n);
         for (size_t i = 1; i < set.Imagenes.size(); ++i) {
             const Frame& frame = set.Imagenes[i];
             if (frame.width != set.AnchoImagen || frame.height != set.AltoImagen || frame.empty()) {
@@ -111,14 +111,15 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         }
 
         channel.AnadirLog("Threshold optimisation...", false);
-        const std::array<int32_t, 3> umbrales = OptimizarUmbrales(settings, wb);
-        mapa.Umbrales = umbrales;
-        channel.AnadirLog("R: " + std::to_string(umbrales[0]) + "\nG: " +
-                              std::to_string(umbrales[1]) + "\nB: " + std::to_string(umbrales[2]),
+        const std::array<int32_t, 3> thresholds = OptimizarUmbrales(settings, wb);
+        map.Umbrales = thresholds;
+        channel.AnadirLog("R: " + std::to_string(thresholds[0]) +
+                              "\nG: " + std::to_string(thresholds[1]) +
+                              "\nB: " + std::to_string(thresholds[2]),
                           true);
 
         channel.AnadirLog("\nBuilding pixel map...", true);
-        PlanoMapa indices = MapaDeIndices(set, umbrales, threads);
+        MapPlane indices = IndexMap(set, thresholds, threads);
 
         // The darker zones grow by the progressive radius too, so that the progressive
         // transition lies wholly where the brighter frame was valid.
@@ -127,47 +128,46 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
             channel.AnadirLog("Building anti ghosting map (" + std::to_string(settings.antighost) +
                                   "+" + std::to_string(settings.progressive) + "px) ...",
                               true);
-            indices = PasadaAntiGhost(indices, radio_antighost, channel, threads);
+            indices = AntiGhostPass(indices, radio_antighost, channel, threads);
         }
-        PlanoMapa niveles;
+        MapPlane level_plane;
         if (settings.progressive >= 1) {
             channel.AnadirLog(
                 "Building progressive map (" + std::to_string(settings.progressive) + "px) ...",
                 true);
-            niveles = PasadaProgresiva(indices, n, settings.progressive, channel, threads);
+            level_plane = ProgressivePass(indices, n, settings.progressive, channel, threads);
         } else {
-            niveles = NivelesDeIndices(indices, n);
+            level_plane = LevelsOfIndices(indices, n);
         }
-        indices = PlanoMapa();
+        indices = MapPlane();
         // The table is the last map built: a file that then cannot be written does not undo it.
-        mapa.IndicePorNivel = ConstruirIndicePorNivel(n);
+        map.IndicePorNivel = BuildIndicePorNivel(n);
 
         channel.AnadirLog("Generating PNG map...", true);
         // The levels go to the file row by row and stay in memory for the blend.
-        auto levels = std::make_shared<const std::vector<uint8_t>>(std::move(niveles.data));
-        NombreNuevo archivo = PrimerNombreLibre(CarpetaDeRuta(ruta), "Map_" + HoraHHMMSS(), ".png");
-        const PngRowsHeader cabecera = CabeceraMapa(set.AnchoImagen, set.AltoImagen, n);
-        GuardarPngPorFilas(
-            cabecera,
-            [&](int y, uint8_t* fila) {
-                std::memcpy(fila, levels->data() + static_cast<size_t>(y) * set.AnchoImagen,
+        auto levels = std::make_shared<const std::vector<uint8_t>>(std::move(level_plane.data));
+        NewFileName file = FirstFreeName(CarpetaDeRuta(ruta), "Map_" + TimeHHMMSS(), ".png");
+        const PngRowsHeader header = MapHeader(set.AnchoImagen, set.AltoImagen, n);
+        SavePngByRows(
+            header,
+            [&](int y, uint8_t* row) {
+                std::memcpy(row, levels->data() + static_cast<size_t>(y) * set.AnchoImagen,
                             static_cast<size_t>(set.AnchoImagen));
             },
-            archivo);
-        channel.AnadirLog("\nSaving PNG map as " + archivo.nombre() + "...", true);
+            file);
+        channel.AnadirLog("\nSaving PNG map as " + file.name() + "...", true);
 
-        mapa.RutaMapa = archivo.ruta();
-        mapa.construido.reset();
-        if (const std::optional<FileStamp> sello = StampOf(archivo.ruta())) {
-            mapa.construido =
-                MapaConstruido{cabecera, n, std::move(levels), archivo.ruta(), *sello};
+        map.map_path = file.path();
+        map.built.reset();
+        if (const std::optional<FileStamp> stamp = StampOf(file.path())) {
+            map.built = BuiltMap{header, n, std::move(levels), file.path(), *stamp};
         }
         channel.AnadirLog("DONE", true);
         channel.Beep();
         return true;
     } catch (const Cancelled&) {
-        mapa.Umbrales = umbrales_previos;
-        mapa.IndicePorNivel = tabla_previa;
+        map.Umbrales = previous_thresholds;
+        map.IndicePorNivel = previous_table;
         throw;
     } catch (const std::exception& error) {
         ErrorInesperado(channel, "GenerarMapa", error);

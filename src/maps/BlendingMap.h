@@ -25,33 +25,33 @@ namespace brimsal {
 
 class UserChannel;
 
-inline constexpr int kMinImagenesMapa = 2;
-inline constexpr int kMaxImagenesMapa = 255;  // frame indices are held in bytes
+inline constexpr int kMinMapFrames = 2;
+inline constexpr int kMaxMapFrames = 255;  // frame indices are held in bytes
 
 // The level table of a map built for n frames (2..255): entry L = n + (1 - n) L / 255 as a
-// float, except that each whole-frame level NivelMapa(k, n) holds exactly k. Depends on n only.
+// float, except that each whole-frame level MapLevel(k, n) holds exactly k. Depends on n only.
 // Throws RunTimeError (11 for n < 2, 6 for n > 255).
-std::array<float, 256> ConstruirIndicePorNivel(int n);
+std::array<float, 256> BuildIndicePorNivel(int n);
 
-// The header of the map PNG of an ancho x alto set of n frames: grey levels, n recorded.
-PngRowsHeader CabeceraMapa(int ancho, int alto, int n);
+// The header of the map PNG of an width x height set of n frames: grey levels, n recorded.
+PngRowsHeader MapHeader(int width, int height, int n);
 
 // The per-pixel frame index (1..N) by the saturation rule with thresholds R, G, B; comparisons
 // are inclusive. Rows in parallel; `threads` 0 = all cores.
-PlanoMapa MapaDeIndices(const ExposureSet& set, const std::array<int32_t, 3>& umbrales,
-                        int threads = 0);
+MapPlane IndexMap(const ExposureSet& set, const std::array<int32_t, 3>& thresholds,
+                  int threads = 0);
 
 // A run of Build map: logs every step, writes the map next to `ruta` (the reference RAW path)
-// without overwriting any file, and on success sets mapa.Umbrales, mapa.IndicePorNivel and
-// mapa.RutaMapa (the map's full path) and mapa.construido (its levels, for the blend), then
+// without overwriting any file, and on success sets map.Umbrales, map.IndicePorNivel and
+// map.map_path (the map's full path) and map.built (its levels, for the blend), then
 // logs "DONE" and beeps; returns true.
 // On an unexpected error (a set of fewer than 2 or more than 255 frames, frames of unequal size,
 // a coefficient that is not a number, a file that cannot be written) shows the unexpected-error
-// report naming "GenerarMapa" and returns false with RutaMapa unchanged; IndicePorNivel is
+// report naming "GenerarMapa" and returns false with map_path unchanged; IndicePorNivel is
 // unchanged too unless the error came after the level table was built (a file not written).
-// Cancelled (checked during the passes) is rethrown with no file written and `mapa` unchanged.
+// Cancelled (checked during the passes) is rethrown with no file written and `map` unchanged.
 bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
-                 const WhiteBalanceSettings& wb, const ExposureSet& set, MapState& mapa,
+                 const WhiteBalanceSettings& wb, const ExposureSet& set, MapState& map,
                  UserChannel& channel, int threads = 0);
 
 }  // namespace brimsal

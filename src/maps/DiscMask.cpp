@@ -33,10 +33,10 @@ int MascaraCircular::count() const {
 namespace {
 
 // Clears (a * dx, b * dy) for the four sign combinations.
-void BorrarSimetricos(MascaraCircular& mascara, int dx, int dy) {
+void ClearMirrored(MascaraCircular& mask, int dx, int dy) {
     for (int a : {-1, 1}) {
         for (int b : {-1, 1}) {
-            mascara.set(a * dx, b * dy, 0);
+            mask.set(a * dx, b * dy, 0);
         }
     }
 }
@@ -48,7 +48,7 @@ MascaraCircular CrearMascaraCircular(int radio) {
         throw std::invalid_argument("disc radius " + std::to_string(radio) + " below 1");
     }
     const int r = radio;
-    MascaraCircular mascara(r);
+    MascaraCircular mask(r);
     // The open disc of radius r + 1, built one octant at a time.
     const int lim = (r + 1) * (r + 1);
     for (int j = 1; j <= r; ++j) {
@@ -56,44 +56,44 @@ MascaraCircular CrearMascaraCircular(int radio) {
             if (i * i + j * j < lim) {
                 for (int a : {-1, 1}) {
                     for (int b : {-1, 1}) {
-                        mascara.set(a * j, b * i, 1);
-                        mascara.set(a * i, b * j, 1);
+                        mask.set(a * j, b * i, 1);
+                        mask.set(a * i, b * j, 1);
                     }
                 }
             }
         }
     }
     for (int k = -r; k <= r; ++k) {
-        mascara.set(k, 0, 1);
-        mascara.set(0, k, 1);
+        mask.set(k, 0, 1);
+        mask.set(0, k, 1);
     }
     // Small discs look square with the plain rule; these radii were rounded off by hand.
     if (r == 2) {
-        BorrarSimetricos(mascara, 2, 2);
+        ClearMirrored(mask, 2, 2);
     } else if (r == 3) {
-        BorrarSimetricos(mascara, 2, 3);
-        BorrarSimetricos(mascara, 3, 2);
+        ClearMirrored(mask, 2, 3);
+        ClearMirrored(mask, 3, 2);
     } else if (r == 5) {
-        BorrarSimetricos(mascara, 2, 5);
-        BorrarSimetricos(mascara, 3, 5);
-        BorrarSimetricos(mascara, 4, 4);
-        BorrarSimetricos(mascara, 5, 3);
-        BorrarSimetricos(mascara, 5, 2);
+        ClearMirrored(mask, 2, 5);
+        ClearMirrored(mask, 3, 5);
+        ClearMirrored(mask, 4, 4);
+        ClearMirrored(mask, 5, 3);
+        ClearMirrored(mask, 5, 2);
     }
-    return mascara;
+    return mask;
 }
 
-std::vector<int> SemiCuerdas(const MascaraCircular& mascara) {
-    const int r = mascara.radius();
+std::vector<int> HalfChords(const MascaraCircular& mask) {
+    const int r = mask.radius();
     std::vector<int> half(static_cast<size_t>(2 * r + 1));
     for (int dy = -r; dy <= r; ++dy) {
         int h = -1;
-        while (h < r && mascara.at(h + 1, dy) != 0) {
+        while (h < r && mask.at(h + 1, dy) != 0) {
             ++h;
         }
         for (int dx = -r; dx <= r; ++dx) {
             const bool inside = std::abs(dx) <= h;
-            if ((mascara.at(dx, dy) != 0) != inside) {
+            if ((mask.at(dx, dy) != 0) != inside) {
                 throw std::logic_error("row " + std::to_string(dy) + " of the radius-" +
                                        std::to_string(r) + " disc is not one symmetric run");
             }

@@ -34,6 +34,6 @@ MascaraCircular CrearMascaraCircular(int radio);
 // The half-widths of the disc's chords: entry dy + r is h(dy), the row dy of the mask being
 // exactly dx = -h(dy)..h(dy). Throws std::logic_error when some row is not one symmetric run
 // (never for a mask built by CrearMascaraCircular).
-std::vector<int> SemiCuerdas(const MascaraCircular& mascara);
+std::vector<int> HalfChords(const MascaraCircular& mask);
 
 }  // namespace brimsal

@@ -12,21 +12,21 @@
 
 namespace brimsal {
 
-inline constexpr int kBinsHistograma = 8192;
-inline constexpr int kBinsPorColumna = 8;
-inline constexpr int kAnchoHistograma = kBinsHistograma / kBinsPorColumna;  // 1024
-inline constexpr int kAltoBanda = 128;
-inline constexpr int kColumnasPorEV = 125;
+inline constexpr int kHistogramBins = 8192;
+inline constexpr int kBinsPerColumn = 8;
+inline constexpr int kHistogramWidth = kHistogramBins / kBinsPerColumn;  // 1024
+inline constexpr int kBandHeight = 128;
+inline constexpr int kColumnsPerEV = 125;
 
 // The blank picture for a set of n images: 1024 x (n - 1) * 128, white. The height is a 16-bit
 // quantity: more than 256 images throw RunTimeError 6 (overflow).
-Picture CrearLienzoHistograma(int n);
+Picture NewHistogramCanvas(int n);
 
-// Draws the band of pair i = banda + 2 (band 0 at the top) from its 8192 weighted bins and the
+// Draws the band of pair i = band + 2 (band 0 at the top) from its 8192 weighted bins and the
 // median bin k: black bars scaled to the band's tallest column (127 pixels), a dotted light-grey
 // line at every whole EV, the labels "0EV", "+1EV", ... "+8EV" in black along the top, and the
 // median as a red line with its step in EV ("+1EV", "+0.99EV"...) beside it. The bins must not
 // all be 0.
-void DibujarBandaHistograma(Picture& lienzo, int banda, const std::vector<int64_t>& bins, int k);
+void DrawHistogramBand(Picture& canvas, int band, const std::vector<int64_t>& bins, int k);
 
 }  // namespace brimsal

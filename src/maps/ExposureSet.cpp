@@ -13,7 +13,7 @@
 
 namespace brimsal {
 
-void ExposureSet::Liberar() {
+void ExposureSet::Release() {
     for (Frame& frame : Imagenes) {
         frame.release();
     }
@@ -30,21 +30,21 @@ struct LoadedTiff {
     std::optional<std::string> error;  // the reader's message when the file could not be read
 };
 
-std::string RutaTIFF(const std::string& carpeta, const std::string& archivo_raw) {
-    return carpeta + QuitarExtension(archivo_raw) + ".tiff";
+std::string TiffPath(const std::string& folder, const std::string& raw_file) {
+    return folder + QuitarExtension(raw_file) + ".tiff";
 }
 
 // Releases the set after a failed load, keeping the first `count` entries (all empty).
-void LiberarTras(ExposureSet& set, int count) {
+void ReleaseAfter(ExposureSet& set, int count) {
     set.ArchivosTIFF.resize(static_cast<size_t>(count));
     set.Imagenes.resize(static_cast<size_t>(count));
-    set.Liberar();
+    set.Release();
 }
 
-uint64_t SumaRGB(const Frame& frame, int threads) {
+uint64_t SumRgb(const Frame& frame, int threads) {
     const int64_t rows = frame.height;
     constexpr int64_t kRowsPerChunk = 64;
-    std::vector<uint64_t> partial(static_cast<size_t>(NumTrozos(rows, kRowsPerChunk)), 0);
+    std::vector<uint64_t> partial(static_cast<size_t>(NumChunks(rows, kRowsPerChunk)), 0);
     ParallelFor(
         rows, kRowsPerChunk,
         [&](int64_t chunk, int64_t begin, int64_t end) {
@@ -68,9 +68,9 @@ uint64_t SumaRGB(const Frame& frame, int threads) {
 
 }  // namespace
 
-int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivos_raw,
+int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& raw_files,
                 ExposureSet& set, UserChannel& channel, int threads, FramePreloader* preloaded) {
-    const int total_raw = static_cast<int>(archivos_raw.size());
+    const int total_raw = static_cast<int>(raw_files.size());
     if (total_raw < 2) {
         channel.AnadirLog("\nInsufficient TIFF files", true);
         channel.AnadirLog("DONE", true);
@@ -81,7 +81,7 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
     try {
         channel.AnadirLog("Loading " + std::to_string(total_raw) + " TIFF files...", false);
         if (set.TIFFsCargados) {
-            set.Liberar();
+            set.Release();
         }
         set.ArchivosTIFF.clear();
         set.Imagenes.clear();
@@ -89,18 +89,18 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
 
         // Load every existing TIFF in parallel; report in list order afterwards, so the log
         // reads as a one-by-one load would write it.
-        const std::string carpeta = CarpetaDeRuta(ruta);
+        const std::string folder = CarpetaDeRuta(ruta);
         std::vector<std::string> paths;
         std::vector<LoadedTiff> loaded(static_cast<size_t>(total_raw));
-        for (const std::string& archivo : archivos_raw) {
-            paths.push_back(RutaTIFF(carpeta, archivo));
+        for (const std::string& file : raw_files) {
+            paths.push_back(TiffPath(folder, file));
         }
         ParallelFor(
             total_raw, 1,
             [&](int64_t i, int64_t, int64_t) {
                 LoadedTiff& entry = loaded[static_cast<size_t>(i)];
                 entry.exists = ExisteArchivo(paths[static_cast<size_t>(i)]);
-                if (!entry.exists || channel.Cancelado()) {
+                if (!entry.exists || channel.CancelRequested()) {
                     return;
                 }
                 const std::string& path = paths[static_cast<size_t>(i)];
@@ -111,15 +111,15 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
                     }
                 }
                 try {
-                    entry.loaded.frame = LeerTIFF(path);
-                    LimpiarEstadoVectorial();
+                    entry.loaded.frame = ReadTiff(path);
+                    ClearUpperVectorState();
                     entry.loaded.rgb_sum = SumRGB(entry.loaded.frame);
                 } catch (const ImageError& error) {
                     entry.error = error.what();
                 }
             },
             threads);
-        ComprobarCancelacion(channel);
+        ThrowIfCancelled(channel);
 
         for (int i = 0; i < total_raw; ++i) {
             LoadedTiff& entry = loaded[static_cast<size_t>(i)];
@@ -133,7 +133,7 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
             set.ArchivosTIFF.push_back(paths[static_cast<size_t>(i)]);
             if (entry.error) {
                 // A TIFF that exists but cannot be read ends the load.
-                LiberarTras(set, count);
+                ReleaseAfter(set, count);
                 ErrorInesperado(channel, "gflLoadBitmap [" + *entry.error + "]");
                 return -1;
             }
@@ -146,7 +146,7 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
             } else if (frame.width != set.AnchoImagen || frame.height != set.AltoImagen) {
                 channel.AnadirLog("Image dimensions mismatch", true);
                 channel.AnadirLog("DONE", true);
-                LiberarTras(set, count);
+                ReleaseAfter(set, count);
                 channel.MensajeError("Image dimensions mismatch between " +
                                      NombreArchivo(set.ArchivosTIFF.front()) + " and " +
                                      NombreArchivo(set.ArchivosTIFF.back()));
@@ -160,13 +160,13 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivo
         channel.AnadirLog("\nInsufficient TIFF files", true);
         channel.AnadirLog("DONE", true);
         channel.Beep();
-        LiberarTras(set, count);
+        ReleaseAfter(set, count);
         return count;
     } catch (const Cancelled&) {
-        LiberarTras(set, 0);
+        ReleaseAfter(set, 0);
         throw;
     } catch (const std::exception& error) {
-        LiberarTras(set, static_cast<int>(set.Imagenes.size()));
+        ReleaseAfter(set, static_cast<int>(set.Imagenes.size()));
         ErrorInesperado(channel, "CargarTIFFs", error);
         return -1;
     }
@@ -176,65 +176,65 @@ bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel,
     try {
         const int n = set.N();
         channel.AnadirLog("\nCalculating absolute exposure...", true);
-        std::vector<double> exposicion(static_cast<size_t>(n), 0.0);
+        std::vector<double> exposure(static_cast<size_t>(n), 0.0);
         for (int i = 0; i < n; ++i) {
-            ComprobarCancelacion(channel);
+            ThrowIfCancelled(channel);
             const Frame& frame = set.Imagenes[static_cast<size_t>(i)];
             // The integer sum is exact; as a double it is exact below 2^53.
             const bool measured = set.rgb_sums.size() == static_cast<size_t>(n);
             const double s = static_cast<double>(measured ? set.rgb_sums[static_cast<size_t>(i)]
-                                                          : SumaRGB(frame, threads));
-            exposicion[static_cast<size_t>(i)] = s;
+                                                          : SumRgb(frame, threads));
+            exposure[static_cast<size_t>(i)] = s;
             const double p =
-                Redondear(s / 3 / 65535 / set.AnchoImagen / set.AltoImagen * 1000) / 10;
+                RoundHalfEven(s / 3 / 65535 / set.AnchoImagen / set.AltoImagen * 1000) / 10;
             channel.AnadirLog(NombreArchivo(set.ArchivosTIFF[static_cast<size_t>(i)]) + ": " +
-                                  TextoNumero(p) + "%",
+                                  NumberText(p) + "%",
                               true);
         }
         channel.AnadirLog("Sorting images by exposure...", true);
 
         // Selection from the brightest position down; a later image replaces the choice only
         // when strictly brighter, so equal images end in reverse load order.
-        std::vector<int> orden(static_cast<size_t>(n), 0);  // position -> load index
-        std::vector<bool> colocada(static_cast<size_t>(n), false);
+        std::vector<int> order(static_cast<size_t>(n), 0);  // position -> load index
+        std::vector<bool> placed(static_cast<size_t>(n), false);
         for (int k = n - 1; k >= 0; --k) {
-            int elegida = -1;
+            int chosen = -1;
             for (int j = 0; j < n; ++j) {
-                if (colocada[static_cast<size_t>(j)]) {
+                if (placed[static_cast<size_t>(j)]) {
                     continue;
                 }
-                if (elegida < 0 ||
-                    exposicion[static_cast<size_t>(j)] > exposicion[static_cast<size_t>(elegida)]) {
-                    elegida = j;
+                if (chosen < 0 ||
+                    exposure[static_cast<size_t>(j)] > exposure[static_cast<size_t>(chosen)]) {
+                    chosen = j;
                 }
             }
-            colocada[static_cast<size_t>(elegida)] = true;
-            orden[static_cast<size_t>(k)] = elegida;
+            placed[static_cast<size_t>(chosen)] = true;
+            order[static_cast<size_t>(k)] = chosen;
         }
-        set.TIFFMasOscuro = set.ArchivosTIFF[static_cast<size_t>(orden[0])];
+        set.TIFFMasOscuro = set.ArchivosTIFF[static_cast<size_t>(order[0])];
 
         if (!recargar) {
-            set.Liberar();
+            set.Release();
             return true;
         }
         channel.AnadirLog("Reloading sorted images...", true);
         // The frames are already in memory: permuting them gives the state a reload from disk
         // in sorted order would give.
-        std::vector<std::string> archivos(static_cast<size_t>(n));
-        std::vector<Frame> imagenes(static_cast<size_t>(n));
-        std::vector<uint64_t> sumas;
+        std::vector<std::string> files(static_cast<size_t>(n));
+        std::vector<Frame> images(static_cast<size_t>(n));
+        std::vector<uint64_t> sums;
         for (int k = 0; k < n; ++k) {
             if (set.rgb_sums.size() == static_cast<size_t>(n)) {
-                sumas.push_back(set.rgb_sums[static_cast<size_t>(orden[static_cast<size_t>(k)])]);
+                sums.push_back(set.rgb_sums[static_cast<size_t>(order[static_cast<size_t>(k)])]);
             }
-            archivos[static_cast<size_t>(k)] =
-                std::move(set.ArchivosTIFF[static_cast<size_t>(orden[static_cast<size_t>(k)])]);
-            imagenes[static_cast<size_t>(k)] =
-                std::move(set.Imagenes[static_cast<size_t>(orden[static_cast<size_t>(k)])]);
+            files[static_cast<size_t>(k)] =
+                std::move(set.ArchivosTIFF[static_cast<size_t>(order[static_cast<size_t>(k)])]);
+            images[static_cast<size_t>(k)] =
+                std::move(set.Imagenes[static_cast<size_t>(order[static_cast<size_t>(k)])]);
         }
-        set.ArchivosTIFF = std::move(archivos);
-        set.Imagenes = std::move(imagenes);
-        set.rgb_sums = std::move(sumas);
+        set.ArchivosTIFF = std::move(files);
+        set.Imagenes = std::move(images);
+        set.rgb_sums = std::move(sums);
         return true;
     } catch (const Cancelled&) {
         throw;

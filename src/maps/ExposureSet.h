@@ -29,15 +29,15 @@ struct ExposureSet {
 
     int N() const { return static_cast<int>(Imagenes.size()); }
     // Releases every frame's pixel data (the paths and sizes stay).
-    void Liberar();
+    void Release();
 };
 
-// CargarTIFFs: loads the TIFF beside each RAW file of `archivos_raw` (names without folder) in
+// CargarTIFFs: loads the TIFF beside each RAW file of `raw_files` (names without folder) in
 // the folder of `ruta` (the reference RAW path), checking that all have one size.
 // Returns the number loaded (>= 2 success; 0 or 1 too few, set released), or -1 on a size
 // mismatch, an unreadable TIFF or an unexpected error (set released). Frames load in parallel;
 // those `preloaded` holds (read while the development ran) are taken from it instead.
-int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& archivos_raw,
+int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& raw_files,
                 ExposureSet& set, UserChannel& channel, int threads = 0,
                 FramePreloader* preloaded = nullptr);
 

@@ -87,8 +87,8 @@ void FramePreloader::Work() {
             // The stamp is taken first: a file rewritten while being read no longer matches.
             read.stamp = StampOf(path);
             if (read.stamp) {
-                read.loaded.frame = LeerTIFF(path);
-                LimpiarEstadoVectorial();
+                read.loaded.frame = ReadTiff(path);
+                ClearUpperVectorState();
                 read.loaded.rgb_sum = SumRGB(read.loaded.frame);
                 read.state = Entry::State::kRead;
             }

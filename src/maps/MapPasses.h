@@ -19,37 +19,36 @@ namespace brimsal {
 
 class UserChannel;
 
-struct PlanoMapa {
+struct MapPlane {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> data;  // width * height bytes
 
-    PlanoMapa() = default;
-    PlanoMapa(int w, int h) : width(w), height(h), data(static_cast<size_t>(w) * h, 0) {}
+    MapPlane() = default;
+    MapPlane(int w, int h) : width(w), height(h), data(static_cast<size_t>(w) * h, 0) {}
     uint8_t* row(int y) { return data.data() + static_cast<size_t>(y) * width; }
     const uint8_t* row(int y) const { return data.data() + static_cast<size_t>(y) * width; }
     uint8_t& at(int x, int y) { return data[static_cast<size_t>(y) * width + x]; }
     uint8_t at(int x, int y) const { return data[static_cast<size_t>(y) * width + x]; }
 };
 
-// The map level of frame index `indice` in a set of n frames: nearest((indice - n) * 255 /
+// The map level of frame index `index` in a set of n frames: nearest((index - n) * 255 /
 // (1 - n)), halves to even, in double precision. Frame n is level 0, frame 1 level 255.
-uint8_t NivelMapa(double indice, int n);
+uint8_t MapLevel(double index, int n);
 
 // Anti-ghosting pass: every pixel takes the darkest frame (smallest index) found within the disc
 // of radius `radio` (>= 1) around it. Shows the progress as "NN%" on the channel, "100%" at the
 // end; checks for cancellation per band of rows (throws Cancelled). `threads` 0 = all cores.
-PlanoMapa PasadaAntiGhost(const PlanoMapa& indices, int radio, UserChannel& channel,
-                          int threads = 0);
+MapPlane AntiGhostPass(const MapPlane& indices, int radio, UserChannel& channel, int threads = 0);
 
 // Progressive pass: every pixel takes the map level of the mean frame index over the disc of
 // radius `radio` (>= 1) around it, the mean taken over the disc's pixels inside the image.
 // Progress and cancellation as above.
-PlanoMapa PasadaProgresiva(const PlanoMapa& indices, int n, int radio, UserChannel& channel,
-                           int threads = 0);
+MapPlane ProgressivePass(const MapPlane& indices, int n, int radio, UserChannel& channel,
+                         int threads = 0);
 
 // The same passes visiting every disc offset of every pixel, column by column: the reference.
-PlanoMapa PasadaAntiGhostIngenua(const PlanoMapa& indices, int n, int radio);
-PlanoMapa PasadaProgresivaIngenua(const PlanoMapa& indices, int n, int radio);
+MapPlane NaiveAntiGhostPass(const MapPlane& indices, int n, int radio);
+MapPlane NaiveProgressivePass(const MapPlane& indices, int n, int radio);
 
 }  // namespace brimsal

@@ -16,24 +16,24 @@
 namespace brimsal {
 
 // The PNG text chunk in which a map records the number of frames it was built for.
-inline constexpr const char* kClaveImagenesMapa = "BrimsalFrames";
+inline constexpr const char* kMapFramesKey = "BrimsalFrames";
 
 // The map Build map made last, kept so that the blend need not read its file back: it stands for
 // the file `ruta` as long as that file is the one written (same stamp).
-struct MapaConstruido {
-    PngRowsHeader cabecera;                               // as the file was written
-    int imagenes = 0;                                     // the set's size it was built for
-    std::shared_ptr<const std::vector<uint8_t>> niveles;  // width * height levels, row-major
+struct BuiltMap {
+    PngRowsHeader header;                                // as the file was written
+    int images = 0;                                      // the set's size it was built for
+    std::shared_ptr<const std::vector<uint8_t>> levels;  // width * height levels, row-major
     std::string ruta;
-    FileStamp sello;
+    FileStamp stamp;
 };
 
 // The blending map's state between Build map and the blend or contact sheet.
 struct MapState {
-    std::array<float, 256> IndicePorNivel{};   // map level -> frame index (maybe fractional)
-    std::array<int32_t, 3> Umbrales{};         // saturation thresholds R, G, B
-    std::string RutaMapa;                      // the map the blend reads (txtRutaMap)
-    std::optional<MapaConstruido> construido;  // the last map built, while it is RutaMapa
+    std::array<float, 256> IndicePorNivel{};  // map level -> frame index (maybe fractional)
+    std::array<int32_t, 3> Umbrales{};        // saturation thresholds R, G, B
+    std::string map_path;                     // the map the blend reads (txtRutaMap)
+    std::optional<BuiltMap> built;            // the last map built, while it is map_path
 };
 
 }  // namespace brimsal

@@ -25,14 +25,14 @@ namespace brimsal {
 
 class UserChannel;
 
-inline constexpr int kNivelRecorte = 58982;  // near saturation: 90 % of 65535, rounded
-inline constexpr int kNivelSuelo = 1024;     // below this a sample is too noisy
+inline constexpr int kClipLevel = 58982;  // near saturation: 90 % of 65535, rounded
+inline constexpr int kFloorLevel = 1024;  // below this a sample is too noisy
 
 struct RelativeExposureSettings {
     bool average = false;  // MetodoEVPromedio: true Average, false Median (the start value)
     // The clip level of each channel (R, G, B); a set developed with headroom gets the map's
-    // thresholds here (NivelesRecorteEV).
-    std::array<int32_t, 3> recorte = {kNivelRecorte, kNivelRecorte, kNivelRecorte};
+    // thresholds here (EvClipLevels).
+    std::array<int32_t, 3> clip = {kClipLevel, kClipLevel, kClipLevel};
 };
 
 // The caption of the method's button: "A" for Average, "M" for Median.

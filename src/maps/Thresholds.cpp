@@ -18,59 +18,58 @@ namespace brimsal {
 namespace {
 
 constexpr int kErrTypeMismatch = 13;
-constexpr int32_t kEscala = 65535;
+constexpr int32_t kFullScaleWord = 65535;
 
 }  // namespace
 
-double CoeficienteDeTexto(const std::string& texto) {
-    const auto first = texto.find_first_not_of(" \t");
-    const auto last = texto.find_last_not_of(" \t");
-    std::string limpio = first == std::string::npos ? "" : texto.substr(first, last - first + 1);
-    const std::string separador = SeparadorDecimal();
-    if (separador != ".") {
-        limpio = ReemplazarTodo(limpio, separador, ".");
+double CoefficientFromText(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    const auto last = text.find_last_not_of(" \t");
+    std::string clean = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+    const std::string separator = DecimalSeparator();
+    if (separator != ".") {
+        clean = ReemplazarTodo(clean, separator, ".");
     }
-    double valor = 0;
-    const char* begin = limpio.data();
-    const char* end = begin + limpio.size();
-    if (!limpio.empty() && *begin == '+') {
+    double value = 0;
+    const char* begin = clean.data();
+    const char* end = begin + clean.size();
+    if (!clean.empty() && *begin == '+') {
         ++begin;
     }
-    const auto [ptr, ec] = std::from_chars(begin, end, valor, std::chars_format::fixed);
-    if (limpio.empty() || ec != std::errc() || ptr != end || !std::isfinite(valor)) {
+    const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::fixed);
+    if (clean.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
         throw RunTimeError(kErrTypeMismatch, "Type mismatch");
     }
-    return valor;
+    return value;
 }
 
 std::array<int32_t, 3> OptimizarUmbrales(const MapSettings& settings,
                                          const WhiteBalanceSettings& wb) {
-    const double t = static_cast<double>(settings.threshold * kEscala) / 100;
-    std::array<int32_t, 3> umbrales{};
+    const double t = static_cast<double>(settings.threshold * kFullScaleWord) / 100;
+    std::array<int32_t, 3> thresholds{};
     for (size_t c = 0; c < 3; ++c) {
-        double valor;
+        double value;
         if (settings.scale.headroom) {
-            valor = Redondear(settings.scale.saturation[c] * t);
+            value = RoundHalfEven(settings.scale.saturation[c] * t);
         } else if (wb.mode == WBMode::kCamera) {
-            valor = Redondear(t);
+            value = RoundHalfEven(t);
         } else {
-            valor = Redondear(CoeficienteDeTexto(wb.txtWB[c]) * t);
+            value = RoundHalfEven(CoefficientFromText(wb.txtWB[c]) * t);
         }
-        if (valor > std::numeric_limits<int32_t>::max() ||
-            valor < std::numeric_limits<int32_t>::min()) {
+        if (value > std::numeric_limits<int32_t>::max() ||
+            value < std::numeric_limits<int32_t>::min()) {
             throw RunTimeError(kErrOverflow, "Overflow");
         }
-        umbrales[c] = std::min(kUmbralMaximo, static_cast<int32_t>(valor));
+        thresholds[c] = std::min(kMaxThreshold, static_cast<int32_t>(value));
     }
-    return umbrales;
+    return thresholds;
 }
 
-std::array<int32_t, 3> NivelesRecorteEV(const MapSettings& settings,
-                                        const WhiteBalanceSettings& wb) {
+std::array<int32_t, 3> EvClipLevels(const MapSettings& settings, const WhiteBalanceSettings& wb) {
     if (settings.scale.headroom) {
         return OptimizarUmbrales(settings, wb);
     }
-    return {kNivelRecorte, kNivelRecorte, kNivelRecorte};
+    return {kClipLevel, kClipLevel, kClipLevel};
 }
 
 }  // namespace brimsal

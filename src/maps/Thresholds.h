@@ -10,12 +10,12 @@
 namespace brimsal {
 
 // The highest threshold: 65535 - 256.
-inline constexpr int32_t kUmbralMaximo = 65279;
+inline constexpr int32_t kMaxThreshold = 65279;
 
 // T = threshold% of 65535 (integer product, then the division in double precision). With Camera
 // white balance every channel's threshold is nearest(T); otherwise channel c's is
 // nearest(coefficient c * T), the coefficients read from wb.txtWB (a point or the locale's
-// decimal separator). Each is then capped at kUmbralMaximo. Rounding is half to even.
+// decimal separator). Each is then capped at kMaxThreshold. Rounding is half to even.
 // A set developed with headroom (settings.scale.headroom) has channel c saturating at
 // 65535 x saturation[c]: its threshold is nearest(saturation[c] * T), the same percentage of its
 // own saturation, whatever the mode.
@@ -24,14 +24,13 @@ inline constexpr int32_t kUmbralMaximo = 65279;
 std::array<int32_t, 3> OptimizarUmbrales(const MapSettings& settings,
                                          const WhiteBalanceSettings& wb);
 
-// The clip levels of Calc EV per channel: kNivelRecorte on all three for the normal
+// The clip levels of Calc EV per channel: kClipLevel on all three for the normal
 // development; for a headroom development the map's thresholds (OptimizarUmbrales), since green
 // and blue never reach the fixed level there.
-std::array<int32_t, 3> NivelesRecorteEV(const MapSettings& settings,
-                                        const WhiteBalanceSettings& wb);
+std::array<int32_t, 3> EvClipLevels(const MapSettings& settings, const WhiteBalanceSettings& wb);
 
 // A coefficient text as a number: decimal, a point or the locale's separator, blanks around
 // allowed. Throws RunTimeError 13 (type mismatch) otherwise.
-double CoeficienteDeTexto(const std::string& texto);
+double CoefficientFromText(const std::string& text);
 
 }  // namespace brimsal

@@ -22,27 +22,27 @@ namespace brimsal {
 namespace {
 
 // How the set was developed; when the multipliers give no scale (a headroom development needs
-// positive numbers), the unexpected-error report naming `procedimiento` and nullopt.
-std::optional<DevelopScale> EscalaDelConjunto(const DevelopSettings& settings, UserChannel& channel,
-                                              const char* procedimiento) {
+// positive numbers), the unexpected-error report naming `procedure` and nullopt.
+std::optional<DevelopScale> ScaleOfTheSet(const DevelopSettings& settings, UserChannel& channel,
+                                          const char* procedure) {
     try {
         return DevelopScaleOf(settings);
     } catch (const std::exception& error) {
-        ErrorInesperado(channel, procedimiento, error);
+        ErrorInesperado(channel, procedure, error);
         return std::nullopt;
     }
 }
 
 // The batch, then the set loaded and sorted to find its darkest frame (the set ends released,
 // TIFFMasOscuro set), which is developed again with highlight recovery.
-ResultadoRevelado DevelopWithHighlightRecovery(Session& session, const DevelopSettings& settings,
-                                               UserChannel& channel) {
-    ResultadoRevelado batch =
+DevelopResult DevelopWithHighlightRecovery(Session& session, const DevelopSettings& settings,
+                                           UserChannel& channel) {
+    DevelopResult batch =
         Revelado(session.Ruta, session.ArchivosRAW, session.threads, settings, channel);
-    if (!batch.hl_pendiente) {
+    if (!batch.hl_pending) {
         return batch;
     }
-    ResultadoRevelado failed;
+    DevelopResult failed;
     failed.NumArchivosRevelar = batch.NumArchivosRevelar;
     if (CargarTIFFs(session.Ruta, session.ArchivosRAW, session.set, channel, session.threads) < 2) {
         return failed;
@@ -56,9 +56,9 @@ ResultadoRevelado DevelopWithHighlightRecovery(Session& session, const DevelopSe
 
 }  // namespace
 
-BlendSettings AjustesFusion(const RoadSettings& settings) {
+BlendSettings BlendSettingsOf(const RoadSettings& settings) {
     BlendSettings blend = settings.blend;
-    blend.Perfil = kPerfiles.at(static_cast<size_t>(settings.develop.profile));
+    blend.Profile = kProfiles.at(static_cast<size_t>(settings.develop.profile));
     return blend;
 }
 
@@ -66,44 +66,43 @@ bool RunListing(Session& session, UserChannel& channel) {
     return LeerArchivosRAW(session.Ruta, session.ArchivosRAW, channel);
 }
 
-ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings& settings,
-                                  UserChannel& channel) {
+DevelopResult RunQuickDevelop(const Session& session, const DevelopSettings& settings,
+                              UserChannel& channel) {
     return ReveladoRapido(session.Ruta, false, settings, channel);
 }
 
-bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
-                     UserChannel& channel, const std::string& linea_mostrada) {
-    const bool neutral_shown = linea_mostrada == LineaRapida(settings, true);
-    if (!neutral_shown && !ReveladoRapido(session.Ruta, true, settings, channel).terminado) {
+bool RunMeasurePatch(Session& session, const WBPatch& patch, DevelopSettings& settings,
+                     UserChannel& channel, const std::string& shown_line) {
+    const bool neutral_shown = shown_line == QuickLine(settings, true);
+    if (!neutral_shown && !ReveladoRapido(session.Ruta, true, settings, channel).finished) {
         return false;
     }
-    session.parche = patch;
-    if (CalcularWBPatch(session.Ruta, session.parche, settings.wb, channel) != 1) {
+    session.patch = patch;
+    if (CalcularWBPatch(session.Ruta, session.patch, settings.wb, channel) != 1) {
         return false;
     }
     settings.wb.mode = WBMode::kPatch;
     return true;
 }
 
-ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSettings& settings,
-                            const std::string& linea_mostrada, UserChannel& channel) {
-    if (!RunMeasurePatch(session, patch, settings, channel, linea_mostrada)) {
+DevelopResult RunCalcWB(Session& session, const WBPatch& patch, DevelopSettings& settings,
+                        const std::string& shown_line, UserChannel& channel) {
+    if (!RunMeasurePatch(session, patch, settings, channel, shown_line)) {
         return {};
     }
     return RunQuickDevelop(session, settings, channel);
 }
 
-ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
-                             UserChannel& channel) {
+DevelopResult RunDevelop(Session& session, const DevelopSettings& settings, UserChannel& channel) {
     session.preloaded.reset();
     if (settings.hlRecovery) {
         return DevelopWithHighlightRecovery(session, settings, channel);
     }
     auto preloaded = std::make_shared<FramePreloader>();
-    ResultadoRevelado result =
+    DevelopResult result =
         Revelado(session.Ruta, session.ArchivosRAW, session.threads, settings, channel,
                  [&](const std::string& tiff) { preloaded->Submit(tiff); });
-    if (result.terminado) {
+    if (result.finished) {
         session.preloaded = std::move(preloaded);
     }
     return result;
@@ -120,29 +119,29 @@ bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& chan
         return false;
     }
     RelativeExposureSettings ev = settings.ev;
-    const std::optional<DevelopScale> escala =
-        EscalaDelConjunto(settings.develop, channel, "CalcularExpRelativas");
-    if (!escala) {
+    const std::optional<DevelopScale> scale =
+        ScaleOfTheSet(settings.develop, channel, "CalcularExpRelativas");
+    if (!scale) {
         return false;
     }
-    if (escala->headroom) {
+    if (scale->headroom) {
         // Each channel saturates at its own level: Calc EV clips at the map's thresholds.
         MapSettings map = settings.map;
-        map.scale = *escala;
-        ev.recorte = NivelesRecorteEV(map, settings.develop.wb);
+        map.scale = *scale;
+        ev.clip = EvClipLevels(map, settings.develop.wb);
     }
     return CalcularExpRelativas(session.Ruta, ev, session.set, channel, session.threads) != -1;
 }
 
 bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel) {
     MapSettings map = settings.map;
-    const std::optional<DevelopScale> escala =
-        EscalaDelConjunto(settings.develop, channel, "GenerarMapa");
-    if (!escala) {
+    const std::optional<DevelopScale> scale =
+        ScaleOfTheSet(settings.develop, channel, "GenerarMapa");
+    if (!scale) {
         return false;
     }
-    map.scale = *escala;
-    return GenerarMapa(session.Ruta, map, settings.develop.wb, session.set, session.mapa, channel,
+    map.scale = *scale;
+    return GenerarMapa(session.Ruta, map, settings.develop.wb, session.set, session.map, channel,
                        session.threads);
 }
 
@@ -156,33 +155,33 @@ bool UseChosenMap(const std::string& file, Session& session, UserChannel& channe
     }
     if (session.set.N() >= 2) {
         try {
-            session.mapa.IndicePorNivel = ConstruirIndicePorNivel(session.set.N());
+            session.map.IndicePorNivel = BuildIndicePorNivel(session.set.N());
         } catch (const std::exception& unexpected) {
             ErrorInesperado(channel, "GenerarMapa", unexpected);
             return false;
         }
     }
-    session.mapa.RutaMapa = path;
-    if (session.mapa.construido && session.mapa.construido->ruta != path) {
-        session.mapa.construido.reset();  // another map: the built one's levels are not needed
+    session.map.map_path = path;
+    if (session.map.built && session.map.built->ruta != path) {
+        session.map.built.reset();  // another map: the built one's levels are not needed
     }
     return true;
 }
 
 bool RunBlend(Session& session, bool bw, const RoadSettings& settings, UserChannel& channel) {
-    BlendSettings blend = AjustesFusion(settings);
-    const std::optional<DevelopScale> escala =
-        EscalaDelConjunto(settings.develop, channel, "FusionarImagenes");
-    if (!escala) {
+    BlendSettings blend = BlendSettingsOf(settings);
+    const std::optional<DevelopScale> scale =
+        ScaleOfTheSet(settings.develop, channel, "FusionarImagenes");
+    if (!scale) {
         return false;
     }
-    blend.scale = *escala;
-    return FusionarImagenes(session.Ruta, bw, blend, session.set, session.mapa, channel,
+    blend.scale = *scale;
+    return FusionarImagenes(session.Ruta, bw, blend, session.set, session.map, channel,
                             session.threads) >= 0;
 }
 
 bool RunContactSheet(Session& session, UserChannel& channel) {
-    return TestImagenesBN(session.Ruta, session.set, session.mapa, channel, session.threads) >= 0;
+    return TestImagenesBN(session.Ruta, session.set, session.map, channel, session.threads) >= 0;
 }
 
 }  // namespace brimsal

@@ -19,35 +19,34 @@ class UserChannel;
 
 // The blend settings the road settings stand for: the profile's caption comes from the
 // development profile (the outputs are named after the profile they were developed in).
-BlendSettings AjustesFusion(const RoadSettings& settings);
+BlendSettings BlendSettingsOf(const RoadSettings& settings);
 
 // LeerArchivosRAW on session.Ruta into session.ArchivosRAW (session.Ruta may change to the tenth
 // file when more than ten match).
 bool RunListing(Session& session, UserChannel& channel);
 
 // The quick development of the reference for display (ReveladoRapido, not neutral). The
-// caller shows the TIFF, then calls RapidoMostrado.
-ResultadoRevelado RunQuickDevelop(const Session& session, const DevelopSettings& settings,
-                                  UserChannel& channel);
+// caller shows the TIFF, then calls QuickShown.
+DevelopResult RunQuickDevelop(const Session& session, const DevelopSettings& settings,
+                              UserChannel& channel);
 
 // The white balance measured on `patch`: the neutral quick development of the reference, then
 // CalcularWBPatch. On success `settings.wb` holds the measured multipliers in the Patch mode,
 // so every later step (development, map thresholds) reads them; on failure it is unchanged.
-// When `linea_mostrada` (the line lblDCRAW shows) is already the neutral quick line, the TIFF
+// When `shown_line` (the line lblDCRAW shows) is already the neutral quick line, the TIFF
 // beside the reference is that development and is measured at once.
-bool RunMeasurePatch(Session& session, const ParcheWB& patch, DevelopSettings& settings,
-                     UserChannel& channel, const std::string& linea_mostrada = {});
+bool RunMeasurePatch(Session& session, const WBPatch& patch, DevelopSettings& settings,
+                     UserChannel& channel, const std::string& shown_line = {});
 
 // Calc WB in the window: RunMeasurePatch, then, unless it failed, the quick development with
 // the measured multipliers, so the display shows the balanced image (the caller shows the TIFF
-// and calls RapidoMostrado). terminado is false when either failed.
-ResultadoRevelado RunCalcWB(Session& session, const ParcheWB& patch, DevelopSettings& settings,
-                            const std::string& linea_mostrada, UserChannel& channel);
+// and calls QuickShown). finished is false when either failed.
+DevelopResult RunCalcWB(Session& session, const WBPatch& patch, DevelopSettings& settings,
+                        const std::string& shown_line, UserChannel& channel);
 
 // The batch development of the RAW set (Revelado, with highlight recovery when set). Without
 // highlight recovery each TIFF is read as soon as its dcraw run ends, for the next Calc EV.
-ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
-                             UserChannel& channel);
+DevelopResult RunDevelop(Session& session, const DevelopSettings& settings, UserChannel& channel);
 
 // Calc EV: CargarTIFFs (taking the frames read during the development), OrdenarPorExposicion
 // (true), CalcularExpRelativas. True when the relative exposures are measured (Build map may
@@ -58,13 +57,13 @@ ResultadoRevelado RunDevelop(Session& session, const DevelopSettings& settings,
 bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel);
 
 // Build map with the map settings and the white balance of the development (for the
-// thresholds). Leaves the map's path in session.mapa.RutaMapa.
+// thresholds). Leaves the map's path in session.map.map_path.
 bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel);
 
 // A map file chosen by the user instead of a built one: `file` (relative to the working folder
 // when not absolute) must exist, else the error box "Map file '" + file + "' not found". With a
 // loaded set of two or more frames the level table is that of the set's size, as a map built
-// for the set would leave it. Sets session.mapa.RutaMapa.
+// for the set would leave it. Sets session.map.map_path.
 bool UseChosenMap(const std::string& file, Session& session, UserChannel& channel);
 
 // The blend into the output TIFF(s), colour or B&W (`bw`).

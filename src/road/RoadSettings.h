@@ -14,7 +14,7 @@ struct RoadSettings {
     DevelopSettings develop;      // "RAW development", "White balance", "DCRAW command line"
     RelativeExposureSettings ev;  // cmdEVMethod
     MapSettings map;              // hscTH, hscAntiGhost, hscProgressive
-    BlendSettings blend;          // "Image blending"; its Perfil follows develop.profile
+    BlendSettings blend;          // "Image blending"; its Profile follows develop.profile
 };
 
 }  // namespace brimsal

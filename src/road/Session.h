@@ -17,9 +17,9 @@ struct Session {
     std::string Ruta;                      // reference RAW path (txtRuta)
     std::vector<std::string> ArchivosRAW;  // RAW set: names without folder, sorted by name
     ExposureSet set;                       // the exposure set
-    MapState mapa;                         // the blending map
+    MapState map;                          // the blending map
     int threads = 0;                       // worker threads for kernels; 0 = all cores
-    ParcheWB parche;                       // the WB patch last measured (Calc WB)
+    WBPatch patch;                         // the WB patch last measured (Calc WB)
     // Frames read while the last development ran, for the next Calc EV to take; empty otherwise.
     std::shared_ptr<FramePreloader> preloaded;
 };

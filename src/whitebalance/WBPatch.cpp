@@ -12,69 +12,68 @@
 
 namespace brimsal {
 
-void CambiarFormaParche(ParcheWB& parche) {
-    if (parche.ParcheCuadrado) {
+void TogglePatchShape(WBPatch& patch) {
+    if (patch.ParcheCuadrado) {
         // The centre of the square; the old corner stays as the rim point.
-        parche.ParcheX1 = (parche.ParcheX2 + parche.ParcheX1) / 2;
-        parche.ParcheY1 = (parche.ParcheY2 + parche.ParcheY1) / 2;
+        patch.ParcheX1 = (patch.ParcheX2 + patch.ParcheX1) / 2;
+        patch.ParcheY1 = (patch.ParcheY2 + patch.ParcheY1) / 2;
     } else {
         // The rim point becomes a corner, the centre the middle of the square.
-        parche.ParcheX1 = parche.ParcheX1 - (parche.ParcheX2 - parche.ParcheX1);
-        parche.ParcheY1 = parche.ParcheY1 - (parche.ParcheY2 - parche.ParcheY1);
+        patch.ParcheX1 = patch.ParcheX1 - (patch.ParcheX2 - patch.ParcheX1);
+        patch.ParcheY1 = patch.ParcheY1 - (patch.ParcheY2 - patch.ParcheY1);
     }
-    parche.ParcheCuadrado = !parche.ParcheCuadrado;
+    patch.ParcheCuadrado = !patch.ParcheCuadrado;
 }
 
 namespace {
 
 // A rounded bound kept inside 0..limit - 1.
-int64_t DentroDe(double value, int64_t limit) {
-    return MinLng(limit - 1, MaxLng(0, static_cast<int64_t>(Redondear(value))));
+int64_t ClampIndex(double value, int64_t limit) {
+    return MinLng(limit - 1, MaxLng(0, static_cast<int64_t>(RoundHalfEven(value))));
 }
 
 }  // namespace
 
-SumasCanal SumarParche(const Frame& frame, const ParcheWB& parche) {
+SumasCanal SumPatch(const Frame& frame, const WBPatch& patch) {
     const int64_t w = frame.width;
     const int64_t h = frame.height;
     const double wd = static_cast<double>(w);
     const double hd = static_cast<double>(h);
-    SumasCanal sumas;
-    auto sumar = [&](const uint16_t* p) {
-        sumas.r += CanalALong(p[0]);
-        sumas.g += CanalALong(p[1]);
-        sumas.b += CanalALong(p[2]);
+    SumasCanal sums;
+    auto add = [&](const uint16_t* p) {
+        sums.r += CanalALong(p[0]);
+        sums.g += CanalALong(p[1]);
+        sums.b += CanalALong(p[2]);
     };
-    if (parche.ParcheCuadrado) {
-        const int64_t x0 = DentroDe(wd * MinDbl(parche.ParcheX1, parche.ParcheX2), w);
-        const int64_t x1 = DentroDe(wd * MaxDbl(parche.ParcheX1, parche.ParcheX2), w);
-        const int64_t y0 = DentroDe(hd * MinDbl(parche.ParcheY1, parche.ParcheY2), h);
-        const int64_t y1 = DentroDe(hd * MaxDbl(parche.ParcheY1, parche.ParcheY2), h);
+    if (patch.ParcheCuadrado) {
+        const int64_t x0 = ClampIndex(wd * MinDbl(patch.ParcheX1, patch.ParcheX2), w);
+        const int64_t x1 = ClampIndex(wd * MaxDbl(patch.ParcheX1, patch.ParcheX2), w);
+        const int64_t y0 = ClampIndex(hd * MinDbl(patch.ParcheY1, patch.ParcheY2), h);
+        const int64_t y1 = ClampIndex(hd * MaxDbl(patch.ParcheY1, patch.ParcheY2), h);
         for (int64_t y = y0; y <= y1; ++y) {
             for (int64_t x = x0; x <= x1; ++x) {
                 const uint16_t* p = frame.at(static_cast<int>(x), static_cast<int>(y));
                 // The square accepts a channel exactly at the clip level.
-                if (p[0] <= kNivelRecorteParche && p[1] <= kNivelRecorteParche &&
-                    p[2] <= kNivelRecorteParche) {
-                    sumar(p);
+                if (p[0] <= kPatchClipLevel && p[1] <= kPatchClipLevel && p[2] <= kPatchClipLevel) {
+                    add(p);
                 }
             }
         }
-        return sumas;
+        return sums;
     }
-    const double cx = wd * parche.ParcheX1;
-    const double cy = hd * parche.ParcheY1;
-    const double dy = (parche.ParcheY2 - parche.ParcheY1) * hd;
-    const double dx = (parche.ParcheX2 - parche.ParcheX1) * wd;
+    const double cx = wd * patch.ParcheX1;
+    const double cy = hd * patch.ParcheY1;
+    const double dy = (patch.ParcheY2 - patch.ParcheY1) * hd;
+    const double dx = (patch.ParcheX2 - patch.ParcheX1) * wd;
     double r2 = dy * dy + dx * dx;
     if (r2 == 0) {
         r2 = 1;  // a click without a drag measures the pixels within one pixel of the centre
     }
     const double r = std::sqrt(r2);
-    const int64_t x0 = MaxLng(0, static_cast<int64_t>(Redondear(cx - r)));
-    const int64_t x1 = MinLng(w - 1, static_cast<int64_t>(Redondear(cx + r)));
-    const int64_t y0 = MaxLng(0, static_cast<int64_t>(Redondear(cy - r)));
-    const int64_t y1 = MinLng(h - 1, static_cast<int64_t>(Redondear(cy + r)));
+    const int64_t x0 = MaxLng(0, static_cast<int64_t>(RoundHalfEven(cx - r)));
+    const int64_t x1 = MinLng(w - 1, static_cast<int64_t>(RoundHalfEven(cx + r)));
+    const int64_t y0 = MaxLng(0, static_cast<int64_t>(RoundHalfEven(cy - r)));
+    const int64_t y1 = MinLng(h - 1, static_cast<int64_t>(RoundHalfEven(cy + r)));
     for (int64_t y = y0; y <= y1; ++y) {
         const double ey = static_cast<double>(y) - cy;
         for (int64_t x = x0; x <= x1; ++x) {
@@ -83,25 +82,24 @@ SumasCanal SumarParche(const Frame& frame, const ParcheWB& parche) {
                 continue;
             }
             const uint16_t* p = frame.at(static_cast<int>(x), static_cast<int>(y));
-            if (p[0] < kNivelRecorteParche && p[1] < kNivelRecorteParche &&
-                p[2] < kNivelRecorteParche) {
-                sumar(p);
+            if (p[0] < kPatchClipLevel && p[1] < kPatchClipLevel && p[2] < kPatchClipLevel) {
+                add(p);
             }
         }
     }
-    return sumas;
+    return sums;
 }
 
-std::array<std::string, 3> CoeficientesParche(const SumasCanal& sumas) {
-    const int64_t m = std::max({sumas.r, sumas.g, sumas.b});
-    auto coeficiente = [m](int64_t s) {
-        return TextoNumero(Redondear(static_cast<double>(m) / static_cast<double>(s) * 1000) / 1000,
-                           ".");
+std::array<std::string, 3> PatchCoefficients(const SumasCanal& sums) {
+    const int64_t m = std::max({sums.r, sums.g, sums.b});
+    auto coefficient = [m](int64_t s) {
+        return NumberText(
+            RoundHalfEven(static_cast<double>(m) / static_cast<double>(s) * 1000) / 1000, ".");
     };
-    return {coeficiente(sumas.r), coeficiente(sumas.g), coeficiente(sumas.b)};
+    return {coefficient(sums.r), coefficient(sums.g), coefficient(sums.b)};
 }
 
-int CalcularWBPatch(const std::string& ruta, const ParcheWB& parche, WhiteBalanceSettings& wb,
+int CalcularWBPatch(const std::string& ruta, const WBPatch& patch, WhiteBalanceSettings& wb,
                     UserChannel& channel) {
     try {
         channel.AnadirLog("Calculating WB in patch...", true);
@@ -109,24 +107,24 @@ int CalcularWBPatch(const std::string& ruta, const ParcheWB& parche, WhiteBalanc
         // complete: no pause before reading it.
         Frame frame;
         try {
-            frame = LeerTIFF(QuitarExtension(ruta) + ".tiff");
+            frame = ReadTiff(QuitarExtension(ruta) + ".tiff");
         } catch (const ImageError&) {
             channel.AnadirLog("Error reading tiff file, please try again", false);
             channel.AnadirLog("DONE", true);
             return -1;
         }
-        const SumasCanal sumas = SumarParche(frame, parche);
+        const SumasCanal sums = SumPatch(frame, patch);
         frame.release();
         // A zero sum in any channel: the product of the sums would be 0. Tested one by one, as
         // the product of three large sums overflows.
-        if (sumas.r == 0 || sumas.g == 0 || sumas.b == 0) {
+        if (sums.r == 0 || sums.g == 0 || sums.b == 0) {
             channel.AnadirLog("Impossible to WB patch", true);
             channel.AnadirLog("DONE", true);
             channel.MensajeError(
                 "Impossible to WB patch, some channel is very low and/or insufficient sample");
             return -1;
         }
-        wb.txtWB = CoeficientesParche(sumas);
+        wb.txtWB = PatchCoefficients(sums);
         channel.AnadirLog("DONE", true);
         return 1;
     } catch (const Cancelled&) {

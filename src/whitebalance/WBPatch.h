@@ -16,13 +16,13 @@ struct Frame;
 
 // The clip level of the patch: a pixel with a channel above it (square) or at or above it
 // (round) is not summed.
-inline constexpr int32_t kNivelRecorteParche = 58982;
+inline constexpr int32_t kPatchClipLevel = 58982;
 
 // The patch drawn on the displayed reference image. The points are fractions 0..1 of the
 // displayed picture's width and height, so one patch fits any development of the reference.
 // Square: (ParcheX1, ParcheY1) and (ParcheX2, ParcheY2) are opposite corners. Round: the first
 // point is the centre, the second a point on the rim.
-struct ParcheWB {
+struct WBPatch {
     double ParcheX1 = 0;
     double ParcheY1 = 0;
     double ParcheX2 = 0;
@@ -35,7 +35,7 @@ struct ParcheWB {
 // cmdParche: toggles the shape and moves the points so the patch keeps its place (the circle
 // circumscribes the square; back to square gives the circle's bounding square through the rim
 // point). The first point may leave 0..1.
-void CambiarFormaParche(ParcheWB& parche);
+void TogglePatchShape(WBPatch& patch);
 
 // Channel sums of the pixels of a patch that pass its clip rule.
 struct SumasCanal {
@@ -47,11 +47,11 @@ struct SumasCanal {
 // Sums R, G, B over the patch on `frame`: square patches take every pixel of the rounded
 // rectangle whose channels are all <= 58982; round patches take the pixels within the circle
 // (radius 1 when the two points coincide) whose channels are all < 58982.
-SumasCanal SumarParche(const Frame& frame, const ParcheWB& parche);
+SumasCanal SumPatch(const Frame& frame, const WBPatch& patch);
 
 // The multipliers that make the summed patch grey: M = the largest sum, coefficient c =
-// Redondear(M / S(c) * 1000) / 1000 as plain number text with a point. All sums must be > 0.
-std::array<std::string, 3> CoeficientesParche(const SumasCanal& sumas);
+// RoundHalfEven(M / S(c) * 1000) / 1000 as plain number text with a point. All sums must be > 0.
+std::array<std::string, 3> PatchCoefficients(const SumasCanal& sums);
 
 // CalcularWBPatch: measures the patch on the neutral quick development of `ruta` (the TIFF
 // QuitarExtension(ruta) + ".tiff") and writes the multipliers into `wb.txtWB` (the mode is left
@@ -59,7 +59,7 @@ std::array<std::string, 3> CoeficientesParche(const SumasCanal& sumas);
 // the TIFF cannot be read (fresh log "Error reading tiff file, please try again", "DONE"), when
 // a channel sums to nothing ("Impossible to WB patch", "DONE" and an error box), or after an
 // unexpected error (the report naming "CalcularWBPatch", then "DONE"). On -1 `wb` is unchanged.
-int CalcularWBPatch(const std::string& ruta, const ParcheWB& parche, WhiteBalanceSettings& wb,
+int CalcularWBPatch(const std::string& ruta, const WBPatch& patch, WhiteBalanceSettings& wb,
                     UserChannel& channel);
 
 }  // namespace brimsal

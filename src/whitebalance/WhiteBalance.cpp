@@ -9,12 +9,12 @@
 
 namespace brimsal {
 
-std::array<std::string, 3> TextosPresetWB(int row) {
+std::array<std::string, 3> PresetWBTexts(int row) {
     if (row < 0 || row >= static_cast<int>(kWBPresets.size())) {
         return {};
     }
     const WBPreset& preset = kWBPresets[static_cast<size_t>(row)];
-    return {TextoNumero(preset.red, "."), "1", TextoNumero(preset.blue, ".")};
+    return {NumberText(preset.red, "."), "1", NumberText(preset.blue, ".")};
 }
 
 DevelopScale HeadroomScale(const WhiteBalanceSettings& wb) {
@@ -24,7 +24,7 @@ DevelopScale HeadroomScale(const WhiteBalanceSettings& wb) {
     }
     std::array<double, 3> multipliers{};
     for (size_t c = 0; c < 3; ++c) {
-        const std::optional<double> value = NumeroDeTexto(wb.txtWB[c]);
+        const std::optional<double> value = NumberFromText(wb.txtWB[c]);
         if (!value || !(*value > 0)) {
             throw RunTimeError(kErrInvalidArgument,
                                "Headroom development needs positive white balance multipliers");
@@ -46,43 +46,43 @@ void AplicarPresetWB(WhiteBalanceSettings& wb) {
     if (wb.preset < 0 || wb.preset >= static_cast<int>(kWBPresets.size())) {
         return;
     }
-    wb.txtWB = TextosPresetWB(wb.preset);
+    wb.txtWB = PresetWBTexts(wb.preset);
 }
 
-void ElegirPresetWB(WhiteBalanceSettings& wb, int row) {
+void ChooseWBPreset(WhiteBalanceSettings& wb, int row) {
     wb.preset = row;
     AplicarPresetWB(wb);
     wb.mode = WBMode::kPreset;
 }
 
-bool ElegirModoWB(WhiteBalanceSettings& wb, WBMode mode, bool& aviso_wb_mostrado) {
+bool ChooseWBMode(WhiteBalanceSettings& wb, WBMode mode, bool& wb_warning_shown) {
     wb.mode = mode;
     if (mode == WBMode::kPreset) {
         AplicarPresetWB(wb);
     }
-    if (mode == WBMode::kCamera && !aviso_wb_mostrado) {
-        aviso_wb_mostrado = true;
+    if (mode == WBMode::kCamera && !wb_warning_shown) {
+        wb_warning_shown = true;
         return true;
     }
     return false;
 }
 
-void ClicEnTxtWB(WhiteBalanceSettings& wb) {
+void ClickInTxtWB(WhiteBalanceSettings& wb) {
     bool ignored = true;
-    ElegirModoWB(wb, WBMode::kCoeffs, ignored);
+    ChooseWBMode(wb, WBMode::kCoeffs, ignored);
 }
 
-std::string NormalizarTxtWB(const std::string& text) {
-    const std::optional<double> value = NumeroDeTexto(text);
-    return value ? TextoNumero(*value, ".") : "1";
+std::string NormalizeTxtWB(const std::string& text) {
+    const std::optional<double> value = NumberFromText(text);
+    return value ? NumberText(*value, ".") : "1";
 }
 
 std::string CoefficientForDisplay(const std::string& text) {
-    return ReemplazarTodo(text, ".", SeparadorDecimal());
+    return ReemplazarTodo(text, ".", DecimalSeparator());
 }
 
 std::string CoefficientFromDisplay(const std::string& shown) {
-    const std::string separator = SeparadorDecimal();
+    const std::string separator = DecimalSeparator();
     return separator == "." ? shown : ReemplazarTodo(shown, separator, ".");
 }
 

@@ -35,7 +35,7 @@ inline constexpr int kDaylightPreset = 2;
 
 // The texts a preset row writes into txtWB: red, "1", blue, each in the plain number-to-text
 // form with a point. Rows outside 0..7 give three empty texts.
-std::array<std::string, 3> TextosPresetWB(int row);
+std::array<std::string, 3> PresetWBTexts(int row);
 
 // The white-balance settings as the window holds them: the mode, the preset row and the three
 // coefficient texts (txtWB: red, green, blue, held with a point whatever the locale), which are
@@ -44,7 +44,7 @@ std::array<std::string, 3> TextosPresetWB(int row);
 struct WhiteBalanceSettings {
     WBMode mode = WBMode::kPreset;
     int preset = kDaylightPreset;
-    std::array<std::string, 3> txtWB = TextosPresetWB(kDaylightPreset);
+    std::array<std::string, 3> txtWB = PresetWBTexts(kDaylightPreset);
 };
 
 // How the frames of a set are scaled by their development. The normal development divides the
@@ -65,7 +65,7 @@ struct DevelopScale {
 DevelopScale HeadroomScale(const WhiteBalanceSettings& wb);
 
 // The warning the first choice of the Camera mode shows (once per run).
-inline constexpr const char* kAvisoWBCamara =
+inline constexpr const char* kCameraWBWarning =
     "For proper results Brimsal requires all images to be processed using the same "
     "WB coefficients so if WB changes in any of the shots, e.g. because 'Auto WB' "
     "was used, this development option is not recommended\n\n"
@@ -75,24 +75,24 @@ inline constexpr const char* kAvisoWBCamara =
 // outside 0..7 writes nothing.
 void AplicarPresetWB(WhiteBalanceSettings& wb);
 // cmbWB click: stores the row, applies the preset and selects the Preset mode.
-void ElegirPresetWB(WhiteBalanceSettings& wb, int row);
+void ChooseWBPreset(WhiteBalanceSettings& wb, int row);
 // optWB click: selects `mode`; Preset writes the preset row's values again. Returns true when
-// the Camera warning (kAvisoWBCamara) is due: the first Camera choice of the run, which sets
-// `aviso_wb_mostrado` (AvisoWBMostrado).
-bool ElegirModoWB(WhiteBalanceSettings& wb, WBMode mode, bool& aviso_wb_mostrado);
+// the Camera warning (kCameraWBWarning) is due: the first Camera choice of the run, which sets
+// `wb_warning_shown` (AvisoWBMostrado).
+bool ChooseWBMode(WhiteBalanceSettings& wb, WBMode mode, bool& wb_warning_shown);
 // txtWB click: clicking into a coefficient box selects the Coeffs mode; the values stay.
-void ClicEnTxtWB(WhiteBalanceSettings& wb);
+void ClickInTxtWB(WhiteBalanceSettings& wb);
 
 // txtWB on leaving: a text that is not a number becomes "1"; a number becomes its plain text
 // form (2.50 -> 2.5; 2,500 -> 2.5). There is no range check. Coefficient texts are held with a
 // point, as dcraw reads them; only the boxes show the locale's separator.
-std::string NormalizarTxtWB(const std::string& text);
+std::string NormalizeTxtWB(const std::string& text);
 // A held coefficient text as its box shows it: the point as the locale's decimal separator.
 std::string CoefficientForDisplay(const std::string& text);
 // What a box shows, held again: the locale's decimal separator as a point.
 std::string CoefficientFromDisplay(const std::string& shown);
 
-inline constexpr RangoAjuste kRangoTemp{0, 100, 50};  // hscTemp: not read by processing
-inline constexpr RangoAjuste kRangoTint{0, 100, 50};  // hscTint: not read by processing
+inline constexpr SettingRange kTempRange{0, 100, 50};  // hscTemp: not read by processing
+inline constexpr SettingRange kTintRange{0, 100, 50};  // hscTint: not read by processing
 
 }  // namespace brimsal

@@ -13,7 +13,7 @@
 namespace brimsal {
 
 // AnchoMostrado x AltoMostrado: the size of the displayed picture in pixels.
-struct TamanoMostrado {
+struct ShownSize {
     int AnchoMostrado;
     int AltoMostrado;
 };
@@ -22,7 +22,7 @@ struct TamanoMostrado {
 // A picture relatively wider than the box takes the box's width (height Round(pw / r)), any
 // other its height (width Round(ph * r)), r = iw / ih. No side is ever below 1 pixel.
 // 3000 x 2000 in 588 x 390 -> 585 x 390; 2000 x 3000 -> 260 x 390.
-TamanoMostrado CalcularTamanoMostrado(int iw, int ih, int pw, int ph);
+ShownSize FittedSize(int iw, int ih, int pw, int ph);
 
 // A pointer position as a fraction of the displayed width (height): 0 at or left of the picture,
 // x / AnchoMostrado inside it, 1 at or beyond its right edge. The fraction is computed and held
@@ -33,19 +33,19 @@ double CorrectY(double y, int AltoMostrado);
 // The pointer read-out while no patch is dragged: "(a%, b%)" with a = Round(1000 fx) / 10 and
 // b likewise (percent with one decimal, the locale's decimal separator). The fractions are
 // single-precision values as CorrectX gives them and are scaled in single precision.
-std::string TextoPosicion(double fx, double fy);
+std::string PositionReadOut(double fx, double fy);
 
 // The read-out while a patch is dragged: "(a%, b%) -> (c%, d%)" for the first and the second
 // point of the patch (held in double precision, scaled in double precision).
-std::string TextoArrastre(const ParcheWB& parche);
+std::string DragReadOut(const WBPatch& patch);
 
 // The outline of the patch on the displayed picture (Wd x Hd pixels), as DibujarPatch draws it.
 // Square: the rectangle left, top, width, height (width and height count pixels, the outline
 // covers left .. left + width - 1); a second point at exactly 1 drops the extra pixel so an
 // outline dragged to the right or bottom edge stays inside. Round: the circle of `radio` around
 // the centre. Both: the centre (cx, cy) where the cross of 4 pixels each side is drawn.
-struct ContornoParche {
-    bool cuadrado;
+struct PatchOutline {
+    bool square;
     int left;
     int top;
     int width;
@@ -54,12 +54,12 @@ struct ContornoParche {
     int cx;
     int cy;
 };
-ContornoParche CalcularContornoParche(const ParcheWB& parche, int Wd, int Hd);
+PatchOutline PatchOutlineOn(const WBPatch& patch, int Wd, int Hd);
 
 // Outline colour and the half length of the centre cross, in pixels.
-inline constexpr int kColorContornoR = 255;
-inline constexpr int kColorContornoG = 20;
-inline constexpr int kColorContornoB = 20;
-inline constexpr int kBrazoCruz = 4;
+inline constexpr int kOutlineRed = 255;
+inline constexpr int kOutlineGreen = 20;
+inline constexpr int kOutlineBlue = 20;
+inline constexpr int kCrossArm = 4;
 
 }  // namespace brimsal

@@ -8,13 +8,13 @@
 namespace brimsal {
 
 // The display gamma: the developed TIFFs are linear.
-inline constexpr double kGammaPantalla = 2.2;
+inline constexpr double kDisplayGamma = 2.2;
 
 // Loads the linear 16-bit TIFF `tiff`, shrinks (or enlarges) it to the size that fits a pw x ph
-// box without distortion (CalcularTamanoMostrado), averaging the linear values over each shown
+// box without distortion (FittedSize), averaging the linear values over each shown
 // pixel's area, and only then applies the display gamma: 255 (v / 65535)^(1 / 2.2), rounded.
 // Returns an 8-bit RGB picture of the fitted size. Throws ImageError when the TIFF cannot be
 // read (a file dcraw has not finished writing, say); the caller keeps what it showed.
-QImage ImagenParaMostrar(const std::string& tiff, int pw, int ph);
+QImage PictureForDisplay(const std::string& tiff, int pw, int ph);
 
 }  // namespace brimsal

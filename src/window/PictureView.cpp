@@ -7,8 +7,8 @@ namespace brimsal {
 
 namespace {
 // The box size the window was laid out for.
-constexpr int kAnchoCaja = 588;
-constexpr int kAltoCaja = 390;
+constexpr int kBoxWidth = 588;
+constexpr int kBoxHeight = 390;
 }  // namespace
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent) {
@@ -23,21 +23,21 @@ void PictureView::MostrarImagen(const QImage& shown) {
     shown_ = shown;
     painted_ = shown;
     update();
-    emit imagenCambiada();
+    emit pictureChanged();
 }
 
-void PictureView::MostrarConParche(const QImage& withOutline) {
+void PictureView::ShowWithPatch(const QImage& withOutline) {
     painted_ = withOutline;
     update();
 }
 
-void PictureView::MostrarLimpia() {
+void PictureView::ShowClean() {
     painted_ = shown_;
     update();
 }
 
 QSize PictureView::sizeHint() const {
-    return {kAnchoCaja, kAltoCaja};
+    return {kBoxWidth, kBoxHeight};
 }
 
 void PictureView::paintEvent(QPaintEvent*) {

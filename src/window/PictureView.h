@@ -27,11 +27,11 @@ class PictureView : public QWidget {
     int AltoMostrado() const { return shown_.height(); }
     // Paints `withOutline` (a copy of ObjetoMostrado with the patch outline) instead of the
     // clean picture; ObjetoMostrado stays clean.
-    void MostrarConParche(const QImage& withOutline);
+    void ShowWithPatch(const QImage& withOutline);
     // Paints the clean picture again.
-    void MostrarLimpia();
+    void ShowClean();
     // What the box paints now: the clean picture or the copy with the outline.
-    const QImage& ImagenPintada() const { return painted_; }
+    const QImage& PaintedPicture() const { return painted_; }
 
     QSize sizeHint() const override;
 
@@ -40,7 +40,7 @@ class PictureView : public QWidget {
     void mouseMoved(QPoint position);
     void mouseReleased(QPoint position);
     // A new picture was shown with MostrarImagen.
-    void imagenCambiada();
+    void pictureChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,8 +9,8 @@ StepRunner::StepRunner(WindowChannel& channel, QObject* parent)
 
 void StepRunner::CancelAndWait() {
     if (worker_ != nullptr) {
-        channel_.Cancelar();
-        channel_.Abandonar();
+        channel_.Cancel();
+        channel_.Abandon();
         worker_->wait();
         delete worker_;
         worker_ = nullptr;
@@ -23,7 +23,7 @@ bool StepRunner::Run(const std::string& module, std::function<void(UserChannel&)
     if (worker_ != nullptr) {
         return false;
     }
-    channel_.Reanudar();
+    channel_.Resume();
     done_ = std::move(done);
     worker_ = QThread::create([this, module, work = std::move(work)] {
         try {

@@ -27,7 +27,7 @@ class StepRunner : public QObject {
              std::function<void()> done = {});
     bool Busy() const { return worker_ != nullptr; }
     // Asks the running step to stop (the Cancel button, Esc).
-    void Cancel() { channel_.Cancelar(); }
+    void Cancel() { channel_.Cancel(); }
     // Cancels a running step and waits for its end, without its `done`; boxes it still asks
     // for are not shown. For an owner going away.
     void CancelAndWait();

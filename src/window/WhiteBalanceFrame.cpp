@@ -49,13 +49,13 @@ constexpr std::array<CoefficientBox, 3> kCoefficientBoxes = {{
 constexpr const char* kCaptionSquare = "[   ]";
 constexpr const char* kCaptionRound = "O";
 
-QScrollBar* DisabledBar(const char* name, const char* accessible, const RangoAjuste& range,
+QScrollBar* DisabledBar(const char* name, const char* accessible, const SettingRange& range,
                         QWidget* parent) {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
     bar->setObjectName(name);
     bar->setAccessibleName(accessible);
-    bar->setRange(range.minimo, range.maximo);
-    bar->setValue(range.inicial);
+    bar->setRange(range.minimum, range.maximum);
+    bar->setValue(range.initial);
     bar->setSingleStep(1);
     bar->setPageStep(1);
     bar->setEnabled(false);
@@ -123,14 +123,14 @@ WhiteBalanceFrame::WhiteBalanceFrame(QWidget* parent) : QGroupBox("White balance
     cmdCalculateWB_->setAccessibleName("Calc WB");
     cmdCalculateWB_->setToolTip("Calculate WB coefficients for patch");
     connect(cmdCalculateWB_, &QPushButton::clicked, this, [this] {
-        if (parche_.ParcheDefinido) {
-            emit calcularWBPedido();
+        if (patch_.ParcheDefinido) {
+            emit calcWBRequested();
         }
     });
     grid->addWidget(cmdCalculateWB_, 2, 4, 1, 2);
 
-    hscTemp_ = DisabledBar("hscTemp", "Temperature", kRangoTemp, this);
-    hscTint_ = DisabledBar("hscTint", "Tint", kRangoTint, this);
+    hscTemp_ = DisabledBar("hscTemp", "Temperature", kTempRange, this);
+    hscTint_ = DisabledBar("hscTint", "Tint", kTintRange, this);
     auto* temperature = new QLabel("4500 K", this);
     auto* tint = new QLabel("0", this);
     temperature->setEnabled(false);
@@ -142,12 +142,12 @@ WhiteBalanceFrame::WhiteBalanceFrame(QWidget* parent) : QGroupBox("White balance
 
     // Start: the Daylight preset, the Preset mode, no patch.
     cmbWB_->setCurrentIndex(kDaylightPreset);
-    MostrarAjustes(WhiteBalanceSettings{});
+    ShowSettings(WhiteBalanceSettings{});
     cmdParche_->setEnabled(false);
     cmdCalculateWB_->setEnabled(false);
 }
 
-WhiteBalanceSettings WhiteBalanceFrame::Ajustes() const {
+WhiteBalanceSettings WhiteBalanceFrame::Settings() const {
     WhiteBalanceSettings wb;
     const int mode = optWBGroup_->checkedId();
     wb.mode = static_cast<WBMode>(mode < 0 ? static_cast<int>(WBMode::kPreset) : mode);
@@ -158,12 +158,12 @@ WhiteBalanceSettings WhiteBalanceFrame::Ajustes() const {
     return wb;
 }
 
-void WhiteBalanceFrame::MostrarAjustes(const WhiteBalanceSettings& wb) {
+void WhiteBalanceFrame::ShowSettings(const WhiteBalanceSettings& wb) {
     optWB_[static_cast<int>(wb.mode)]->setChecked(true);
-    PonerTxtWB(wb.txtWB);
+    SetTxtWB(wb.txtWB);
 }
 
-void WhiteBalanceFrame::PonerTxtWB(const std::array<std::string, 3>& texts) {
+void WhiteBalanceFrame::SetTxtWB(const std::array<std::string, 3>& texts) {
     for (int i = 0; i < 3; ++i) {
         txtWB_[i]->setText(QString::fromStdString(CoefficientForDisplay(texts[i])));
     }
@@ -172,34 +172,34 @@ void WhiteBalanceFrame::PonerTxtWB(const std::array<std::string, 3>& texts) {
 void WhiteBalanceFrame::optWB_Click(int index) {
     const bool patchMode = index == static_cast<int>(WBMode::kPatch);
     if (!patchMode && view_ != nullptr && view_->ImagenMostrada()) {
-        view_->MostrarLimpia();
+        view_->ShowClean();
     }
     cmdCalculateWB_->setEnabled(false);
     cmdParche_->setEnabled(false);
 
-    WhiteBalanceSettings wb = Ajustes();
-    if (ElegirModoWB(wb, static_cast<WBMode>(index), AvisoWBMostrado_)) {
-        emit mensajeAviso(kAvisoWBCamara);
+    WhiteBalanceSettings wb = Settings();
+    if (ChooseWBMode(wb, static_cast<WBMode>(index), AvisoWBMostrado_)) {
+        emit warningRequested(kCameraWBWarning);
     }
-    MostrarAjustes(wb);
+    ShowSettings(wb);
     if (patchMode) {
         cmdParche_->setEnabled(true);
-        if (parche_.ParcheDefinido) {
+        if (patch_.ParcheDefinido) {
             cmdCalculateWB_->setEnabled(true);
             DibujarPatch(false);
         }
     }
-    emit reaccionCambioRevelado(true);
+    emit developmentSettingChanged(true);
 }
 
 void WhiteBalanceFrame::cmbWB_Click(int row) {
     cmbWBListIndex_ = row;
     cmbWB_->setCurrentIndex(row);
-    WhiteBalanceSettings wb = Ajustes();
-    ElegirPresetWB(wb, row);
-    MostrarAjustes(wb);
+    WhiteBalanceSettings wb = Settings();
+    ChooseWBPreset(wb, row);
+    ShowSettings(wb);
     optWB_Click(static_cast<int>(WBMode::kPreset));
-    emit reaccionCambioRevelado(false);
+    emit developmentSettingChanged(false);
 }
 
 void WhiteBalanceFrame::cmbWB_Change() {
@@ -212,8 +212,8 @@ void WhiteBalanceFrame::cmbWB_Change() {
 
 void WhiteBalanceFrame::txtWB_LostFocus(int index) {
     txtWB_[index]->setText(QString::fromStdString(
-        CoefficientForDisplay(NormalizarTxtWB(txtWB_[index]->text().toStdString()))));
-    emit reaccionCambioRevelado(false);
+        CoefficientForDisplay(NormalizeTxtWB(txtWB_[index]->text().toStdString()))));
+    emit developmentSettingChanged(false);
 }
 
 bool WhiteBalanceFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -233,24 +233,24 @@ bool WhiteBalanceFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void WhiteBalanceFrame::cmdParche_Click() {
-    CambiarFormaParche(parche_);
-    const char* caption = parche_.ParcheCuadrado ? kCaptionSquare : kCaptionRound;
+    TogglePatchShape(patch_);
+    const char* caption = patch_.ParcheCuadrado ? kCaptionSquare : kCaptionRound;
     cmdParche_->setText(caption);
     cmdParche_->setAccessibleName(caption);
-    if (Ajustes().mode == WBMode::kPatch && parche_.ParcheDefinido) {
+    if (Settings().mode == WBMode::kPatch && patch_.ParcheDefinido) {
         DibujarPatch(false);
     }
 }
 
-void WhiteBalanceFrame::AdjuntarImagen(PictureView* view) {
+void WhiteBalanceFrame::AttachPicture(PictureView* view) {
     view_ = view;
     connect(view, &PictureView::mousePressed, this, &WhiteBalanceFrame::pctImagen_MouseDown);
     connect(view, &PictureView::mouseMoved, this, &WhiteBalanceFrame::pctImagen_MouseMove);
     connect(view, &PictureView::mouseReleased, this, &WhiteBalanceFrame::pctImagen_MouseUp);
-    connect(view, &PictureView::imagenCambiada, this, &WhiteBalanceFrame::ImagenNueva);
+    connect(view, &PictureView::pictureChanged, this, &WhiteBalanceFrame::NewPicture);
 }
 
-void WhiteBalanceFrame::CorregirPunto(QPoint position, double& fx, double& fy) const {
+void WhiteBalanceFrame::ToImageFractions(QPoint position, double& fx, double& fy) const {
     fx = CorrectX(position.x(), view_->AnchoMostrado());
     fy = CorrectY(position.y(), view_->AltoMostrado());
 }
@@ -259,49 +259,49 @@ void WhiteBalanceFrame::pctImagen_MouseDown(QPoint position) {
     if (!view_->ImagenMostrada()) {
         return;
     }
-    parche_.ArrastrandoParche = true;
-    CorregirPunto(position, parche_.ParcheX1, parche_.ParcheY1);
-    parche_.ParcheX2 = parche_.ParcheX1;
-    parche_.ParcheY2 = parche_.ParcheY1;
+    patch_.ArrastrandoParche = true;
+    ToImageFractions(position, patch_.ParcheX1, patch_.ParcheY1);
+    patch_.ParcheX2 = patch_.ParcheX1;
+    patch_.ParcheY2 = patch_.ParcheY1;
 }
 
 void WhiteBalanceFrame::pctImagen_MouseMove(QPoint position) {
     if (!view_->ImagenMostrada()) {
         return;
     }
-    if (!parche_.ArrastrandoParche) {
+    if (!patch_.ArrastrandoParche) {
         double fx = 0;
         double fy = 0;
-        CorregirPunto(position, fx, fy);
-        emit lecturaXY(QString::fromStdString(TextoPosicion(fx, fy)));
+        ToImageFractions(position, fx, fy);
+        emit readOut(QString::fromStdString(PositionReadOut(fx, fy)));
         return;
     }
-    CorregirPunto(position, parche_.ParcheX2, parche_.ParcheY2);
-    emit lecturaXY(QString::fromStdString(TextoArrastre(parche_)));
+    ToImageFractions(position, patch_.ParcheX2, patch_.ParcheY2);
+    emit readOut(QString::fromStdString(DragReadOut(patch_)));
     DibujarPatch(false);
 }
 
 void WhiteBalanceFrame::pctImagen_MouseUp(QPoint position) {
-    if (!view_->ImagenMostrada() || !parche_.ArrastrandoParche) {
+    if (!view_->ImagenMostrada() || !patch_.ArrastrandoParche) {
         return;
     }
-    parche_.ArrastrandoParche = false;
-    CorregirPunto(position, parche_.ParcheX2, parche_.ParcheY2);
-    parche_.ParcheDefinido = true;
-    emit reaccionCambioRevelado(false);
+    patch_.ArrastrandoParche = false;
+    ToImageFractions(position, patch_.ParcheX2, patch_.ParcheY2);
+    patch_.ParcheDefinido = true;
+    emit developmentSettingChanged(false);
     optWB_[static_cast<int>(WBMode::kPatch)]->setChecked(true);
     optWB_Click(static_cast<int>(WBMode::kPatch));
     cmdCalculateWB_->setEnabled(true);
     DibujarPatch(false);
 }
 
-void WhiteBalanceFrame::ImagenNueva() {
-    if (Ajustes().mode == WBMode::kPatch && parche_.ParcheDefinido) {
+void WhiteBalanceFrame::NewPicture() {
+    if (Settings().mode == WBMode::kPatch && patch_.ParcheDefinido) {
         DibujarPatch(false);
     }
 }
 
-QImage WhiteBalanceFrame::ImagenConParche(bool withCross) const {
+QImage WhiteBalanceFrame::PictureWithPatch(bool withCross) const {
     if (view_ == nullptr || !view_->ImagenMostrada()) {
         return {};
     }
@@ -311,19 +311,19 @@ QImage WhiteBalanceFrame::ImagenConParche(bool withCross) const {
     copy.SetScreenWords(shown.width(), shown.height(),
                         reinterpret_cast<const uint32_t*>(shown.constBits()),
                         static_cast<size_t>(shown.bytesPerLine()) / sizeof(uint32_t));
-    copy.SetDrawColor(RGB(kColorContornoR, kColorContornoG, kColorContornoB));
-    const ContornoParche outline =
-        CalcularContornoParche(parche_, view_->AnchoMostrado(), view_->AltoMostrado());
-    if (outline.cuadrado) {
+    copy.SetDrawColor(RGB(kOutlineRed, kOutlineGreen, kOutlineBlue));
+    const PatchOutline outline =
+        PatchOutlineOn(patch_, view_->AnchoMostrado(), view_->AltoMostrado());
+    if (outline.square) {
         copy.DrawRectangleOutline(outline.left, outline.top, outline.width, outline.height);
     } else {
         copy.DrawCircleOutline(outline.cx, outline.cy, outline.radio);
     }
     if (withCross) {
-        copy.DrawLineSegment(outline.cx - kBrazoCruz, outline.cy, outline.cx + kBrazoCruz,
+        copy.DrawLineSegment(outline.cx - kCrossArm, outline.cy, outline.cx + kCrossArm,
                              outline.cy);
-        copy.DrawLineSegment(outline.cx, outline.cy - kBrazoCruz, outline.cx,
-                             outline.cy + kBrazoCruz);
+        copy.DrawLineSegment(outline.cx, outline.cy - kCrossArm, outline.cx,
+                             outline.cy + kCrossArm);
     }
     QImage drawn(copy.GetWidth(), copy.GetHeight(), QImage::Format_RGB32);
     copy.GetScreenWords(reinterpret_cast<uint32_t*>(drawn.bits()));
@@ -335,9 +335,9 @@ void WhiteBalanceFrame::DibujarPatch(bool copyToClipboard) {
         return;
     }
     if (copyToClipboard) {
-        QApplication::clipboard()->setImage(ImagenConParche(false));
+        QApplication::clipboard()->setImage(PictureWithPatch(false));
     } else {
-        view_->MostrarConParche(ImagenConParche(true));
+        view_->ShowWithPatch(PictureWithPatch(true));
     }
 }
 

@@ -4,7 +4,7 @@
 // patch drag on it and the pointer read-out.
 //
 // The frame never starts a development itself: it asks for the settings reaction
-// (reaccionCambioRevelado) and for the measurement (calcularWBPedido); the window runs them.
+// (developmentSettingChanged) and for the measurement (calcWBRequested); the window runs them.
 #pragma once
 
 #include <QGroupBox>
@@ -36,25 +36,25 @@ class WhiteBalanceFrame : public QGroupBox {
     explicit WhiteBalanceFrame(QWidget* parent = nullptr);
 
     // The WB settings as the controls hold them now (mode, preset row, coefficient texts).
-    WhiteBalanceSettings Ajustes() const;
+    WhiteBalanceSettings Settings() const;
     // The WB patch (points as fractions of the displayed picture, shape, drag state).
-    ParcheWB& Parche() { return parche_; }
-    const ParcheWB& Parche() const { return parche_; }
+    WBPatch& Patch() { return patch_; }
+    const WBPatch& Patch() const { return patch_; }
 
     // Writes the three coefficient texts (red, green, blue), as the patch measurement does.
-    void PonerTxtWB(const std::array<std::string, 3>& texts);
+    void SetTxtWB(const std::array<std::string, 3>& texts);
 
     // Attaches the picture box: a drag on it defines the patch, pointer moves update the
-    // read-out (lecturaXY), and a new picture is shown with the patch outline when the Patch
+    // read-out (readOut), and a new picture is shown with the patch outline when the Patch
     // mode is selected and a patch is defined.
-    void AdjuntarImagen(PictureView* view);
+    void AttachPicture(PictureView* view);
 
     // DibujarPatch: the displayed picture with the patch outline, on a copy; shown in the
     // picture box (with the centre cross), or put on the clipboard without the cross when
     // `copyToClipboard`. Nothing happens while no picture is displayed.
     void DibujarPatch(bool copyToClipboard);
     // The copy DibujarPatch would show or copy.
-    QImage ImagenConParche(bool withCross) const;
+    QImage PictureWithPatch(bool withCross) const;
 
     // Accessors for the window's gating and for tests.
     QRadioButton* optWB(int index) const { return optWB_[index]; }
@@ -72,27 +72,27 @@ class WhiteBalanceFrame : public QGroupBox {
   signals:
     // A development setting may have changed: recompose the command line and develop again;
     // `disableLaterSteps` is false for the callers that keep the later steps enabled.
-    void reaccionCambioRevelado(bool disableLaterSteps);
+    void developmentSettingChanged(bool disableLaterSteps);
     // Calc WB was clicked with a patch defined: run the measurement road.
-    void calcularWBPedido();
+    void calcWBRequested();
     // The warning box to show (the first choice of the Camera mode in this run).
-    void mensajeAviso(const QString& text);
+    void warningRequested(const QString& text);
     // The pointer read-out for lblXY: the position, or the two points while dragging.
-    void lecturaXY(const QString& text);
+    void readOut(const QString& text);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void MostrarAjustes(const WhiteBalanceSettings& wb);
+    void ShowSettings(const WhiteBalanceSettings& wb);
     void cmbWB_Change();
     void txtWB_LostFocus(int index);
     void cmdParche_Click();
     void pctImagen_MouseDown(QPoint position);
     void pctImagen_MouseMove(QPoint position);
     void pctImagen_MouseUp(QPoint position);
-    void ImagenNueva();
-    void CorregirPunto(QPoint position, double& fx, double& fy) const;
+    void NewPicture();
+    void ToImageFractions(QPoint position, double& fx, double& fy) const;
 
     std::array<QRadioButton*, 5> optWB_{};
     QButtonGroup* optWBGroup_ = nullptr;
@@ -104,7 +104,7 @@ class WhiteBalanceFrame : public QGroupBox {
     QScrollBar* hscTint_ = nullptr;
     PictureView* view_ = nullptr;
 
-    ParcheWB parche_;
+    WBPatch patch_;
     int cmbWBListIndex_ = kDaylightPreset;
     bool AvisoWBMostrado_ = false;
 };

@@ -27,7 +27,7 @@ WindowChannel::WindowChannel(BoxPresenter presenter, QObject* parent)
     : QObject(parent), presenter_(std::move(presenter)) {}
 
 WindowChannel::~WindowChannel() {
-    Abandonar();
+    Abandon();
 }
 
 void WindowChannel::AnadirLog(const std::string& line, bool append) {
@@ -46,11 +46,11 @@ void WindowChannel::MensajeError(const std::string& text) {
     Box(QStringLiteral("ERROR"), text);
 }
 
-void WindowChannel::MensajeBrimsal(const std::string& text) {
+void WindowChannel::MessageBrimsal(const std::string& text) {
     Box(QStringLiteral("Brimsal"), text);
 }
 
-void WindowChannel::MostrarProgreso(const std::string& text) {
+void WindowChannel::ShowProgress(const std::string& text) {
     emit progress(Q(text));
 }
 
@@ -58,7 +58,7 @@ void WindowChannel::Beep() {
     emit beep();
 }
 
-void WindowChannel::Abandonar() {
+void WindowChannel::Abandon() {
     std::lock_guard lock(mutex_);
     abandoned_ = true;
     box_closed_.notify_all();

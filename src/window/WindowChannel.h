@@ -36,20 +36,20 @@ class WindowChannel : public QObject, public UserChannel {
     void MostrarLineaDCRAW(const std::string& line) override;
     void MensajeAviso(const std::string& text) override;
     void MensajeError(const std::string& text) override;
-    void MostrarProgreso(const std::string& text) override;
+    void ShowProgress(const std::string& text) override;
     void Beep() override;
-    bool Cancelado() const override { return cancel_.load(); }
+    bool CancelRequested() const override { return cancel_.load(); }
 
     // A box titled "Brimsal" (the window's own notices).
-    void MensajeBrimsal(const std::string& text);
+    void MessageBrimsal(const std::string& text);
     // Asks the running step to stop; cleared when the next step starts.
-    void Cancelar() { cancel_ = true; }
-    void Reanudar() { cancel_ = false; }
+    void Cancel() { cancel_ = true; }
+    void Resume() { cancel_ = false; }
     // Replaces the presenter (tests).
     void SetPresenter(BoxPresenter presenter) { presenter_ = std::move(presenter); }
     // From now on boxes asked for by a worker are not shown and do not block: the window is
     // going away and waits for its worker.
-    void Abandonar();
+    void Abandon();
 
   signals:
     void logLine(const QString& line, bool append);

@@ -68,11 +68,11 @@ QLabel* Caption(const QString& text, QWidget* parent, const char* tip = nullptr)
     return label;
 }
 
-QScrollBar* Bar(const char* name, const QString& accessible, const RangoAjuste& range,
+QScrollBar* Bar(const char* name, const QString& accessible, const SettingRange& range,
                 QWidget* parent) {
     auto* bar = Named(new QScrollBar(Qt::Horizontal, parent), name, accessible);
-    bar->setRange(range.minimo, range.maximo);
-    bar->setValue(range.inicial);
+    bar->setRange(range.minimum, range.maximum);
+    bar->setValue(range.initial);
     bar->setSingleStep(1);
     bar->setPageStep(1);
     bar->setMinimumWidth(120);
@@ -150,11 +150,11 @@ frmMain::frmMain(QWidget* parent)
     // Start-up: the lists at their start rows (their clicks run, as at load), the quick
     // command line shown. The WB frame has selected its Daylight preset itself.
     cmbSat_Click(0);
-    cmbProfile_Click(kPerfilSRGB);
-    lblDCRAW_->setText(Q(LineaRapida(AjustesCamino().develop)));
-    DeshabilitarDesde(cmdDevelop_);
+    cmbProfile_Click(kProfileSRGB);
+    lblDCRAW_->setText(Q(QuickLine(RoadSettingsFromControls().develop)));
+    DisableFrom(cmdDevelop_);
     cmdCopyClipBoard_->setEnabled(false);
-    MostrarOcupado(false);
+    ShowBusy(false);
 }
 
 // The worker uses the session and the channel: it ends before they go.
@@ -177,11 +177,11 @@ void frmMain::BuildControls() {
     cmdCopyClipBoard_ = Named(new QPushButton("Snapshot", this), "cmdCopyClipBoard", "Snapshot",
                               "Copy display to Clipboard");
     cmdSalir_ = Named(new QPushButton("Exit", this), "cmdSalir", "Exit");
-    prgPaso_ = Named(new QProgressBar(this), "prgPaso", "Progress");
-    prgPaso_->setRange(0, 100);
-    cmdCancelar_ = Named(new QPushButton("Cancel", this), "cmdCancelar", "Cancel",
-                         "Stop the running step (Esc)");
-    cmdCancelar_->setShortcut(QKeySequence(Qt::Key_Escape));
+    prgStep_ = Named(new QProgressBar(this), "prgPaso", "Progress");
+    prgStep_->setRange(0, 100);
+    cmdCancel_ = Named(new QPushButton("Cancel", this), "cmdCancelar", "Cancel",
+                       "Stop the running step (Esc)");
+    cmdCancel_->setShortcut(QKeySequence(Qt::Key_Escape));
 
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(txtRuta_, 1);
@@ -189,7 +189,7 @@ void frmMain::BuildControls() {
 
     auto* left = new QVBoxLayout;
     left->addLayout(pathRow);
-    left->addWidget(BuildRevelado());
+    left->addWidget(BuildDevelopment());
     left->addWidget(BuildDCRAW());
     left->addStretch(1);
 
@@ -199,12 +199,12 @@ void frmMain::BuildControls() {
     auto* middle = new QVBoxLayout;
     middle->addWidget(pctImagen_, 1);
     middle->addLayout(readOut);
-    middle->addWidget(BuildMapa());
-    middle->addWidget(BuildFusion());
+    middle->addWidget(BuildMap());
+    middle->addWidget(BuildBlending());
 
     auto* progressRow = new QHBoxLayout;
-    progressRow->addWidget(prgPaso_, 1);
-    progressRow->addWidget(cmdCancelar_);
+    progressRow->addWidget(prgStep_, 1);
+    progressRow->addWidget(cmdCancel_);
     auto* right = new QVBoxLayout;
     right->addWidget(Caption("RAW files in path", this));
     right->addWidget(txtFiles_, 1);
@@ -221,64 +221,64 @@ void frmMain::BuildControls() {
     connect(cmdSeleccionar_, &QPushButton::clicked, this, &frmMain::cmdSeleccionar_Click);
     connect(cmdCopyClipBoard_, &QPushButton::clicked, this, &frmMain::cmdCopyClipBoard_Click);
     connect(cmdSalir_, &QPushButton::clicked, this, &QWidget::close);
-    connect(cmdCancelar_, &QPushButton::clicked, &runner_, &StepRunner::Cancel);
-    connect(&runner_, &StepRunner::started, this, [this] { MostrarOcupado(true); });
+    connect(cmdCancel_, &QPushButton::clicked, &runner_, &StepRunner::Cancel);
+    connect(&runner_, &StepRunner::started, this, [this] { ShowBusy(true); });
     connect(&runner_, &StepRunner::finished, this, [this] {
-        MostrarOcupado(false);
+        ShowBusy(false);
         if (close_pending_) {
             close();
         } else if (quick_pending_) {
             quick_pending_ = false;
-            RevelarRapido();
+            QuickDevelop();
         }
     });
 }
 
-QWidget* frmMain::BuildRevelado() {
-    fraRevelado_ = Named(new QGroupBox("RAW development", this), "fraRevelado", "RAW development");
-    auto* grid = new QGridLayout(fraRevelado_);
-    chkHLRecovery_ = Toggle("chkHLRecovery", "HL", "Activate highlight recovery", fraRevelado_);
+QWidget* frmMain::BuildDevelopment() {
+    fraDevelop_ = Named(new QGroupBox("RAW development", this), "fraRevelado", "RAW development");
+    auto* grid = new QGridLayout(fraDevelop_);
+    chkHLRecovery_ = Toggle("chkHLRecovery", "HL", "Activate highlight recovery", fraDevelop_);
     chkHeadroom_ = Toggle("chkHeadroom", "Headroom",
                           "Develop with headroom (dcraw -H 1): the white balance multipliers are "
                           "divided by the largest, so red and blue no longer clip before the "
                           "sensor does; the map thresholds follow each channel's saturation and "
                           "the blend restores the normal brightness. Not with Camera white "
                           "balance",
-                          fraRevelado_);
+                          fraDevelop_);
     QStringList satRows;
-    for (const auto& row : kFilasSaturacion) {
+    for (const auto& row : kSaturationRows) {
         satRows << row.caption;
     }
-    cmbSat_ = FixedList("cmbSat", "Saturation level", kTipSat, satRows, fraRevelado_);
-    txtSat_ = Named(new QLineEdit(fraRevelado_), "txtSat", "Saturation level", kTipSat);
+    cmbSat_ = FixedList("cmbSat", "Saturation level", kTipSat, satRows, fraDevelop_);
+    txtSat_ = Named(new QLineEdit(fraDevelop_), "txtSat", "Saturation level", kTipSat);
     QStringList qualityRows;
-    for (const char* row : kDemosaicos) {
+    for (const char* row : kDemosaics) {
         qualityRows << row;
     }
     constexpr const char* kTipQuality = "AHD is usually best but it depends on RAW format";
     cmbQuality_ =
-        FixedList("cmbQuality", "Demosaic algorithm", kTipQuality, qualityRows, fraRevelado_);
-    cmbQuality_->setCurrentIndex(kDemosaicoAHD);
+        FixedList("cmbQuality", "Demosaic algorithm", kTipQuality, qualityRows, fraDevelop_);
+    cmbQuality_->setCurrentIndex(kDemosaicAHD);
     QStringList profileRows;
-    for (const char* row : kPerfiles) {
+    for (const char* row : kProfiles) {
         profileRows << row;
     }
     cmbProfile_ = FixedList(
         "cmbProfile", "Output colour profile",
         "Image data are always correct although Brimsal will display wrong colours when sRGB is "
         "not chosen",
-        profileRows, fraRevelado_);
-    cmdDevelop_ = Named(new QPushButton("Develop", fraRevelado_), "cmdDevelop", "Develop",
+        profileRows, fraDevelop_);
+    cmdDevelop_ = Named(new QPushButton("Develop", fraDevelop_), "cmdDevelop", "Develop",
                         "Develop selected RAW files and sort resulting TIFF files by exposure");
-    fraWB_ = new WhiteBalanceFrame(fraRevelado_);
-    fraWB_->AdjuntarImagen(pctImagen_);
+    fraWB_ = new WhiteBalanceFrame(fraDevelop_);
+    fraWB_->AttachPicture(pctImagen_);
 
-    grid->addWidget(Caption("Saturation level", fraRevelado_, kTipSat), 0, 0);
+    grid->addWidget(Caption("Saturation level", fraDevelop_, kTipSat), 0, 0);
     grid->addWidget(cmbSat_, 0, 1);
     grid->addWidget(txtSat_, 0, 2);
-    grid->addWidget(Caption("Demosaic algorithm", fraRevelado_, kTipQuality), 1, 0);
+    grid->addWidget(Caption("Demosaic algorithm", fraDevelop_, kTipQuality), 1, 0);
     grid->addWidget(cmbQuality_, 1, 1, 1, 2);
-    grid->addWidget(Caption("Output colour profile", fraRevelado_,
+    grid->addWidget(Caption("Output colour profile", fraDevelop_,
                             "Brimsal will display wrong colours if sRGB is not chosen but image "
                             "RGB values are always correct"),
                     2, 0);
@@ -297,30 +297,30 @@ QWidget* frmMain::BuildRevelado() {
     connect(cmbQuality_, &QComboBox::activated, this, &frmMain::cmbQuality_Click);
     connect(cmbProfile_, &QComboBox::activated, this, &frmMain::cmbProfile_Click);
     connect(cmdDevelop_, &QPushButton::clicked, this, &frmMain::cmdDevelop_Click);
-    connect(fraWB_, &WhiteBalanceFrame::reaccionCambioRevelado, this,
+    connect(fraWB_, &WhiteBalanceFrame::developmentSettingChanged, this,
             &frmMain::ReaccionCambioRevelado);
-    connect(fraWB_, &WhiteBalanceFrame::mensajeAviso, this,
+    connect(fraWB_, &WhiteBalanceFrame::warningRequested, this,
             [this](const QString& text) { channel_.MensajeAviso(text.toStdString()); });
-    connect(fraWB_, &WhiteBalanceFrame::lecturaXY, lblXY_, &QLabel::setText);
-    connect(fraWB_, &WhiteBalanceFrame::calcularWBPedido, this, &frmMain::cmdCalculateWB_Click);
-    return fraRevelado_;
+    connect(fraWB_, &WhiteBalanceFrame::readOut, lblXY_, &QLabel::setText);
+    connect(fraWB_, &WhiteBalanceFrame::calcWBRequested, this, &frmMain::cmdCalculateWB_Click);
+    return fraDevelop_;
 }
 
-QWidget* frmMain::BuildMapa() {
-    fraMapa_ = Named(new QGroupBox("Calc EV / Build map", this), "fraMapa", "Calc EV / Build map");
-    auto* grid = new QGridLayout(fraMapa_);
-    cmdEV_ = Named(new QPushButton("Calc EV", fraMapa_), "cmdEV", "Calc EV",
+QWidget* frmMain::BuildMap() {
+    fraMap_ = Named(new QGroupBox("Calc EV / Build map", this), "fraMapa", "Calc EV / Build map");
+    auto* grid = new QGridLayout(fraMap_);
+    cmdEV_ = Named(new QPushButton("Calc EV", fraMap_), "cmdEV", "Calc EV",
                    "Calculate relative exposures");
     const QString method = EVMethodCaption(MetodoEVPromedio_);
-    cmdEVMethod_ = Named(new QPushButton(method, fraMapa_), "cmdEVMethod", method,
+    cmdEVMethod_ = Named(new QPushButton(method, fraMap_), "cmdEVMethod", method,
                          "Select method for relative exposure calculation. Average is quicker "
                          "and Median is more accurate in presence of moving elements or "
                          "non-linearities");
-    cmdBuildMap_ = Named(new QPushButton("Build map", fraMapa_), "cmdBuildMap", "Build map",
+    cmdBuildMap_ = Named(new QPushButton("Build map", fraMap_), "cmdBuildMap", "Build map",
                          "Build blending map from loaded TIFF files");
-    hscTH_ = Bar("hscTH", "Map threshold", kRangoTH, fraMapa_);
-    hscAntiGhost_ = Bar("hscAntiGhost", "Anti ghosting", kRangoAntiGhost, fraMapa_);
-    hscProgressive_ = Bar("hscProgressive", "Progressive blending", kRangoProgressive, fraMapa_);
+    hscTH_ = Bar("hscTH", "Map threshold", kThresholdRange, fraMap_);
+    hscAntiGhost_ = Bar("hscAntiGhost", "Anti ghosting", kAntiGhostRange, fraMap_);
+    hscProgressive_ = Bar("hscProgressive", "Progressive blending", kProgressiveRange, fraMap_);
     struct Row {
         QScrollBar* bar;
         const char* caption;
@@ -345,14 +345,14 @@ QWidget* frmMain::BuildMapa() {
     grid->addWidget(cmdBuildMap_, 0, 2);
     int line = 1;
     for (const Row& row : rows) {
-        auto* value = new QLabel(fraMapa_);
+        auto* value = new QLabel(fraMap_);
         value->setObjectName(row.valueName);
         const QString unit = row.unit;
         // The label follows the thumb while it is dragged, as on a change.
         const auto show = [value, unit](int v) { value->setText(QString::number(v) + unit); };
         show(row.bar->value());
         connect(row.bar, &QScrollBar::valueChanged, value, show);
-        grid->addWidget(Caption(row.caption, fraMapa_, row.tip), line, 0);
+        grid->addWidget(Caption(row.caption, fraMap_, row.tip), line, 0);
         grid->addWidget(row.bar, line, 1);
         grid->addWidget(value, line, 2);
         ++line;
@@ -360,42 +360,41 @@ QWidget* frmMain::BuildMapa() {
     connect(cmdEV_, &QPushButton::clicked, this, &frmMain::cmdEV_Click);
     connect(cmdEVMethod_, &QPushButton::clicked, this, &frmMain::cmdEVMethod_Click);
     connect(cmdBuildMap_, &QPushButton::clicked, this, &frmMain::cmdBuildMap_Click);
-    return fraMapa_;
+    return fraMap_;
 }
 
-QWidget* frmMain::BuildFusion() {
-    fraFusion_ = Named(new QGroupBox("Image blending", this), "fraFusion", "Image blending");
-    auto* grid = new QGridLayout(fraFusion_);
-    cmdBlend_ = Named(new QPushButton("Colour", fraFusion_), "cmdBlend", "Colour",
+QWidget* frmMain::BuildBlending() {
+    fraBlend_ = Named(new QGroupBox("Image blending", this), "fraFusion", "Image blending");
+    auto* grid = new QGridLayout(fraBlend_);
+    cmdBlend_ = Named(new QPushButton("Colour", fraBlend_), "cmdBlend", "Colour",
                       "Blend images with colour output");
-    cmdBlendBW_ = Named(new QPushButton("B&&W", fraFusion_), "cmdBlendBW", "B&W",
+    cmdBlendBW_ = Named(new QPushButton("B&&W", fraBlend_), "cmdBlendBW", "B&W",
                         "Blend images with B&W output");
-    cmdTestBW_ = Named(new QPushButton("T", fraFusion_), "cmdTestBW", "T",
+    cmdTestBW_ = Named(new QPushButton("T", fraBlend_), "cmdTestBW", "T",
                        "Generate B&W channel mix contact sheet (2.2 gamma GIF)");
-    chkETTR_ = Toggle("chkETTR", "ETTR", "Force exposed to the right output histogram", fraFusion_);
+    chkETTR_ = Toggle("chkETTR", "ETTR", "Force exposed to the right output histogram", fraBlend_);
     chkFloat_ = Toggle("chkFloat", "Float",
                        "32-bit floating point linear output TIFF (1.0 = 65535), not clipped, "
                        "named with _float",
-                       fraFusion_);
-    hscGamma_ = Bar("hscGamma", "Output gamma", kRangoGamma, fraFusion_);
-    lblGamma_ = Named(new QLabel(fraFusion_), "lblGamma", "Output gamma value",
+                       fraBlend_);
+    hscGamma_ = Bar("hscGamma", "Output gamma", kGammaRange, fraBlend_);
+    lblGamma_ = Named(new QLabel(fraBlend_), "lblGamma", "Output gamma value",
                       "High precision (floating point) gamma correction");
-    hscBWR_ = Bar("hscBWR", "B&W channel mix R", kRangoBWR, fraFusion_);
-    lblBWR_ = Named(new QLabel("33%", fraFusion_), "lblBWR", "R channel mix", "R channel mix");
-    hscBWB_ = Bar("hscBWB", "B&W channel mix B", kRangoBWB, fraFusion_);
-    lblBWB_ = Named(new QLabel("33%", fraFusion_), "lblBWB", "B channel mix", "B channel mix");
-    txtRutaMap_ =
-        Locked("txtRutaMap", "Blending map", "Blending map file and pathname", fraFusion_);
-    cmdSelMap_ = Named(new QPushButton("...", fraFusion_), "cmdSelMap", "...",
+    hscBWR_ = Bar("hscBWR", "B&W channel mix R", kBWRRange, fraBlend_);
+    lblBWR_ = Named(new QLabel("33%", fraBlend_), "lblBWR", "R channel mix", "R channel mix");
+    hscBWB_ = Bar("hscBWB", "B&W channel mix B", kBWBRange, fraBlend_);
+    lblBWB_ = Named(new QLabel("33%", fraBlend_), "lblBWB", "B channel mix", "B channel mix");
+    txtRutaMap_ = Locked("txtRutaMap", "Blending map", "Blending map file and pathname", fraBlend_);
+    cmdSelMap_ = Named(new QPushButton("...", fraBlend_), "cmdSelMap", "...",
                        "Set blending map file and pathname");
     constexpr const char* kTipAEB =
         "Auto exposure bracketing to ease tone mapping using programs such as TuFuse, "
         "Photomatix,...";
-    hscBracketNum_ = Bar("hscBracketNum", "Output AEB Num", kRangoBracketNum, fraFusion_);
+    hscBracketNum_ = Bar("hscBracketNum", "Output AEB Num", kBracketNumRange, fraBlend_);
     hscBracketNum_->setToolTip("Number of bracketed images");
-    hscBracketEV_ = Bar("hscBracketEV", "Output AEB EV", kRangoBracketEV, fraFusion_);
+    hscBracketEV_ = Bar("hscBracketEV", "Output AEB EV", kBracketEVRange, fraBlend_);
     hscBracketEV_->setToolTip("Exposure gap of bracketed images");
-    txtBracket_ = Locked("txtBracket", "Output AEB", kTipAEB, fraFusion_);
+    txtBracket_ = Locked("txtBracket", "Output AEB", kTipAEB, fraBlend_);
     ActualizarBracketing();
 
     auto* buttons = new QHBoxLayout;
@@ -404,29 +403,28 @@ QWidget* frmMain::BuildFusion() {
     }
     grid->addLayout(buttons, 0, 0, 1, 4);
     grid->addWidget(
-        Caption("Output gamma", fraFusion_, "High precision floating point gamma correction"), 1,
-        0);
+        Caption("Output gamma", fraBlend_, "High precision floating point gamma correction"), 1, 0);
     grid->addWidget(hscGamma_, 1, 1, 1, 2);
     grid->addWidget(lblGamma_, 1, 3);
-    grid->addWidget(Caption("B&W channel mix", fraFusion_, "RGB channel mixer for B&W output"), 2,
+    grid->addWidget(Caption("B&W channel mix", fraBlend_, "RGB channel mixer for B&W output"), 2,
                     0);
-    grid->addWidget(Caption("R", fraFusion_), 2, 1);
+    grid->addWidget(Caption("R", fraBlend_), 2, 1);
     grid->addWidget(hscBWR_, 2, 2);
     grid->addWidget(lblBWR_, 2, 3);
-    grid->addWidget(Caption("B", fraFusion_), 3, 1);
+    grid->addWidget(Caption("B", fraBlend_), 3, 1);
     grid->addWidget(hscBWB_, 3, 2);
     grid->addWidget(lblBWB_, 3, 3);
-    grid->addWidget(Caption("Blending map", fraFusion_), 4, 0);
+    grid->addWidget(Caption("Blending map", fraBlend_), 4, 0);
     grid->addWidget(txtRutaMap_, 4, 1, 1, 2);
     grid->addWidget(cmdSelMap_, 4, 3);
-    grid->addWidget(Caption("Output AEB", fraFusion_, kTipAEB), 5, 0);
-    grid->addWidget(Caption("Num", fraFusion_, "Number of bracketed images"), 5, 1);
+    grid->addWidget(Caption("Output AEB", fraBlend_, kTipAEB), 5, 0);
+    grid->addWidget(Caption("Num", fraBlend_, "Number of bracketed images"), 5, 1);
     grid->addWidget(hscBracketNum_, 5, 2);
-    grid->addWidget(Caption("EV", fraFusion_, "Exposure gap of bracketed images"), 6, 1);
+    grid->addWidget(Caption("EV", fraBlend_, "Exposure gap of bracketed images"), 6, 1);
     grid->addWidget(hscBracketEV_, 6, 2);
     grid->addWidget(txtBracket_, 7, 1, 1, 3);
 
-    const auto showGamma = [this](int value) { lblGamma_->setText(Q(TextoNumero(value / 10.0))); };
+    const auto showGamma = [this](int value) { lblGamma_->setText(Q(NumberText(value / 10.0))); };
     showGamma(hscGamma_->value());
     connect(hscGamma_, &QScrollBar::valueChanged, this, showGamma);
     connect(hscBWR_, &QScrollBar::valueChanged, this, &frmMain::hscBWR_Change);
@@ -437,7 +435,7 @@ QWidget* frmMain::BuildFusion() {
     connect(cmdBlendBW_, &QPushButton::clicked, this, [this] { cmdBlend_Click(true); });
     connect(cmdTestBW_, &QPushButton::clicked, this, &frmMain::cmdTestBW_Click);
     connect(cmdSelMap_, &QPushButton::clicked, this, &frmMain::cmdSelMap_Click);
-    return fraFusion_;
+    return fraBlend_;
 }
 
 QWidget* frmMain::BuildDCRAW() {
@@ -456,15 +454,15 @@ QWidget* frmMain::BuildDCRAW() {
 }
 
 void frmMain::ConnectChannel() {
-    connect(&channel_, &WindowChannel::logLine, this, &frmMain::AnadirAlLog);
+    connect(&channel_, &WindowChannel::logLine, this, &frmMain::AppendToLog);
     connect(&channel_, &WindowChannel::dcrawLine, lblDCRAW_, &QLabel::setText);
-    connect(&channel_, &WindowChannel::progress, this, &frmMain::MostrarProgreso);
+    connect(&channel_, &WindowChannel::progress, this, &frmMain::ShowProgress);
     connect(&channel_, &WindowChannel::beep, this, [] { QApplication::beep(); });
 }
 
 // ---- Log, progress, gating ----
 
-void frmMain::AnadirAlLog(const QString& line, bool append) {
+void frmMain::AppendToLog(const QString& line, bool append) {
     if (!append) {
         log_.clear();
     }
@@ -473,14 +471,14 @@ void frmMain::AnadirAlLog(const QString& line, bool append) {
     txtStatus_->moveCursor(QTextCursor::End);
 }
 
-void frmMain::MostrarProgreso(const QString& text) {
+void frmMain::ShowProgress(const QString& text) {
     lblXY_->setText(text);
     if (const int percent = Percent(text); percent >= 0) {
-        prgPaso_->setValue(percent);
+        prgStep_->setValue(percent);
     }
 }
 
-void frmMain::DeshabilitarDesde(QPushButton* first) {
+void frmMain::DisableFrom(QPushButton* first) {
     QPushButton* const order[] = {cmdDevelop_, cmdEV_, cmdBuildMap_};
     bool from = false;
     for (QPushButton* button : order) {
@@ -496,23 +494,23 @@ void frmMain::DeshabilitarDesde(QPushButton* first) {
 
 // While a step runs, the frames whose controls would start or change a step are disabled as a
 // whole; each control keeps its own enabled state for when the step ends.
-void frmMain::MostrarOcupado(bool busy) {
-    for (QWidget* widget : {static_cast<QWidget*>(fraRevelado_), static_cast<QWidget*>(fraMapa_),
-                            static_cast<QWidget*>(fraFusion_), static_cast<QWidget*>(fraDCRAW_),
+void frmMain::ShowBusy(bool busy) {
+    for (QWidget* widget : {static_cast<QWidget*>(fraDevelop_), static_cast<QWidget*>(fraMap_),
+                            static_cast<QWidget*>(fraBlend_), static_cast<QWidget*>(fraDCRAW_),
                             static_cast<QWidget*>(cmdSeleccionar_)}) {
         widget->setEnabled(!busy);
     }
-    cmdCancelar_->setEnabled(busy);
-    prgPaso_->setValue(0);
+    cmdCancel_->setEnabled(busy);
+    prgStep_->setValue(0);
 }
 
 bool frmMain::ImagenMostrada() const {
     return pctImagen_->ImagenMostrada();
 }
 
-RoadSettings frmMain::AjustesCamino() const {
+RoadSettings frmMain::RoadSettingsFromControls() const {
     RoadSettings settings;
-    settings.develop.wb = fraWB_->Ajustes();
+    settings.develop.wb = fraWB_->Settings();
     settings.develop.txtSat = txtSat_->text().toStdString();
     settings.develop.cmbSat = cmbSatListIndex_;
     settings.develop.quality = cmbQuality_->currentIndex();
@@ -534,40 +532,40 @@ RoadSettings frmMain::AjustesCamino() const {
     return settings;
 }
 
-bool frmMain::EjecutarPaso(const std::string& module, std::function<void(UserChannel&)> work,
-                           std::function<void()> done) {
+bool frmMain::RunStep(const std::string& module, std::function<void(UserChannel&)> work,
+                      std::function<void()> done) {
     return runner_.Run(module, std::move(work), std::move(done));
 }
 
 // ---- The development settings ----
 
 void frmMain::ReaccionCambioRevelado(bool disableLaterSteps) {
-    const ReaccionRevelado reaction =
-        ::brimsal::ReaccionCambioRevelado(AjustesCamino().develop, lblDCRAW_->text().toStdString(),
-                                          disableLaterSteps, ImagenMostrada());
-    if (!reaction.cambio) {
+    const DevelopReaction reaction = ::brimsal::ReaccionCambioRevelado(
+        RoadSettingsFromControls().develop, lblDCRAW_->text().toStdString(), disableLaterSteps,
+        ImagenMostrada());
+    if (!reaction.changed) {
         return;
     }
-    if (reaction.deshabilitar) {
-        DeshabilitarDesde(cmdDevelop_);
+    if (reaction.disable) {
+        DisableFrom(cmdDevelop_);
     }
-    lblDCRAW_->setText(Q(reaction.linea));
-    if (reaction.revelar_de_nuevo) {
-        RevelarRapido();
+    lblDCRAW_->setText(Q(reaction.line));
+    if (reaction.develop_again) {
+        QuickDevelop();
     }
 }
 
 void frmMain::chkHLRecovery_Click() {
-    DeshabilitarDesde(cmdEV_);
-    if (!AvisoHLMostrado_) {
-        AvisoHLMostrado_ = true;
-        channel_.MensajeAviso(kAvisoHLRecovery);
+    DisableFrom(cmdEV_);
+    if (!hlWarningShown_) {
+        hlWarningShown_ = true;
+        channel_.MensajeAviso(kHLRecoveryWarning);
     }
 }
 
 void frmMain::cmbSat_Click(int row) {
-    DevelopSettings settings = AjustesCamino().develop;
-    ElegirFilaSat(settings, row);
+    DevelopSettings settings = RoadSettingsFromControls().develop;
+    ChooseSaturationRow(settings, row);
     cmbSatListIndex_ = settings.cmbSat;
     cmbSat_->setCurrentIndex(cmbSatListIndex_);
     txtSat_->setText(Q(settings.txtSat));
@@ -575,15 +573,15 @@ void frmMain::cmbSat_Click(int row) {
 }
 
 void frmMain::txtSat_Change() {
-    const QString filtered = Q(FiltrarTxtSat(txtSat_->text().toStdString()));
+    const QString filtered = Q(FilterTxtSat(txtSat_->text().toStdString()));
     if (filtered != txtSat_->text()) {
         txtSat_->setText(filtered);
     }
 }
 
 void frmMain::txtSat_LostFocus() {
-    DevelopSettings settings = AjustesCamino().develop;
-    SalirDeTxtSat(settings);
+    DevelopSettings settings = RoadSettingsFromControls().develop;
+    LeaveTxtSat(settings);
     txtSat_->setText(Q(settings.txtSat));
     cmbSatListIndex_ = settings.cmbSat;
     cmbSat_->setCurrentIndex(cmbSatListIndex_);
@@ -595,14 +593,14 @@ void frmMain::cmbQuality_Click(int) {
 }
 
 void frmMain::cmbProfile_Click(int row) {
-    DevelopSettings settings = AjustesCamino().develop;
+    DevelopSettings settings = RoadSettingsFromControls().develop;
     cmbProfile_->setCurrentIndex(row);
-    hscGamma_->setValue(ElegirPerfil(settings, row));
+    hscGamma_->setValue(ChooseProfile(settings, row));
     ReaccionCambioRevelado(true);
 }
 
 void frmMain::txtDCRAW_LostFocus() {
-    txtDCRAW_->setText(Q(LimpiarTxtDCRAW(txtDCRAW_->text().toStdString())));
+    txtDCRAW_->setText(Q(CleanTxtDCRAW(txtDCRAW_->text().toStdString())));
     ReaccionCambioRevelado(false);
 }
 
@@ -623,7 +621,7 @@ void frmMain::hscBWB_Change(int value) {
 }
 
 void frmMain::ActualizarBracketing() {
-    txtBracket_->setText(Q(TextoBracket(hscBracketNum_->value(), hscBracketEV_->value())));
+    txtBracket_->setText(Q(BracketText(hscBracketNum_->value(), hscBracketEV_->value())));
 }
 
 void frmMain::cmdEVMethod_Click() {
@@ -636,28 +634,28 @@ void frmMain::cmdEVMethod_Click() {
 // ---- The reference file and its development ----
 
 void frmMain::cmdSeleccionar_Click() {
-    if (!LocalizarDCRAW(channel_)) {
+    if (!LocateDcraw(channel_)) {
         return;
     }
-    ElegirReferencia(
+    ChooseReference(
         choose_file_("Set reference RAW file and pathname",
                      "Common RAW files (*.cr2 *.nef *.arw *.orf *.pef *.dng);;All files (*)",
                      FolderOf(txtRuta_->text())));
 }
 
-void frmMain::ElegirReferencia(const std::string& path) {
+void frmMain::ChooseReference(const std::string& path) {
     if (path.empty() || Q(path) == txtRuta_->text()) {
-        channel_.MensajeBrimsal("No file has been selected");
+        channel_.MessageBrimsal("No file has been selected");
         return;
     }
     if (runner_.Busy()) {
         return;
     }
-    DeshabilitarDesde(cmdDevelop_);
+    DisableFrom(cmdDevelop_);
     txtRuta_->setText(Q(path));
     session_.Ruta = path;
     auto listed = std::make_shared<bool>(false);
-    EjecutarPaso(
+    RunStep(
         "cmdLoadImage",
         [this, listed](UserChannel& channel) { *listed = RunListing(session_, channel); },
         [this, listed] {
@@ -670,55 +668,54 @@ void frmMain::ElegirReferencia(const std::string& path) {
             txtFiles_->setPlainText(names);
             // A refused set is not developed: developing would delete files the set needs.
             if (*listed) {
-                RevelarRapido();
+                QuickDevelop();
             }
         });
 }
 
-void frmMain::RevelarRapido() {
+void frmMain::QuickDevelop() {
     if (runner_.Busy()) {
         quick_pending_ = true;
         return;
     }
-    RevelarYMostrar("ReveladoRapido", [this](DevelopSettings& settings, UserChannel& channel) {
+    DevelopAndShow("ReveladoRapido", [this](DevelopSettings& settings, UserChannel& channel) {
         return RunQuickDevelop(session_, settings, channel);
     });
 }
 
 void frmMain::cmdCalculateWB_Click() {
-    DeshabilitarDesde(cmdDevelop_);
-    const ParcheWB patch = fraWB_->Parche();
+    DisableFrom(cmdDevelop_);
+    const WBPatch patch = fraWB_->Patch();
     const std::string shownLine = lblDCRAW_->text().toStdString();
-    RevelarYMostrar("CalcularWBPatch",
-                    [this, patch, shownLine](DevelopSettings& settings, UserChannel& channel) {
-                        return RunCalcWB(session_, patch, settings, shownLine, channel);
-                    });
+    DevelopAndShow("CalcularWBPatch",
+                   [this, patch, shownLine](DevelopSettings& settings, UserChannel& channel) {
+                       return RunCalcWB(session_, patch, settings, shownLine, channel);
+                   });
 }
 
-void frmMain::RevelarYMostrar(
-    const std::string& module,
-    std::function<ResultadoRevelado(DevelopSettings&, UserChannel&)> develop) {
+void frmMain::DevelopAndShow(const std::string& module,
+                             std::function<DevelopResult(DevelopSettings&, UserChannel&)> develop) {
     const int boxWidth = pctImagen_->width();
     const int boxHeight = pctImagen_->height();
     struct Quick {
         DevelopSettings settings;
-        ResultadoRevelado developed;
+        DevelopResult developed;
         QImage shown;
         std::string ruta;
     };
     auto quick = std::make_shared<Quick>();
-    quick->settings = AjustesCamino().develop;
+    quick->settings = RoadSettingsFromControls().develop;
     quick->ruta = session_.Ruta;
     const std::array<std::string, 3> coefficients = quick->settings.wb.txtWB;
-    EjecutarPaso(
+    RunStep(
         module,
         [this, develop, boxWidth, boxHeight, quick](UserChannel& channel) {
             quick->developed = develop(quick->settings, channel);
-            if (!quick->developed.terminado) {
+            if (!quick->developed.finished) {
                 return;
             }
             try {
-                quick->shown = ImagenParaMostrar(quick->developed.tiff, boxWidth, boxHeight);
+                quick->shown = PictureForDisplay(quick->developed.tiff, boxWidth, boxHeight);
             } catch (const std::exception&) {
                 // dcraw ended well but its TIFF cannot be shown: said, not waited for.
                 channel.AnadirLog(NombreArchivo(quick->developed.tiff) + " cannot be displayed",
@@ -730,31 +727,31 @@ void frmMain::RevelarYMostrar(
             // A patch measurement leaves its multipliers in the coefficient boxes, even when
             // the development that follows fails.
             if (quick->settings.wb.txtWB != coefficients) {
-                fraWB_->PonerTxtWB(quick->settings.wb.txtWB);
+                fraWB_->SetTxtWB(quick->settings.wb.txtWB);
             }
             if (!quick->shown.isNull()) {
-                MostrarRevelado(quick->shown, quick->ruta);
+                ShowDevelopment(quick->shown, quick->ruta);
             }
         });
 }
 
-void frmMain::MostrarRevelado(const QImage& shown, const std::string& ruta_raw) {
+void frmMain::ShowDevelopment(const QImage& shown, const std::string& raw_path) {
     pctImagen_->MostrarImagen(shown);
-    RapidoMostrado(ruta_raw, channel_);
+    QuickShown(raw_path, channel_);
     cmdDevelop_->setEnabled(true);
     cmdCopyClipBoard_->setEnabled(true);
 }
 
 void frmMain::cmdDevelop_Click() {
-    DeshabilitarDesde(cmdEV_);
-    const DevelopSettings settings = AjustesCamino().develop;
-    auto developed = std::make_shared<ResultadoRevelado>();
-    EjecutarPaso(
+    DisableFrom(cmdEV_);
+    const DevelopSettings settings = RoadSettingsFromControls().develop;
+    auto developed = std::make_shared<DevelopResult>();
+    RunStep(
         "Revelado",
         [this, settings, developed](UserChannel& channel) {
             *developed = RunDevelop(session_, settings, channel);
         },
-        [this, developed] { cmdEV_->setEnabled(developed->habilitar_ev); });
+        [this, developed] { cmdEV_->setEnabled(developed->enable_ev); });
 }
 
 // ---- Calc EV, Build map, the blends ----
@@ -763,10 +760,10 @@ void frmMain::cmdEV_Click() {
     if (!ImagenMostrada()) {
         return;
     }
-    DeshabilitarDesde(cmdBuildMap_);
-    const RoadSettings settings = AjustesCamino();
+    DisableFrom(cmdBuildMap_);
+    const RoadSettings settings = RoadSettingsFromControls();
     auto measured = std::make_shared<bool>(false);
-    EjecutarPaso(
+    RunStep(
         "CalcularExpRelativas",
         [this, settings, measured](UserChannel& channel) {
             *measured = RunCalcEv(session_, settings, channel);
@@ -781,15 +778,15 @@ void frmMain::cmdBuildMap_Click() {
     cmdBlend_->setEnabled(false);
     cmdBlendBW_->setEnabled(false);
     cmdTestBW_->setEnabled(false);
-    const RoadSettings settings = AjustesCamino();
-    EjecutarPaso(
+    const RoadSettings settings = RoadSettingsFromControls();
+    RunStep(
         "GenerarMapa",
         [this, settings](UserChannel& channel) { RunBuildMap(session_, settings, channel); },
         [this] {
-            txtRutaMap_->setText(Q(session_.mapa.RutaMapa));
+            txtRutaMap_->setText(Q(session_.map.map_path));
             // Enabled again when there is a map to blend with: this run's, or the one before
             // it when this run failed or was cancelled.
-            const bool haveMap = !session_.mapa.RutaMapa.empty();
+            const bool haveMap = !session_.map.map_path.empty();
             cmdBlend_->setEnabled(haveMap);
             cmdBlendBW_->setEnabled(haveMap);
             cmdTestBW_->setEnabled(haveMap);
@@ -797,15 +794,14 @@ void frmMain::cmdBuildMap_Click() {
 }
 
 void frmMain::cmdBlend_Click(bool bw) {
-    const RoadSettings settings = AjustesCamino();
-    EjecutarPaso("FusionarImagenes", [this, bw, settings](UserChannel& channel) {
+    const RoadSettings settings = RoadSettingsFromControls();
+    RunStep("FusionarImagenes", [this, bw, settings](UserChannel& channel) {
         RunBlend(session_, bw, settings, channel);
     });
 }
 
 void frmMain::cmdTestBW_Click() {
-    EjecutarPaso("TestImagenesBN",
-                 [this](UserChannel& channel) { RunContactSheet(session_, channel); });
+    RunStep("TestImagenesBN", [this](UserChannel& channel) { RunContactSheet(session_, channel); });
 }
 
 void frmMain::cmdSelMap_Click() {
@@ -817,7 +813,7 @@ void frmMain::cmdSelMap_Click() {
         return;
     }
     if (UseChosenMap(path, session_, channel_)) {
-        txtRutaMap_->setText(Q(session_.mapa.RutaMapa));
+        txtRutaMap_->setText(Q(session_.map.map_path));
     }
 }
 
@@ -825,12 +821,12 @@ void frmMain::cmdCopyClipBoard_Click() {
     if (!ImagenMostrada()) {
         return;
     }
-    if (fraWB_->Ajustes().mode == WBMode::kPatch) {
+    if (fraWB_->Settings().mode == WBMode::kPatch) {
         fraWB_->DibujarPatch(true);
     } else {
         QApplication::clipboard()->setImage(pctImagen_->ObjetoMostrado());
     }
-    channel_.MensajeBrimsal("Display snapshot copied to Clipboard");
+    channel_.MessageBrimsal("Display snapshot copied to Clipboard");
 }
 
 // ---- Window events ----
@@ -842,8 +838,8 @@ void frmMain::showEvent(QShowEvent* event) {
         QTimer::singleShot(0, this, [this, path = std::move(path_on_show_)] {
             if (!ExisteArchivo(path)) {
                 channel_.MensajeError("Reference RAW file '" + path + "' not found");
-            } else if (LocalizarDCRAW(channel_)) {
-                ElegirReferencia(path);
+            } else if (LocateDcraw(channel_)) {
+                ChooseReference(path);
             }
         });
         path_on_show_.clear();
@@ -886,8 +882,8 @@ void frmMain::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    if (LocalizarDCRAW(channel_)) {
-        ElegirReferencia(path.toStdString());
+    if (LocateDcraw(channel_)) {
+        ChooseReference(path.toStdString());
     }
 }
 

@@ -49,7 +49,7 @@ class frmMain : public QWidget {
     ~frmMain() override;
 
     // The settings the controls hold now, as the steps read them.
-    RoadSettings AjustesCamino() const;
+    RoadSettings RoadSettingsFromControls() const;
 
     // ReaccionCambioRevelado: a development setting may have changed. When the quick command
     // line differs from lblDCRAW's, it is shown, the later steps are disabled (unless
@@ -59,27 +59,27 @@ class frmMain : public QWidget {
     // The reference-file choice after the dialog (also a dropped file and the program's
     // argument): "No file has been selected" for "" or the current reference; otherwise the
     // listing and the quick development of the new reference.
-    void ElegirReferencia(const std::string& path);
+    void ChooseReference(const std::string& path);
     // Chooses `path` as the reference once the window is shown.
-    void ElegirAlMostrar(const std::string& path) { path_on_show_ = path; }
+    void ChooseOnShow(const std::string& path) { path_on_show_ = path; }
 
     // Runs a step on the worker (see StepRunner::Run); the window is gated while it runs.
     // False when another step is running.
-    bool EjecutarPaso(const std::string& module, std::function<void(UserChannel&)> work,
-                      std::function<void()> done = {});
+    bool RunStep(const std::string& module, std::function<void(UserChannel&)> work,
+                 std::function<void()> done = {});
     // The quick development of the reference for display (queued until the running step ends).
-    void RevelarRapido();
+    void QuickDevelop();
     // Calc WB: the patch measured on the neutral development of the reference (at once when that
     // is the development shown), its multipliers written into the coefficient boxes, and the
     // reference developed again with them and shown.
     void cmdCalculateWB_Click();
     // The displayed reference: shows `shown` and ends the quick development's log.
-    void MostrarRevelado(const QImage& shown, const std::string& ruta_raw);
+    void ShowDevelopment(const QImage& shown, const std::string& raw_path);
 
     bool ImagenMostrada() const;
-    Session& Sesion() { return session_; }
-    WindowChannel& Canal() { return channel_; }
-    StepRunner& Pasos() { return runner_; }
+    Session& CurrentSession() { return session_; }
+    WindowChannel& Channel() { return channel_; }
+    StepRunner& Runner() { return runner_; }
     WhiteBalanceFrame* fraWB() const { return fraWB_; }
     PictureView* pctImagen() const { return pctImagen_; }
 
@@ -95,22 +95,22 @@ class frmMain : public QWidget {
 
   private:
     void BuildControls();
-    QWidget* BuildRevelado();
-    QWidget* BuildMapa();
-    QWidget* BuildFusion();
+    QWidget* BuildDevelopment();
+    QWidget* BuildMap();
+    QWidget* BuildBlending();
     QWidget* BuildDCRAW();
     void ConnectChannel();
 
     // Disables the step buttons from `first` on, in workflow order (cmdDevelop, cmdEV,
     // cmdBuildMap, then cmdBlend, cmdBlendBW and cmdTestBW together).
-    void DeshabilitarDesde(QPushButton* first);
+    void DisableFrom(QPushButton* first);
     // A development of the reference on the worker that ends with its TIFF on display: `develop`
     // gets the settings the controls hold now and may measure the white balance into them.
-    void RevelarYMostrar(const std::string& module,
-                         std::function<ResultadoRevelado(DevelopSettings&, UserChannel&)> develop);
-    void MostrarOcupado(bool busy);
-    void AnadirAlLog(const QString& line, bool append);
-    void MostrarProgreso(const QString& text);
+    void DevelopAndShow(const std::string& module,
+                        std::function<DevelopResult(DevelopSettings&, UserChannel&)> develop);
+    void ShowBusy(bool busy);
+    void AppendToLog(const QString& line, bool append);
+    void ShowProgress(const QString& text);
 
     void cmdSeleccionar_Click();
     void cmdDevelop_Click();
@@ -138,7 +138,7 @@ class frmMain : public QWidget {
     FileChooser choose_file_;
 
     bool MetodoEVPromedio_ = RelativeExposureSettings{}.average;
-    bool AvisoHLMostrado_ = false;
+    bool hlWarningShown_ = false;
     int cmbSatListIndex_ = 0;
     bool quick_pending_ = false;  // a quick development asked for while a step ran
     bool close_pending_ = false;  // the window was closed while a step ran
@@ -154,10 +154,10 @@ class frmMain : public QWidget {
     QLabel* lblXY_ = nullptr;
     QPushButton* cmdCopyClipBoard_ = nullptr;
     QPushButton* cmdSalir_ = nullptr;
-    QProgressBar* prgPaso_ = nullptr;
-    QPushButton* cmdCancelar_ = nullptr;
+    QProgressBar* prgStep_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
     // "RAW development".
-    QGroupBox* fraRevelado_ = nullptr;
+    QGroupBox* fraDevelop_ = nullptr;
     QPushButton* chkHLRecovery_ = nullptr;
     QPushButton* chkHeadroom_ = nullptr;
     QComboBox* cmbSat_ = nullptr;
@@ -167,7 +167,7 @@ class frmMain : public QWidget {
     QPushButton* cmdDevelop_ = nullptr;
     WhiteBalanceFrame* fraWB_ = nullptr;
     // "Calc EV / Build map".
-    QGroupBox* fraMapa_ = nullptr;
+    QGroupBox* fraMap_ = nullptr;
     QPushButton* cmdEV_ = nullptr;
     QPushButton* cmdEVMethod_ = nullptr;
     QPushButton* cmdBuildMap_ = nullptr;
@@ -175,7 +175,7 @@ class frmMain : public QWidget {
     QScrollBar* hscAntiGhost_ = nullptr;
     QScrollBar* hscProgressive_ = nullptr;
     // "Image blending".
-    QGroupBox* fraFusion_ = nullptr;
+    QGroupBox* fraBlend_ = nullptr;
     QPushButton* cmdBlend_ = nullptr;
     QPushButton* cmdBlendBW_ = nullptr;
     QPushButton* cmdTestBW_ = nullptr;

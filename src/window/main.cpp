@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     brimsal::frmMain window;
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1) {
-        window.ElegirAlMostrar(arguments.at(1).toStdString());
+        window.ChooseOnShow(arguments.at(1).toStdString());
     }
     auto* intro = new brimsal::frmIntro(&window);
     intro->setAttribute(Qt::WA_DeleteOnClose);

@@ -59,10 +59,10 @@ TEST(NumberText, PlainFifteenSignificantDigitsWithTheGivenSeparator) {
         {123456789.123456789, "123456789.123457"},
         {static_cast<double>(0.45454547f), "0.454545468091965"}};
     for (const auto& [value, text] : cases) {
-        EXPECT_EQ(TextoNumero(value, "."), text);
+        EXPECT_EQ(NumberText(value, "."), text);
     }
-    EXPECT_EQ(TextoNumero(37.5, ","), "37,5");
-    EXPECT_EQ(TextoNumero(-37.5, "\u066B"), "-37\u066B5");
+    EXPECT_EQ(NumberText(37.5, ","), "37,5");
+    EXPECT_EQ(NumberText(-37.5, "\u066B"), "-37\u066B5");
     // Read back: the separator whole, a point or a comma; a stray byte of it ("2", U+066B's first
     // byte, "5") is no number.
     const std::tuple<const char*, const char*, std::optional<double>> read[] = {
@@ -73,7 +73,7 @@ TEST(NumberText, PlainFifteenSignificantDigitsWithTheGivenSeparator) {
         {"2\u066B5.1", "\u066B", std::nullopt},
         {"2\u066B5", ".", std::nullopt}};
     for (const auto& [text, separator, value] : read) {
-        EXPECT_EQ(NumeroDeTexto(text, separator), value) << text;
+        EXPECT_EQ(NumberFromText(text, separator), value) << text;
     }
 }
 
@@ -89,15 +89,15 @@ TEST(NumberText, FollowsTheNumericLocale) {
         }
         ++tried;
         const std::string sep = separator;
-        EXPECT_EQ(SeparadorDecimal(), sep);
-        EXPECT_EQ(TextoNumero(12.3), "12" + sep + "3");
-        EXPECT_EQ(NormalizarTxtWB("2" + sep + "500"), "2.5");
-        EXPECT_EQ(NormalizarTxtWB("2.50"), "2.5");
-        EXPECT_EQ(TextosPresetWB(6), (std::array<std::string, 3>{"1.78344", "1", "1.997113"}));
+        EXPECT_EQ(DecimalSeparator(), sep);
+        EXPECT_EQ(NumberText(12.3), "12" + sep + "3");
+        EXPECT_EQ(NormalizeTxtWB("2" + sep + "500"), "2.5");
+        EXPECT_EQ(NormalizeTxtWB("2.50"), "2.5");
+        EXPECT_EQ(PresetWBTexts(6), (std::array<std::string, 3>{"1.78344", "1", "1.997113"}));
         EXPECT_EQ(CoefficientForDisplay("1.997113"), "1" + sep + "997113");
         EXPECT_EQ(CoefficientFromDisplay("1" + sep + "997113"), "1.997113");
     }
-    EXPECT_EQ(TextoNumero(12.3), "12.3");
+    EXPECT_EQ(NumberText(12.3), "12.3");
     if (tried == 0) {
         GTEST_SKIP() << "no comma or multibyte-separator locale installed";
     }
@@ -108,7 +108,7 @@ TEST(NumberText, FollowsTheNumericLocale) {
 TEST(PathHelpers, NameTakenMeanwhileIsNeverReplaced) {
     test::TempDir dir;
     const std::string folder = dir.path() + "/";
-    NombreNuevo destino = PrimerNombreLibre(folder, "Map_142530", ".png");
+    NewFileName target = FirstFreeName(folder, "Map_142530", ".png");
     test::WriteBytes(folder + "Map_142530.png", {1});  // the other run's map
     std::filesystem::create_directory(folder + "Map_142530_2.png");
     test::WriteBytes(folder + "mine.part", {2, 2});
@@ -116,14 +116,14 @@ TEST(PathHelpers, NameTakenMeanwhileIsNeverReplaced) {
     EXPECT_TRUE(ExisteArchivo(folder + "Map_142530.png"));
     EXPECT_FALSE(ExisteArchivo(folder + "Map_142530_2.png"));
     EXPECT_FALSE(ExisteArchivo(folder));
-    EXPECT_EQ(NombreSinSobrescribir(folder, "Map_142530", ".png"), "Map_142530_3.png");
-    PublicarSinReemplazar(folder + "mine.part", destino);
-    EXPECT_EQ(destino.nombre(), "Map_142530_3.png");
+    EXPECT_EQ(FreeFileName(folder, "Map_142530", ".png"), "Map_142530_3.png");
+    PublishWithoutReplacing(folder + "mine.part", target);
+    EXPECT_EQ(target.name(), "Map_142530_3.png");
     EXPECT_EQ(std::filesystem::file_size(folder + "Map_142530.png"), 1u);
     EXPECT_EQ(std::filesystem::file_size(folder + "Map_142530_3.png"), 2u);
     EXPECT_FALSE(std::filesystem::exists(folder + "mine.part"));
-    NombreNuevo ausente = PrimerNombreLibre(folder + "gone/", "x", ".png");
-    EXPECT_THROW(PublicarSinReemplazar(folder + "none.part", ausente), RunTimeError);
+    NewFileName missing = FirstFreeName(folder + "gone/", "x", ".png");
+    EXPECT_THROW(PublishWithoutReplacing(folder + "none.part", missing), RunTimeError);
 }
 
 // A second interrupt ends the process at once: the files still being written go with it, the
@@ -199,15 +199,15 @@ TEST(Settings, SaturationAndWhiteBalanceTextsAndRows) {
     const std::pair<const char*, const char*> saturations[] = {
         {"007", "7"}, {"2.5", "2"}, {"3.5", "4"}, {"x", ""}, {"", ""}};
     for (const auto& [typed, left] : saturations) {
-        EXPECT_EQ(LimpiarTxtSat(typed), left) << typed;
+        EXPECT_EQ(CleanTxtSat(typed), left) << typed;
     }
     DevelopSettings settings;
     settings.txtSat = "15299";
-    ElegirFilaSat(settings, 7);  // no such row: nothing changes
+    ChooseSaturationRow(settings, 7);  // no such row: nothing changes
     EXPECT_EQ(settings.txtSat, "15299");
-    ElegirFilaSat(settings, 0);  // "DCRAW value" empties the text
+    ChooseSaturationRow(settings, 0);  // "DCRAW value" empties the text
     EXPECT_EQ(settings.txtSat, "");
-    EXPECT_EQ(kRangoTH.Limitar(100), 99);
+    EXPECT_EQ(kThresholdRange.Clamp(100), 99);
 
     WhiteBalanceSettings wb;
     wb.preset = 8;  // no such row: nothing is written
@@ -217,11 +217,11 @@ TEST(Settings, SaturationAndWhiteBalanceTextsAndRows) {
     // Coefficients typed by hand give way to the preset row when Preset is chosen again.
     wb = WhiteBalanceSettings();
     bool shown = false;
-    ElegirModoWB(wb, WBMode::kCoeffs, shown);
+    ChooseWBMode(wb, WBMode::kCoeffs, shown);
     wb.txtWB = {"3", "1", "3"};
-    EXPECT_FALSE(ElegirModoWB(wb, WBMode::kPreset, shown));
+    EXPECT_FALSE(ChooseWBMode(wb, WBMode::kPreset, shown));
     EXPECT_EQ(wb.txtWB[0], "2.132483");
-    ClicEnTxtWB(wb);  // clicking into a box: Coeffs, the values kept
+    ClickInTxtWB(wb);  // clicking into a box: Coeffs, the values kept
     EXPECT_EQ(wb.mode, WBMode::kCoeffs);
     EXPECT_EQ(wb.txtWB[0], "2.132483");
     const std::pair<const char*, const char*> coefficients[] = {
@@ -229,7 +229,7 @@ TEST(Settings, SaturationAndWhiteBalanceTextsAndRows) {
         {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
         {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},       {"+-1", "1"}};
     for (const auto& [typed, left] : coefficients) {
-        EXPECT_EQ(NormalizarTxtWB(typed), left) << typed;
+        EXPECT_EQ(NormalizeTxtWB(typed), left) << typed;
     }
 }
 

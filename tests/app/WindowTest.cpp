@@ -90,7 +90,7 @@ class Window : public ::testing::Test {
         W<QComboBox>(combo)->setCurrentIndex(row);
         emit W<QComboBox>(combo)->activated(row);
     }
-    bool Idle() { return !window_.Pasos().Busy(); }
+    bool Idle() { return !window_.Runner().Busy(); }
     bool WaitIdle(int timeout_ms = 30000) {
         return QTest::qWaitFor([this] { return Idle(); }, timeout_ms);
     }
@@ -106,7 +106,7 @@ class Window : public ::testing::Test {
     void WriteSeries() {
         for (int i = 0; i < 3; ++i) {
             const auto level = static_cast<uint16_t>(4000 << i);
-            EscribirTIFF(test::ConstantFrame(40, 30, level, level, level), Raw(i));
+            WriteTiff(test::ConstantFrame(40, 30, level, level, level), Raw(i));
         }
     }
     std::string Raw(int i) const { return photos_.file("f" + std::to_string(i) + ".dng"); }
@@ -160,7 +160,7 @@ TEST_F(Window, SettingsHandlersEdgeCases) {
         }
         EXPECT_EQ(Text(shown), text) << control << " " << input;
     }
-    EXPECT_TRUE(window_.AjustesCamino().ev.average);
+    EXPECT_TRUE(window_.RoadSettingsFromControls().ev.average);
     // Headroom is a development setting: its -H 1 shows in the line.
     Click("chkHeadroom");
     EXPECT_NE(Text("lblDCRAW").find(" -H 1 "), std::string::npos) << Text("lblDCRAW");
@@ -169,7 +169,7 @@ TEST_F(Window, SettingsHandlersEdgeCases) {
     // The highlight-recovery warning shows on the first click only, in either direction.
     Click("chkHLRecovery");
     Click("chkHLRecovery");
-    EXPECT_EQ(boxes_, Lines{std::string("WARNING: ") + kAvisoHLRecovery});
+    EXPECT_EQ(boxes_, Lines{std::string("WARNING: ") + kHLRecoveryWarning});
 }
 
 // From the start state, choosing, developing, Calc EV, Build map, the blends and the contact sheet
@@ -205,7 +205,7 @@ TEST_F(Window, GatingThroughEveryStep) {
         {"cmdDevelop", "111000010"}, {"cmdEV", "111100010"},      {"cmdBuildMap", "111111110"},
         {"cmdBlend", "111111110"},   {"cmdBlendBW", "111111110"}, {"cmdTestBW", "111111110"}};
     for (const auto& [button, after] : steps) {
-        QSignalSpy started(&window_.Pasos(), &StepRunner::started);
+        QSignalSpy started(&window_.Runner(), &StepRunner::started);
         Click(button);
         ASSERT_EQ(started.count(), 1) << button;
         EXPECT_EQ(Gate(), "000000011") << button;
@@ -293,7 +293,7 @@ TEST(Intro, EnterStartsTheMainWindowAndClosesTheStartScreen) {
 // brimsal-cli with the same settings on a copy of the series: the same output bytes.
 TEST_F(Window, WholeRoadWithRealDcrawMatchesTheConsoleByteForByte) {
     setenv("PATH", dcraw_.savedPath().c_str(), 1);  // the real dcraw
-    if (!BuscarDCRAW(dcraw_.savedPath())) {
+    if (!FindDcraw(dcraw_.savedPath())) {
         GTEST_SKIP() << "dcraw is not installed";
     }
     test::TempDir console;
@@ -335,7 +335,7 @@ using WindowPatchEndToEnd = Window;
 TEST_F(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey) {
     setenv("PATH", dcraw_.savedPath().c_str(), 1);  // the real dcraw
     const std::string chart = test::SharedDataDir() + "/real/colorchart.dng";
-    if (!std::filesystem::exists(chart) || !BuscarDCRAW(dcraw_.savedPath())) {
+    if (!std::filesystem::exists(chart) || !FindDcraw(dcraw_.savedPath())) {
         GTEST_SKIP() << "real camera data or dcraw not available";
     }
     NumericLocale point("C");
@@ -343,7 +343,7 @@ TEST_F(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey
     std::filesystem::copy_file(chart, raw);
     ::chmod(raw.c_str(), 0644);
     emit W<QComboBox>("cmbProfile")->activated(0);  // raw colour: a balanced grey is equal
-    window_.ElegirReferencia(raw);
+    window_.ChooseReference(raw);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window_.ImagenMostrada() && Idle(); }, 60000));
 
     // The chart's fourth grey of the bottom row spans 452..468 x 456..472 of 867 x 578 pixels.
@@ -357,15 +357,15 @@ TEST_F(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey
     QTest::mouseRelease(view, Qt::LeftButton, {}, at(465, 469));
     ASSERT_TRUE(WaitIdle(60000));
     WhiteBalanceFrame* wb = window_.fraWB();
-    const Texts before = wb->Ajustes().txtWB;
+    const Texts before = wb->Settings().txtWB;
     QTest::mouseClick(wb->cmdCalculateWB(), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Idle() && wb->Ajustes().txtWB != before; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Idle() && wb->Settings().txtWB != before; }, 60000));
     ASSERT_TRUE(WaitIdle(60000));
     EXPECT_EQ(boxes_, Lines{});
-    const Texts measured = wb->Ajustes().txtWB;
+    const Texts measured = wb->Settings().txtWB;
 
-    const ParcheWB& patch = wb->Parche();
-    const auto [red, blue] = test::RedAndBlueOverGreen(LeerTIFF(photos_.file("chart.tiff")), patch);
+    const WBPatch& patch = wb->Patch();
+    const auto [red, blue] = test::RedAndBlueOverGreen(ReadTiff(photos_.file("chart.tiff")), patch);
     EXPECT_NEAR(red, 1.0, 0.02);
     EXPECT_NEAR(blue, 1.0, 0.02);
     char fractions[200];
@@ -381,19 +381,19 @@ TEST_F(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey
 
 TEST(Display, FittedSizeReadOutAndThePictureShrunkBeforeTheGamma) {
     NumericLocale point("C");
-    const TamanoMostrado wide = CalcularTamanoMostrado(100000, 1, 588, 390);
+    const ShownSize wide = FittedSize(100000, 1, 588, 390);
     EXPECT_EQ(wide.AnchoMostrado, 588);
     EXPECT_EQ(wide.AltoMostrado, 1);  // never rounded to nothing
-    EXPECT_EQ(TextoPosicion(CorrectX(-5, 585), CorrectY(390, 390)), "(0%, 100%)");
-    EXPECT_EQ(TextoPosicion(CorrectX(587, 585), CorrectY(1, 390)), "(100%, 0.3%)");
+    EXPECT_EQ(PositionReadOut(CorrectX(-5, 585), CorrectY(390, 390)), "(0%, 100%)");
+    EXPECT_EQ(PositionReadOut(CorrectX(587, 585), CorrectY(1, 390)), "(100%, 0.3%)");
     // Columns alternate black and full white, shown in a box that limits the height: a 2 x 2
     // block averages to half the full scale, which the gamma shows at 186 (gamma first: 128).
     test::TempDir dir;
-    EscribirTIFF(test::MakeFrame(8, 4, [](int x, int, int) { return x % 2 == 0 ? 0 : 65535; }),
-                 dir.file("a.tiff"));
+    WriteTiff(test::MakeFrame(8, 4, [](int x, int, int) { return x % 2 == 0 ? 0 : 65535; }),
+              dir.file("a.tiff"));
     QImage expected(4, 2, QImage::Format_RGB32);
     expected.fill(qRgb(186, 186, 186));
-    EXPECT_EQ(ImagenParaMostrar(dir.file("a.tiff"), 100, 2).convertToFormat(QImage::Format_RGB32),
+    EXPECT_EQ(PictureForDisplay(dir.file("a.tiff"), 100, 2).convertToFormat(QImage::Format_RGB32),
               expected);
 }
 
@@ -402,7 +402,7 @@ class PatchDrag : public ::testing::Test {
   protected:
     PatchDrag() {
         view.resize(300, 150);
-        frame.AdjuntarImagen(&view);
+        frame.AttachPicture(&view);
         view.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
@@ -421,7 +421,7 @@ class PatchDrag : public ::testing::Test {
     void ExpectOutline(std::initializer_list<QPoint> red, std::initializer_list<QPoint> clean) {
         for (const auto& [points, drawn] : {std::pair{red, true}, std::pair{clean, false}}) {
             for (QPoint p : points) {
-                EXPECT_EQ(view.ImagenPintada().pixel(p) == qRgb(255, 20, 20), drawn)
+                EXPECT_EQ(view.PaintedPicture().pixel(p) == qRgb(255, 20, 20), drawn)
                     << p.x() << "," << p.y();
             }
         }
@@ -431,20 +431,20 @@ class PatchDrag : public ::testing::Test {
     NumericLocale point{"C"};
     PictureView view;
     WhiteBalanceFrame frame;
-    QSignalSpy readOut{&frame, &WhiteBalanceFrame::lecturaXY};
-    QSignalSpy reaction{&frame, &WhiteBalanceFrame::reaccionCambioRevelado};
+    QSignalSpy readOut{&frame, &WhiteBalanceFrame::readOut};
+    QSignalSpy reaction{&frame, &WhiteBalanceFrame::developmentSettingChanged};
 };
 
 TEST_F(PatchDrag, SquareAndRoundPatchesShowPointsAndOutlinesAndTheShapeToggles) {
     Drag({20, 20}, {60, 40});  // without a picture the mouse is ignored
-    EXPECT_FALSE(frame.Parche().ParcheDefinido);
+    EXPECT_FALSE(frame.Patch().ParcheDefinido);
     EXPECT_EQ(readOut.count(), 0);
     ShowGrey();
     QTest::mouseMove(&view, QPoint(50, 25));  // a move without a drag reads the position
     EXPECT_EQ(LastReadOut(), "(25%, 25%)");
     Drag({20, 20}, {60, 40});
     EXPECT_EQ(LastReadOut(), "(10%, 20%) -> (30%, 40%)");  // while dragging: both points
-    EXPECT_TRUE(frame.Parche().ParcheDefinido);
+    EXPECT_TRUE(frame.Patch().ParcheDefinido);
     EXPECT_TRUE(frame.optWB(3)->isChecked());
     EXPECT_TRUE(frame.cmdCalculateWB()->isEnabled());
     // The release asks for the reaction without disabling, the Patch mode for it with.
@@ -467,15 +467,15 @@ TEST_F(PatchDrag, SquareAndRoundPatchesShowPointsAndOutlinesAndTheShapeToggles) 
     frame.optWB(3)->click();
     frame.cmdParche()->click();
     Drag({100, 50}, {110, 50});
-    EXPECT_FALSE(frame.Parche().ParcheCuadrado);
+    EXPECT_FALSE(frame.Patch().ParcheCuadrado);
     ExpectOutline({{110, 50}, {90, 50}, {100, 40}, {100, 60}, {104, 50}}, {{106, 50}});
-    const ParcheWB round = frame.Parche();
+    const WBPatch round = frame.Patch();
     frame.cmdParche()->click();
     ExpectOutline({{90, 50}}, {});
     frame.cmdParche()->click();
-    EXPECT_DOUBLE_EQ(frame.Parche().ParcheX1, round.ParcheX1);
-    EXPECT_DOUBLE_EQ(frame.Parche().ParcheY1, round.ParcheY1);
-    EXPECT_EQ(frame.Parche().ParcheX2, round.ParcheX2);
+    EXPECT_DOUBLE_EQ(frame.Patch().ParcheX1, round.ParcheX1);
+    EXPECT_DOUBLE_EQ(frame.Patch().ParcheY1, round.ParcheY1);
+    EXPECT_EQ(frame.Patch().ParcheX2, round.ParcheX2);
 }
 
 // A typed text and the focus leaving the box.
@@ -487,7 +487,7 @@ void Type(QLineEdit* box, const QString& text) {
 
 using WhiteBalanceModes = PatchDrag;
 TEST_F(WhiteBalanceModes, TheHandlersOfTheControlsInAPointAndACommaLocale) {
-    QSignalSpy warnings(&frame, &WhiteBalanceFrame::mensajeAviso);
+    QSignalSpy warnings(&frame, &WhiteBalanceFrame::warningRequested);
     // The Camera warning once per run.
     for (int mode : {0, 1, 0}) {
         frame.optWB(mode)->click();
@@ -498,8 +498,8 @@ TEST_F(WhiteBalanceModes, TheHandlersOfTheControlsInAPointAndACommaLocale) {
     // disabling the later steps.
     reaction.clear();
     emit frame.cmbWB()->activated(5);
-    EXPECT_EQ(frame.Ajustes().txtWB, (Texts{"1.392498", "1", "2.375114"}));
-    EXPECT_EQ(frame.Ajustes().mode, WBMode::kPreset);
+    EXPECT_EQ(frame.Settings().txtWB, (Texts{"1.392498", "1", "2.375114"}));
+    EXPECT_EQ(frame.Settings().mode, WBMode::kPreset);
     ASSERT_EQ(reaction.count(), 2);
     EXPECT_TRUE(reaction.at(0).at(0).toBool());
     EXPECT_FALSE(reaction.at(1).at(0).toBool());
@@ -509,8 +509,8 @@ TEST_F(WhiteBalanceModes, TheHandlersOfTheControlsInAPointAndACommaLocale) {
 
     // Clicking into a box selects Coeffs, the values stay; leaving it normalises the text.
     QTest::mouseClick(frame.txtWB(2), Qt::LeftButton);
-    EXPECT_EQ(frame.Ajustes().mode, WBMode::kCoeffs);
-    EXPECT_EQ(frame.Ajustes().txtWB[2], "2.375114");
+    EXPECT_EQ(frame.Settings().mode, WBMode::kCoeffs);
+    EXPECT_EQ(frame.Settings().txtWB[2], "2.375114");
     Type(frame.txtWB(2), "letters");
     EXPECT_EQ(frame.txtWB(2)->text(), "1");
     Type(frame.txtWB(0), " 2.50");
@@ -524,7 +524,7 @@ TEST_F(WhiteBalanceModes, TheHandlersOfTheControlsInAPointAndACommaLocale) {
     Type(frame.txtWB(0), "2,500");
     EXPECT_EQ(frame.txtWB(0)->text(), "2,5");
     DevelopSettings settings;
-    settings.wb = frame.Ajustes();
+    settings.wb = frame.Settings();
     const auto line = ComandoDCRAW(settings, true, false);
     EXPECT_NE(std::ranges::find(line, "2.5"), line.end());
 }

@@ -15,24 +15,23 @@
 namespace brimsal::test {
 
 // Writes a grey map PNG of width x height levels (row-major).
-void EscribirMapa(const std::string& path, int width, int height,
-                  const std::vector<uint8_t>& levels);
+void WriteMap(const std::string& path, int width, int height, const std::vector<uint8_t>& levels);
 
 // A session in a fresh folder: reference RAW "ref.CR2", the frames (index 0 darkest, also written
 // as TIFFMasOscuro), ExpRelativas as given, the map "Map_120000.png" of `levels` and its table.
-struct SesionPrueba {
+struct FixtureSession {
     TempDir dir;
     Session session;
 
-    SesionPrueba(std::vector<Frame> frames, std::vector<double> exp_relativas,
-                 const std::vector<uint8_t>& levels);
+    FixtureSession(std::vector<Frame> frames, std::vector<double> exp_relativas,
+                   const std::vector<uint8_t>& levels);
     // Files of the folder, sorted.
-    std::vector<std::string> Archivos() const { return FilesLike(dir.path(), ""); }
+    std::vector<std::string> Files() const { return FilesLike(dir.path(), ""); }
     // The file a "Saving image as <name>" log line names, loaded.
-    Frame Salida(const std::string& nombre) const { return LeerTIFF(dir.file(nombre)); }
+    Frame Output(const std::string& name) const { return ReadTiff(dir.file(name)); }
 };
 
 // Names written by "Saving image as <name>" lines of a log, in order.
-std::vector<std::string> SalidasDelLog(const std::vector<std::string>& log);
+std::vector<std::string> OutputsInLog(const std::vector<std::string>& log);
 
 }  // namespace brimsal::test

@@ -31,116 +31,116 @@ namespace brimsal {
 namespace {
 
 // The reference: every step written as the blend describes it, one pixel at a time.
-uint16_t PalabraReferencia(double v) {
+uint16_t ReferenceWord(double v) {
     const double r = std::nearbyint(v);
     return static_cast<uint16_t>(std::clamp(r, 0.0, 65535.0));
 }
 
-std::vector<std::vector<uint16_t>> FusionReferencia(const DatosFusion& d) {
-    std::vector<std::vector<uint16_t>> salidas(d.factores_salida.size(),
-                                               std::vector<uint16_t>(d.ancho * d.alto * 3));
-    for (int x = 0; x < d.ancho; ++x) {
-        for (int y = 0; y < d.alto; ++y) {
-            const float m = d.tabla[d.niveles[y * d.ancho + x]].m;
+std::vector<std::vector<uint16_t>> ReferenceBlend(const BlendData& d) {
+    std::vector<std::vector<uint16_t>> outputs(d.output_factors.size(),
+                                               std::vector<uint16_t>(d.width * d.height * 3));
+    for (int x = 0; x < d.width; ++x) {
+        for (int y = 0; y < d.height; ++y) {
+            const float m = d.table[d.levels[y * d.width + x]].m;
             const int k = static_cast<int>(std::floor(m));
             double v[3];
             if (m == static_cast<float>(k)) {
-                const uint16_t* c = d.imagenes[k - 1]->at(x, y);
+                const uint16_t* c = d.images[k - 1]->at(x, y);
                 for (int i = 0; i < 3; ++i) {
-                    v[i] = c[i] * d.factores[k - 1];
+                    v[i] = c[i] * d.factors[k - 1];
                 }
             } else {
                 const float f = m - static_cast<float>(k);
-                const uint16_t* c1 = d.imagenes[k - 1]->at(x, y);
-                const uint16_t* c2 = d.imagenes[k]->at(x, y);
+                const uint16_t* c1 = d.images[k - 1]->at(x, y);
+                const uint16_t* c2 = d.images[k]->at(x, y);
                 for (int i = 0; i < 3; ++i) {
-                    v[i] = c1[i] * d.factores[k - 1] * (1.0 - f) + c2[i] * d.factores[k] * f;
+                    v[i] = c1[i] * d.factors[k - 1] * (1.0 - f) + c2[i] * d.factors[k] * f;
                 }
             }
-            if (d.transformacion.salida_bn) {
-                const PesosMezcla& p = d.transformacion.pesos;
+            if (d.transform.salida_bn) {
+                const PesosMezcla& p = d.transform.weights;
                 const double l = std::max(0.0, static_cast<double>(p.r) * v[0] +
                                                    static_cast<double>(p.g) * v[1] +
                                                    static_cast<double>(p.b) * v[2]);
                 v[0] = v[1] = v[2] = l;
             }
-            if (d.transformacion.gamma_inversa != 1.0f) {
-                for (double& valor : v) {
-                    valor = 65535 * std::pow(valor / 65535,
-                                             static_cast<double>(d.transformacion.gamma_inversa));
+            if (d.transform.gamma_inversa != 1.0f) {
+                for (double& value : v) {
+                    value = 65535 *
+                            std::pow(value / 65535, static_cast<double>(d.transform.gamma_inversa));
                 }
             }
-            for (size_t b = 0; b < salidas.size(); ++b) {
+            for (size_t b = 0; b < outputs.size(); ++b) {
                 for (int i = 0; i < 3; ++i) {
-                    salidas[b][(y * d.ancho + x) * 3 + i] =
-                        PalabraReferencia(v[i] * d.factores_salida[b]);
+                    outputs[b][(y * d.width + x) * 3 + i] =
+                        ReferenceWord(v[i] * d.output_factors[b]);
                 }
             }
         }
     }
-    return salidas;
+    return outputs;
 }
 
-std::vector<uint8_t> NivelesAleatorios(int count, std::mt19937& random) {
-    std::vector<uint8_t> niveles(static_cast<size_t>(count));
-    for (auto& nivel : niveles) {
-        nivel = static_cast<uint8_t>(random() & 0xFF);
+std::vector<uint8_t> RandomLevels(int count, std::mt19937& random) {
+    std::vector<uint8_t> levels(static_cast<size_t>(count));
+    for (auto& level : levels) {
+        level = static_cast<uint8_t>(random() & 0xFF);
     }
-    return niveles;
+    return levels;
 }
 
-struct Caso {
+struct Case {
     std::vector<Frame> frames;
-    std::vector<uint8_t> niveles;
-    DatosFusion datos;
+    std::vector<uint8_t> levels;
+    BlendData data;
 };
 
 // Random frames (with clipped pixels), a map using every level of a 4-frame table plus two
 // hand-set fractions, and exposure factors that are not powers of two.
-Caso CasoAleatorio(bool bn, float gamma_inversa, std::vector<double> factores_salida) {
-    const int ancho = 61;
-    const int alto = 37;
+Case RandomCase(bool bn, float gamma_inversa, std::vector<double> output_factors) {
+    const int width = 61;
+    const int height = 37;
     const int n = 4;
-    Caso caso;
+    Case test_case;
     std::mt19937 random(2024);
     for (int k = 0; k < n; ++k) {
-        caso.frames.push_back(test::MakeFrame(ancho, alto, [&](int, int, int) {
+        test_case.frames.push_back(test::MakeFrame(width, height, [&](int, int, int) {
             const uint32_t r = random() % 70000;
             return static_cast<uint16_t>(std::min<uint32_t>(r, 65535));
         }));
     }
-    caso.niveles = NivelesAleatorios(ancho * alto, random);
-    std::array<float, 256> indice = test::TablaIndicePorNivel(n);
-    indice[17] = 2.25f;
-    indice[18] = 3.5f;
-    DatosFusion& d = caso.datos;
-    d.ancho = ancho;
-    d.alto = alto;
-    d.niveles = caso.niveles.data();
-    d.tabla = DecodificarNiveles(indice, n);
-    for (const Frame& f : caso.frames) {
-        d.imagenes.push_back(&f);
+    test_case.levels = RandomLevels(width * height, random);
+    std::array<float, 256> index = test::ExpectedIndexTable(n);
+    index[17] = 2.25f;
+    index[18] = 3.5f;
+    BlendData& d = test_case.data;
+    d.width = width;
+    d.height = height;
+    d.levels = test_case.levels.data();
+    d.table = DecodeLevels(index, n);
+    for (const Frame& f : test_case.frames) {
+        d.images.push_back(&f);
     }
-    d.factores = {1.7, 0.41, 0.1337, 0.029};
-    d.transformacion = {bn, {0.33f, 0.33999994f, 0.33f}, gamma_inversa};
-    d.factores_salida = std::move(factores_salida);
-    return caso;
+    d.factors = {1.7, 0.41, 0.1337, 0.029};
+    d.transform = {bn, {0.33f, 0.33999994f, 0.33f}, gamma_inversa};
+    d.output_factors = std::move(output_factors);
+    return test_case;
 }
 
 // Computes the whole image in uneven bands, as the band writer may cut it.
-std::vector<std::vector<uint16_t>> FusionEnBandas(const DatosFusion& datos) {
-    const FusionPorFilas fusion(datos);
-    std::vector<std::vector<uint16_t>> salidas(datos.factores_salida.size(),
-                                               std::vector<uint16_t>(datos.ancho * datos.alto * 3));
-    const int cortes[] = {0, 1, 8, 9, 30, datos.alto};
+std::vector<std::vector<uint16_t>> BlendInBands(const BlendData& data) {
+    const RowBlender blend(data);
+    std::vector<std::vector<uint16_t>> outputs(data.output_factors.size(),
+                                               std::vector<uint16_t>(data.width * data.height * 3));
+    const int cuts[] = {0, 1, 8, 9, 30, data.height};
     for (int i = 0; i + 1 < 6; ++i) {
-        std::vector<uint16_t*> destinos;
-        for (auto& s : salidas) {
-            destinos.push_back(s.data() + cortes[i] * datos.ancho * 3);
+        std::vector<uint16_t*> targets;
+        for (auto& s : outputs) {
+            targets.push_back(s.data() + cuts[i] * data.width * 3);
         }
-        fusion.CalcularFilas(cortes[i], cortes[i + 1], destinos.data());
+        blend.ComputeRows(cuts[i], cuts[i + 1], targets.data());
     }
-    return salidas;
+    return outputs;
 }
 
 TEST(BlendKernel, MatchesThePixelByPixelReference) {
@@ -150,16 +150,16 @@ TEST(BlendKernel, MatchesThePixelByPixelReference) {
     const struct {
         bool bn;
         float gamma_inversa;
-        std::vector<double> factores_salida;
-    } casos[] = {
+        std::vector<double> output_factors;
+    } cases[] = {
         {false, 1.0f, {1.0, 4.0}},
         {false, g22, {1.0, std::pow(4.0, double{g22}), std::pow(16.0, double{g22})}},
         {true, 0.33333334f, {1.0, 2.0}},
     };
-    for (const auto& c : casos) {
-        const Caso caso = CasoAleatorio(c.bn, c.gamma_inversa, c.factores_salida);
-        const auto salidas = FusionEnBandas(caso.datos);
-        EXPECT_EQ(salidas, FusionReferencia(caso.datos)) << c.bn << " " << c.gamma_inversa;
+    for (const auto& c : cases) {
+        const Case test_case = RandomCase(c.bn, c.gamma_inversa, c.output_factors);
+        const auto outputs = BlendInBands(test_case.data);
+        EXPECT_EQ(outputs, ReferenceBlend(test_case.data)) << c.bn << " " << c.gamma_inversa;
     }
 }
 
@@ -170,7 +170,7 @@ TEST(BlendOutputTransform, NegativeMixIsBlackNeverANaN) {
     const float b = 0.91f;
     ASSERT_LT((1.0f - r) - b, 0.0f);
     double w[3] = {0.0, 60000.0, 0.0};
-    AplicarTransformacion({true, {r, (1.0f - r) - b, b}, static_cast<float>(1.0 / 2.2)}, w);
+    ApplyOutputTransform({true, {r, (1.0f - r) - b, b}, static_cast<float>(1.0 / 2.2)}, w);
     EXPECT_EQ(w[0], 0.0);
     EXPECT_EQ(w[2], 0.0);
 }
@@ -200,22 +200,22 @@ TEST(BlendSettings, FloatWeightsInverseGammaBracketsAndNames) {
             name += '.';
             name += std::to_string(g10 % 10);
         }
-        EXPECT_EQ(TextoGammaNombre(GammaInversa(settings(0, 0, g10))), name);
+        EXPECT_EQ(GammaNameText(GammaInversa(settings(0, 0, g10))), name);
     }
     EXPECT_EQ(FactorBracketing(settings(0, 0, 22, 3, 2), 1), 1.0);
     EXPECT_NEAR(FactorBracketing(settings(0, 0, 22, 3, 2), 2), 1.87786, 1e-5);  // 4 ^ 0.45454547
-    EXPECT_EQ(TextoBracket(1, 2), "NO BRACKETING");
-    EXPECT_EQ(TextoBracket(3, 4), "0 +4 +8");
+    EXPECT_EQ(BracketText(1, 2), "NO BRACKETING");
+    EXPECT_EQ(BracketText(3, 4), "0 +4 +8");
     BlendSettings adobe = settings(33, 33, 18, 3, 4);
-    adobe.Perfil = "Adobe RGB";  // blanks leave the profile's name
-    EXPECT_EQ(NombreBaseSalida(adobe, false, "143052") + SufijoBracket(adobe, 3),
+    adobe.Profile = "Adobe RGB";  // blanks leave the profile's name
+    EXPECT_EQ(OutputBaseName(adobe, false, "143052") + BracketSuffix(adobe, 3),
               "BR_143052_AdobeRGB_g1.8_+8EV");
     // The output word rounds half to even and clamps; NaN is black.
     const std::pair<double, uint16_t> words[] = {{562.5, 562},     {563.5, 564},   {65534.5, 65534},
                                                  {65535.5, 65535}, {1e300, 65535}, {0.5, 0},
                                                  {std::nan(""), 0}};
     for (const auto& [value, word] : words) {
-        EXPECT_EQ(PalabraSalida(value), word) << value;
+        EXPECT_EQ(OutputWord(value), word) << value;
     }
 }
 
@@ -251,13 +251,13 @@ TEST(Ettr, CorrectionLineAndFactors) {
     for (const auto& c : cases) {
         std::vector<double> factors = relative;
         RecorderChannel channel;
-        CorreccionETTR(c.dark, c.bw, thirds, relative, factors, channel, 2);
+        EttrCorrection(c.dark, c.bw, thirds, relative, factors, channel, 2);
         EXPECT_EQ(channel.log(),
                   (std::vector<std::string>{"\nCalculating ETTR correction...", c.line}))
             << c.name;
         std::vector<double> expected = relative;
         if (c.m > 0) {
-            EXPECT_EQ(BrilloMaximoETTR(c.dark, c.bw, thirds), c.m) << c.name;
+            EXPECT_EQ(EttrBrightest(c.dark, c.bw, thirds), c.m) << c.name;
             for (double& e : expected) {
                 e = e * 65535 / c.m;  // E(i) x 65535 / M, left to right
             }
@@ -272,11 +272,11 @@ TEST(BlendMapContributions, PerLevelSumEqualsPixelScanBitForBit) {
     const int width = 211;
     const int height = 97;
     const int n = 7;
-    std::array<float, 256> index = test::TablaIndicePorNivel(n);
+    std::array<float, 256> index = test::ExpectedIndexTable(n);
     index[3] = 1.1f;  // odd fractions with long mantissas
     index[4] = 6.9999995f;
     std::mt19937 random(12345);
-    const std::vector<uint8_t> levels = NivelesAleatorios(width * height, random);
+    const std::vector<uint8_t> levels = RandomLevels(width * height, random);
     std::vector<double> expected(n, 0.0);
     int64_t progressive = 0;
     for (int x = 0; x < width; ++x) {
@@ -291,19 +291,19 @@ TEST(BlendMapContributions, PerLevelSumEqualsPixelScanBitForBit) {
             }
         }
     }
-    const TablaNiveles table = DecodificarNiveles(index, n);
+    const LevelTable table = DecodeLevels(index, n);
     for (int threads : {1, 2, 5}) {
-        const ContribucionMapa c =
-            CalcularContribuciones(ContarNiveles(levels.data(), width * height, threads), table, n);
+        const MapContribution c =
+            ComputeContributions(CountLevels(levels.data(), width * height, threads), table, n);
         EXPECT_EQ(c.Contribuciones, expected) << threads;
         EXPECT_EQ(c.PixelesProgresivos, progressive);
     }
 }
 
 using test::ConstantFrame;
+using test::FixtureSession;
 using test::MakeFrame;
-using test::SalidasDelLog;
-using test::SesionPrueba;
+using test::OutputsInLog;
 using Lines = std::vector<std::string>;
 
 BlendSettings Linear() {
@@ -312,23 +312,23 @@ BlendSettings Linear() {
     return settings;
 }
 
-int Blend(SesionPrueba& run, RecorderChannel& channel, const BlendSettings& settings,
+int Blend(FixtureSession& run, RecorderChannel& channel, const BlendSettings& settings,
           bool bw = false, int threads = 2) {
-    return FusionarImagenes(run.session.Ruta, bw, settings, run.session.set, run.session.mapa,
+    return FusionarImagenes(run.session.Ruta, bw, settings, run.session.set, run.session.map,
                             channel, threads);
 }
 
 // Three constant frames 4 x 2 (frame 1 = (100, 200, 300), frame 2 = (1000, 2000, 4000), frame 3
 // = (3000, 6000, 12000)) with factors 1, 0.5, 0.25; map: three pixels of frame 1, two of frame
 // 2, two of frame 3 and pixel (3, 1) at level 100, which the table sets to 2.25.
-std::unique_ptr<SesionPrueba> WithTransition() {
+std::unique_ptr<FixtureSession> WithTransition() {
     auto run =
-        std::make_unique<SesionPrueba>(std::vector<Frame>{ConstantFrame(4, 2, 100, 200, 300),
-                                                          ConstantFrame(4, 2, 1000, 2000, 4000),
-                                                          ConstantFrame(4, 2, 3000, 6000, 12000)},
-                                       std::vector<double>{1.0, 0.5, 0.25},
-                                       std::vector<uint8_t>{255, 255, 255, 128, 128, 0, 0, 100});
-    run->session.mapa.IndicePorNivel[100] = 2.25f;
+        std::make_unique<FixtureSession>(std::vector<Frame>{ConstantFrame(4, 2, 100, 200, 300),
+                                                            ConstantFrame(4, 2, 1000, 2000, 4000),
+                                                            ConstantFrame(4, 2, 3000, 6000, 12000)},
+                                         std::vector<double>{1.0, 0.5, 0.25},
+                                         std::vector<uint8_t>{255, 255, 255, 128, 128, 0, 0, 100});
+    run->session.map.IndicePorNivel[100] = 2.25f;
     return run;
 }
 
@@ -337,7 +337,7 @@ TEST(BlendRun, TransitionPixelInStatisticsOutputAndProgressiveMap) {
     auto run = WithTransition();
     RecorderChannel channel;
     ASSERT_EQ(Blend(*run, channel, Linear()), 1);
-    const auto names = SalidasDelLog(channel.log());
+    const auto names = OutputsInLog(channel.log());
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(channel.log(),
               (Lines{"Loading blending map...", "Image contribution...", "IMG_1.tiff: 37.5%",
@@ -346,7 +346,7 @@ TEST(BlendRun, TransitionPixelInStatisticsOutputAndProgressiveMap) {
                      "Building output file...", "Saving image as " + names[0], "DONE"}));
     EXPECT_EQ(channel.beeps(), 1);
     EXPECT_TRUE(channel.boxes().empty());
-    const Frame out = run->Salida(names[0]);
+    const Frame out = run->Output(names[0]);
     // Genuine pixels: c x F(k). The transition: 0.75 x 1000 x 0.5 + 0.25 x 3000 x 0.25 = 562.5,
     // written 562 (half to even); green 750 + 375; blue 1500 + 750.
     EXPECT_EQ(out.at(0, 0)[2], 300);
@@ -372,7 +372,7 @@ TEST(BlendRun, TransitionPixelInStatisticsOutputAndProgressiveMap) {
         EXPECT_TRUE(local.logContains("IMG_2.tiff: 34,4%"));
         EXPECT_TRUE(local.logContains("87,5% genuine pixels"));
         EXPECT_TRUE(local.logContains("Histogram correction by +0,585EV"));
-        const auto local_names = SalidasDelLog(local.log());
+        const auto local_names = OutputsInLog(local.log());
         ASSERT_EQ(local_names.size(), 2u);
         EXPECT_NE(local_names[0].find("_sRGB_g2.2_0EV.tif"), std::string::npos) << local_names[0];
         EXPECT_NE(local_names[1].find("_sRGB_g2.2_+2EV.tif"), std::string::npos) << local_names[1];
@@ -384,37 +384,37 @@ TEST(BlendRun, TransitionPixelInStatisticsOutputAndProgressiveMap) {
 TEST(BlendRun, FailuresWriteNothing) {
     const struct {
         const char* name;
-        std::function<void(SesionPrueba&)> prepare;
+        std::function<void(FixtureSession&)> prepare;
         std::string box;  // a part of the box text
         Lines log;
     } cases[] = {
         {"map one pixel narrower",
-         [](SesionPrueba& p) {
-             test::EscribirMapa(p.session.mapa.RutaMapa, 3, 2, std::vector<uint8_t>(6, 255));
+         [](FixtureSession& p) {
+             test::WriteMap(p.session.map.map_path, 3, 2, std::vector<uint8_t>(6, 255));
          },
          "ERROR: Map dimensions do not match image dimensions",
          {"Loading blending map...", "Map dimensions mismatch", "DONE"}},
         // A table built for five frames: level 0 stands for frame 5 of a set of 3.
         {"level outside the set",
-         [](SesionPrueba& p) { p.session.mapa.IndicePorNivel = test::TablaIndicePorNivel(5); },
+         [](FixtureSession& p) { p.session.map.IndicePorNivel = test::ExpectedIndexTable(5); },
          "module FusionarImagenes \nError number 9, described as 'Subscript out of range",
          {"An unexpected error occurred"}},
         {"missing map file",
-         [](SesionPrueba& p) { p.session.mapa.RutaMapa = p.dir.file("Map_999999.png"); },
+         [](FixtureSession& p) { p.session.map.map_path = p.dir.file("Map_999999.png"); },
          "module FusionarImagenes \nError number 53",
          {"An unexpected error occurred"}},
         // The map records the set size it was built for: its levels would name other frames.
         {"map of a 5-frame set",
-         [](SesionPrueba& p) {
+         [](FixtureSession& p) {
              Picture map;
-             map.LoadFromFile(p.session.mapa.RutaMapa);
-             map.SetText(kClaveImagenesMapa, "5");
-             map.SaveToFile(p.session.mapa.RutaMapa);
+             map.LoadFromFile(p.session.map.map_path);
+             map.SetText(kMapFramesKey, "5");
+             map.SaveToFile(p.session.map.map_path);
          },
          "ERROR: The map was built for a set of 5 images; this set has 3. Build the map again.",
          {"Loading blending map...", "Map built for 5 images", "DONE"}},
         {"darkest TIFF gone",
-         [](SesionPrueba& p) {
+         [](FixtureSession& p) {
              p.session.set.Imagenes[0].release();
              p.session.set.TIFFMasOscuro = p.dir.file("gone.tiff");
          },
@@ -424,12 +424,12 @@ TEST(BlendRun, FailuresWriteNothing) {
     for (const auto& c : cases) {
         auto run = WithTransition();
         c.prepare(*run);
-        const auto before = run->Archivos();
+        const auto before = run->Files();
         RecorderChannel channel;
         EXPECT_EQ(Blend(*run, channel, Linear()), -1) << c.name;
         EXPECT_NE(test::OnlyBox(channel).find(c.box), std::string::npos) << test::OnlyBox(channel);
         EXPECT_EQ(channel.log(), c.log) << c.name;
-        EXPECT_EQ(run->Archivos(), before) << c.name;
+        EXPECT_EQ(run->Files(), before) << c.name;
     }
 }
 
@@ -438,30 +438,30 @@ TEST(BlendRun, FailuresWriteNothing) {
 TEST(BlendRun, ProgressiveMapThatCannotBeWrittenCostsNoOutput) {
     auto run = WithTransition();
     const std::string longer = run->dir.file(std::string(246, 'm') + ".png");
-    std::filesystem::rename(run->session.mapa.RutaMapa, longer);
-    run->session.mapa.RutaMapa = longer;
+    std::filesystem::rename(run->session.map.map_path, longer);
+    run->session.map.map_path = longer;
     RecorderChannel channel;
     ASSERT_EQ(Blend(*run, channel, Linear()), 1);
     ASSERT_EQ(channel.boxes().size(), 1u);
     EXPECT_EQ(channel.boxes()[0].title, "WARNING");
     EXPECT_EQ(channel.boxes()[0].text.rfind("The progressive map " + std::string(246, 'm'), 0), 0u);
-    EXPECT_EQ(run->Salida(SalidasDelLog(channel.log()).at(0)).at(3, 1)[0], 562);
-    EXPECT_EQ(run->Archivos().size(), 4u);  // ref, darkest TIFF, map, output
+    EXPECT_EQ(run->Output(OutputsInLog(channel.log()).at(0)).at(3, 1)[0], 562);
+    EXPECT_EQ(run->Files().size(), 4u);  // ref, darkest TIFF, map, output
 }
 
 // Cancelled once the progressive map is started: neither the outputs nor that map are left.
 TEST(BlendRun, CancelLeavesNoOutputFileNorProgressiveMap) {
     class CancelAfterProgressiveMap : public RecorderChannel {
       public:
-        bool Cancelado() const override {
+        bool CancelRequested() const override {
             return logContains("Saving PNG progressive map as Map_120000_PB.png...");
         }
     };
     auto run = WithTransition();
-    const auto before = run->Archivos();
+    const auto before = run->Files();
     CancelAfterProgressiveMap channel;
     EXPECT_THROW(Blend(*run, channel, Linear()), Cancelled);
-    EXPECT_EQ(run->Archivos(), before);
+    EXPECT_EQ(run->Files(), before);
 }
 
 // The second output of a bracketed set cannot be put in place (its finished file vanished): the
@@ -470,8 +470,8 @@ TEST(BlendRun, BracketedSetIsPlacedWholeOrNotAtAll) {
     class LoseSecondOutput : public RecorderChannel {
       public:
         explicit LoseSecondOutput(std::string folder) : folder_(std::move(folder)) {}
-        void MostrarProgreso(const std::string& text) override {
-            RecorderChannel::MostrarProgreso(text);
+        void ShowProgress(const std::string& text) override {
+            RecorderChannel::ShowProgress(text);
             for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
                 if (text == "100%" &&
                     entry.path().filename().string().find("_+2EV.tif.part") != std::string::npos) {
@@ -484,14 +484,14 @@ TEST(BlendRun, BracketedSetIsPlacedWholeOrNotAtAll) {
         std::string folder_;
     };
     auto run = WithTransition();
-    const auto before = run->Archivos();
+    const auto before = run->Files();
     BlendSettings settings = Linear();
     settings.NumBracketing = 3;
     LoseSecondOutput channel(run->dir.path());
     EXPECT_EQ(Blend(*run, channel, settings), -1);
     EXPECT_NE(test::OnlyBox(channel).find("_+2EV.tif"), std::string::npos)
         << test::OnlyBox(channel);
-    EXPECT_EQ(run->Archivos(), before);
+    EXPECT_EQ(run->Files(), before);
 }
 
 // Headroom folds F into the factors (16-bit clamps, ETTR measures on the output's scale); float
@@ -500,50 +500,53 @@ TEST(BlendRun, BracketedSetIsPlacedWholeOrNotAtAll) {
 TEST(BlendVariants, HeadroomFactorFloatOutputAndNeutralClip) {
     const DevelopScale headroom = HeadroomScale(WhiteBalanceSettings{});  // Daylight
     const double f = headroom.factor;
-    const Frame saturada = MakeFrame(2, 1, [](int x, int, int c) {
-        const uint16_t saturated[3] = {65535, 30731, 45509};  // dcraw's -H 1 clip, Daylight
+    const Frame saturated = MakeFrame(2, 1, [](int x, int, int c) {
+        const uint16_t clip_words[3] = {65535, 30731, 45509};  // dcraw's -H 1 clip, Daylight
         const uint16_t plain[3] = {1000, 2000, 3000};
-        return x == 0 ? saturated[c] : plain[c];
+        return x == 0 ? clip_words[c] : plain[c];
     });
-    const Frame brillante = ConstantFrame(2, 1, 10000, 5001, 7001);
+    const Frame brighter = ConstantFrame(2, 1, 10000, 5001, 7001);
     const struct {
-        Frame uno;
+        Frame one;
         bool headroom;
         bool ettr;
-        bool flotante;
-        std::array<double, 6> esperado;  // pixels (0, 0) and (1, 0); floats: x 65535 / F
-    } casos[] = {
-        {saturada, true, false, false, {65535, 65533, 65535, 2132, 4265, 6397}},
-        {saturada, true, false, true, {65535, 65535, 65535, 1000, 2000, 3000}},
-        {saturada, false, false, true, {65535, 30731, 45509, 1000, 2000, 3000}},
+        bool float_output;
+        std::array<double, 6> expected;  // pixels (0, 0) and (1, 0); floats: x 65535 / F
+    } cases[] = {
+        {saturated, true, false, false, {65535, 65533, 65535, 2132, 4265, 6397}},
+        {saturated, true, false, true, {65535, 65535, 65535, 1000, 2000, 3000}},
+        {saturated, false, false, true, {65535, 30731, 45509, 1000, 2000, 3000}},
         // M = 10000 x F on the output's scale: +1.62EV, 10000 reaches 65535 as without headroom.
-        {brillante, true, true, false, {65535, 32774, 45881, 65535, 32774, 45881}},
+        {brighter, true, true, false, {65535, 32774, 45881, 65535, 32774, 45881}},
     };
-    for (const auto& caso : casos) {
-        SesionPrueba prueba({caso.uno, ConstantFrame(2, 1, 0, 0, 0)}, {1.0, 0.5}, {255, 255});
+    for (const auto& test_case : cases) {
+        FixtureSession fixture({test_case.one, ConstantFrame(2, 1, 0, 0, 0)}, {1.0, 0.5},
+                               {255, 255});
         BlendSettings settings = Linear();
-        settings.ETTR = caso.ettr;
-        settings.floatOutput = caso.flotante;
-        settings.scale = caso.headroom ? headroom : DevelopScale{};
+        settings.ETTR = test_case.ettr;
+        settings.floatOutput = test_case.float_output;
+        settings.scale = test_case.headroom ? headroom : DevelopScale{};
         RecorderChannel channel;
-        ASSERT_EQ(Blend(prueba, channel, settings), 1);
-        EXPECT_EQ(channel.logContains("\nSet developed with headroom: F = " + TextoNumero(f)),
-                  caso.headroom);
-        EXPECT_EQ(channel.logContains("Histogram correction by +" + TextoNumero(1.62) + "EV"),
-                  caso.ettr);
-        const std::string nombre = SalidasDelLog(channel.log())[0];
-        EXPECT_EQ(nombre.ends_with("_g1_float.tif"), caso.flotante) << nombre;
-        int ancho = 0;
-        int alto = 0;
-        const std::vector<float> reales =
-            caso.flotante ? LeerTIFFFlotante(prueba.dir.file(nombre), ancho, alto)
-                          : std::vector<float>();
-        const Samples palabras = caso.flotante ? Samples() : prueba.Salida(nombre).pixels;
+        ASSERT_EQ(Blend(fixture, channel, settings), 1);
+        EXPECT_EQ(channel.logContains("\nSet developed with headroom: F = " + NumberText(f)),
+                  test_case.headroom);
+        EXPECT_EQ(channel.logContains("Histogram correction by +" + NumberText(1.62) + "EV"),
+                  test_case.ettr);
+        const std::string name = OutputsInLog(channel.log())[0];
+        EXPECT_EQ(name.ends_with("_g1_float.tif"), test_case.float_output) << name;
+        int width = 0;
+        int height = 0;
+        const std::vector<float> floats = test_case.float_output
+                                              ? ReadFloatTiff(fixture.dir.file(name), width, height)
+                                              : std::vector<float>();
+        const Samples words = test_case.float_output ? Samples() : fixture.Output(name).pixels;
         for (size_t p = 0; p < 6; ++p) {
-            if (caso.flotante) {
-                EXPECT_FLOAT_EQ(reales[p], caso.esperado[p] * (caso.headroom ? f : 1) / 65535) << p;
+            if (test_case.float_output) {
+                EXPECT_FLOAT_EQ(floats[p],
+                                test_case.expected[p] * (test_case.headroom ? f : 1) / 65535)
+                    << p;
             } else {
-                EXPECT_EQ(palabras[p], caso.esperado[p]) << p;
+                EXPECT_EQ(words[p], test_case.expected[p]) << p;
             }
         }
     }
@@ -566,28 +569,27 @@ TEST(BlendState, ExistingFilesAreNeverOverwritten) {
     ASSERT_EQ(Blend(*run, channel, Linear()), 1);
     EXPECT_TRUE(channel.logContains("Saving PNG progressive map as Map_120000_PB_2.png..."));
     EXPECT_EQ(std::filesystem::file_size(run->dir.file("Map_120000_PB.png")), 0u);
-    const std::string name = SalidasDelLog(channel.log())[0];
+    const std::string name = OutputsInLog(channel.log())[0];
     EXPECT_NE(name.find("_sRGB_g1_2.tif"), std::string::npos) << name;
-    EXPECT_EQ(run->Salida(name).at(0, 0)[0], 100);
+    EXPECT_EQ(run->Output(name).at(0, 0)[0], 100);
 }
 
 // The levels Build map kept serve the blend while the map file is the one it wrote; a file
 // changed since (edited by the user) is read instead.
 TEST(BlendState, KeptLevelsServeOnlyWhileTheMapFileIsTheOneWritten) {
     auto run = WithTransition();
-    MapState& mapa = run->session.mapa;
-    const FileStamp written = StampOf(mapa.RutaMapa).value();
-    mapa.construido =
-        MapaConstruido{CabeceraPngNueva(4, 2, PngColour::kGrey), 3,
-                       std::make_shared<std::vector<uint8_t>>(8, 255), mapa.RutaMapa, written};
-    const std::string progresivo = "Saving PNG progressive map as Map_120000_PB.png...";
+    MapState& map = run->session.map;
+    const FileStamp written = StampOf(map.map_path).value();
+    map.built = BuiltMap{NewPngHeader(4, 2, PngColour::kGrey), 3,
+                         std::make_shared<std::vector<uint8_t>>(8, 255), map.map_path, written};
+    const std::string progressive = "Saving PNG progressive map as Map_120000_PB.png...";
     RecorderChannel kept;
     ASSERT_EQ(Blend(*run, kept, Linear()), 1);
-    EXPECT_FALSE(kept.logContains(progresivo));  // every kept level is frame 1
-    std::filesystem::last_write_time(mapa.RutaMapa, written.written + std::chrono::seconds(1));
+    EXPECT_FALSE(kept.logContains(progressive));  // every kept level is frame 1
+    std::filesystem::last_write_time(map.map_path, written.written + std::chrono::seconds(1));
     RecorderChannel edited;
     ASSERT_EQ(Blend(*run, edited, Linear()), 1);
-    EXPECT_TRUE(edited.logContains(progresivo));  // the file's transition pixel
+    EXPECT_TRUE(edited.logContains(progressive));  // the file's transition pixel
 }
 
 // Blends run one after the other (the darkest frame is never left holding an output) with 1, 2
@@ -606,7 +608,7 @@ TEST(BlendState, BlendsInARowAndAnyThreadCountGiveTheSameImage) {
     for (size_t i = 0; i < levels.size(); ++i) {
         levels[i] = static_cast<uint8_t>(i * 7 % 256);
     }
-    SesionPrueba run(std::move(frames), {1.0, 0.3, 0.07}, levels);
+    FixtureSession run(std::move(frames), {1.0, 0.3, 0.07}, levels);
     BlendSettings settings;
     settings.NumBracketing = 3;
     std::vector<Lines> names;
@@ -616,14 +618,14 @@ TEST(BlendState, BlendsInARowAndAnyThreadCountGiveTheSameImage) {
         }
         RecorderChannel channel;
         ASSERT_EQ(Blend(run, channel, settings, false, threads), 1);
-        names.push_back(SalidasDelLog(channel.log()));
+        names.push_back(OutputsInLog(channel.log()));
         ASSERT_EQ(names.back().size(), 3u);
     }
     EXPECT_NE(names[0], names[1]);  // never the same file twice
     for (size_t b = 0; b < 3; ++b) {
-        const auto one = run.Salida(names[0][b]).pixels;
-        EXPECT_EQ(run.Salida(names[1][b]).pixels, one);
-        EXPECT_EQ(run.Salida(names[2][b]).pixels, one);
+        const auto one = run.Output(names[0][b]).pixels;
+        EXPECT_EQ(run.Output(names[1][b]).pixels, one);
+        EXPECT_EQ(run.Output(names[2][b]).pixels, one);
     }
 }
 

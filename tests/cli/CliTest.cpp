@@ -88,8 +88,7 @@ class CliFirstSteps : public ::testing::Test {
         for (const auto& [name, level] : std::vector<std::pair<std::string, uint16_t>>{
                  {"IMG_1", 4000}, {"IMG_2", 1500}, {"IMG_3", 16000}}) {
             test::Touch(dir_.file(name + ".NEF"));
-            EscribirTIFF(test::ConstantFrame(12, 8, level, level, level),
-                         dir_.file(name + ".tiff"));
+            WriteTiff(test::ConstantFrame(12, 8, level, level, level), dir_.file(name + ".tiff"));
         }
         test::Touch(dir_.file("notes.txt"));
     }
@@ -264,7 +263,7 @@ TEST(SynthDcraw, SeriesIsReproducibleAndDevelopsToTheModelledLevels) {
     const test::RunResult run =
         test::Run("dcraw", {"-v", "-4", "-T", "-w", "-q", "3", "-o", "1", frame.path});
     ASSERT_EQ(run.exit_code, 0) << run.err;
-    const Frame developed = LeerTIFF(frame.path.substr(0, frame.path.size() - 4) + ".tiff");
+    const Frame developed = ReadTiff(frame.path.substr(0, frame.path.size() - 4) + ".tiff");
     ASSERT_EQ(developed.width * developed.height, 600 * 400);
     ExpectDevelopedAsModelled(developed, synth::Scene(600, 400, 7), frame.exposure_factor,
                               kDaylight);

@@ -103,7 +103,7 @@ Choice ExpectedChoice(const synth::Rgb& radiance) {
 
 // The frame index (1 = darkest) of a whole-frame map level, 0 for a transition level.
 int FrameOfLevel(int level) {
-    const float m = test::TablaIndicePorNivel(kFrames)[static_cast<size_t>(level)];
+    const float m = test::ExpectedIndexTable(kFrames)[static_cast<size_t>(level)];
     return m == std::floor(m) ? static_cast<int>(m) : 0;
 }
 
@@ -230,13 +230,13 @@ TEST_F(EndToEnd, OutputGivesTheRadianceOnTheDarkestFramesScale) {
     ASSERT_FALSE(ranks.empty());
     const auto outputs = test::FilesLike(Folder(), "BR_", "_sRGB_g2.2.tif");
     ASSERT_EQ(outputs.size(), 1u);
-    ExpectRadianceAtFrameOneScale(LeerTIFF(outputs.front()), kDefaultInverseGamma, ranks);
+    ExpectRadianceAtFrameOneScale(ReadTiff(outputs.front()), kDefaultInverseGamma, ranks);
     const test::RunResult linear =
         test::Run(kCli, {"--no-develop", "--gamma", "1", road_->first_frame});
     ASSERT_EQ(linear.exit_code, 0) << Transcript(linear);
     const auto linear_outputs = test::FilesLike(Folder(), "BR_", "_sRGB_g1.tif");
     ASSERT_EQ(linear_outputs.size(), 1u);
-    ExpectRadianceAtFrameOneScale(LeerTIFF(linear_outputs.front()), 1.0f, ranks);
+    ExpectRadianceAtFrameOneScale(ReadTiff(linear_outputs.front()), 1.0f, ranks);
 }
 
 // The headroom road with float output on a copy of the series: thresholds at 90 % of each
@@ -258,7 +258,7 @@ TEST_F(EndToEnd, HeadroomFloatOutputKeepsTheNormalScale) {
     const auto outputs = test::FilesLike(folder, "BR_", "_sRGB_g1_float.tif");
     ASSERT_EQ(outputs.size(), 1u) << Transcript(run);
     synth::RadianceImage output;  // the same layout: interleaved floats
-    output.rgb = LeerTIFFFlotante(outputs.front(), output.width, output.height);
+    output.rgb = ReadFloatTiff(outputs.front(), output.width, output.height);
     ASSERT_EQ(output.width, kWidth);
     const synth::Scene scene(kWidth, kHeight, kSeed);
     for (const synth::FlatRegion& region : scene.flatRegions()) {

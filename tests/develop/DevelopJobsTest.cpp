@@ -37,11 +37,11 @@
 namespace brimsal {
 namespace {
 
-using Lista = std::vector<std::string>;
+using Arguments = std::vector<std::string>;
 
 // IMG_01.extension .. IMG_last.extension from `first`.
-Lista Names(int first, int last, const std::string& extension) {
-    Lista names;
+Arguments Names(int first, int last, const std::string& extension) {
+    Arguments names;
     for (int i = first; i <= last; ++i) {
         names.push_back(std::string("IMG_") + (i < 10 ? "0" : "") + std::to_string(i) + "." +
                         extension);
@@ -50,7 +50,7 @@ Lista Names(int first, int last, const std::string& extension) {
 }
 
 // Writes `files` into `dir` (a name ending in "/" is a folder), last to first: the listing sorts.
-void Create(const test::TempDir& dir, const Lista& files) {
+void Create(const test::TempDir& dir, const Arguments& files) {
     for (auto name = files.rbegin(); name != files.rend(); ++name) {
         std::filesystem::create_directories(std::filesystem::path(dir.file(*name)).parent_path());
         if (!name->ends_with("/")) {
@@ -62,9 +62,9 @@ void Create(const test::TempDir& dir, const Lista& files) {
 // Each listing replaces whatever set the session held before.
 TEST(RawFileSet, ListingCases) {
     const struct {
-        Lista files;
+        Arguments files;
         std::string reference;
-        Lista set;  // expected
+        Arguments set;  // expected
         std::string reference_after;
         bool box;
     } cases[] = {
@@ -86,13 +86,13 @@ TEST(RawFileSet, ListingCases) {
         test::TempDir dir;
         Create(dir, c.files);
         std::string ruta = dir.file(c.reference);
-        Lista set = Names(1, 12, "old");
+        Arguments set = Names(1, 12, "old");
         RecorderChannel channel;
         ASSERT_TRUE(LeerArchivosRAW(ruta, set, channel));
         EXPECT_EQ(set, c.set);
         EXPECT_EQ(ruta, dir.file(c.reference_after));
         EXPECT_EQ(channel.log(),
-                  Lista{std::to_string(c.set.size()) + " RAW files selected in path"});
+                  Arguments{std::to_string(c.set.size()) + " RAW files selected in path"});
         EXPECT_EQ(test::OnlyBox(channel),
                   c.box ? "ERROR: No more than 10 RAW files allowed.  Only the current 10 files "
                           "are selected"
@@ -105,7 +105,7 @@ TEST(RawFileSet, ListingCases) {
 // listing, with every file left as it was.
 TEST(RawFileSet, TiffGivenAsReferenceOrCaseTwinsOrNonUtf8NamesAreRefused) {
     const struct {
-        Lista files;
+        Arguments files;
         std::string reference;
         std::string cause;  // expected part of the error
     } cases[] = {
@@ -121,14 +121,14 @@ TEST(RawFileSet, TiffGivenAsReferenceOrCaseTwinsOrNonUtf8NamesAreRefused) {
         test::TempDir dir;
         Create(dir, c.files);
         std::string ruta = dir.file(c.reference);
-        Lista set = {"old.cr2"};
+        Arguments set = {"old.cr2"};
         RecorderChannel channel;
         EXPECT_FALSE(LeerArchivosRAW(ruta, set, channel)) << c.cause;
-        EXPECT_EQ(set, Lista{"old.cr2"});
+        EXPECT_EQ(set, Arguments{"old.cr2"});
         ASSERT_EQ(channel.boxes().size(), 1u);
         EXPECT_NE(channel.boxes()[0].text.find(c.cause), std::string::npos)
             << channel.boxes()[0].text;
-        EXPECT_EQ(channel.log(), (Lista{channel.boxes()[0].text, "DONE"}));
+        EXPECT_EQ(channel.log(), (Arguments{channel.boxes()[0].text, "DONE"}));
         for (const std::string& name : c.files) {
             EXPECT_EQ(std::filesystem::file_size(dir.file(name)), 3u) << name;
         }
@@ -147,30 +147,30 @@ DevelopSettings StartSettings() {
 TEST(DcrawCommand, OptionsOfEveryJobInOrder) {
     const std::string raw = "/my photos/a.dng";
     const std::string quoted_raw = " \"" + raw + "\"";
-    const auto line = [](const Lista& arguments) {
-        const std::string shown = LineaDCRAW("dcraw", arguments);
+    const auto line = [](const Arguments& arguments) {
+        const std::string shown = DcrawLine("dcraw", arguments);
         EXPECT_EQ(shown.rfind("dcraw -v -4 -T ", 0), 0u) << shown;
         return shown.substr(15);
     };
     DevelopSettings s = StartSettings();
-    EXPECT_EQ(line(ArgumentosRapido(s, false, raw)),
+    EXPECT_EQ(line(QuickArguments(s, false, raw)),
               "-r 2.132483 1 1.480864 1 -q 3 -o 1 -t 0 -h" + quoted_raw);
     // Headroom adds -H 1 after the multipliers of every job; highlight recovery's -H 2 comes
     // later and wins (it divides by the largest as well).
     s.headroom = true;
     s.txtDCRAW = "-k 512";
-    EXPECT_EQ(line(ArgumentosRapido(s, false, raw)),
+    EXPECT_EQ(line(QuickArguments(s, false, raw)),
               "-r 2.132483 1 1.480864 1 -H 1 -q 3 -o 1 -t 0 -h -k 512" + quoted_raw);
-    EXPECT_EQ(line(ArgumentosRapido(s, true, raw)),
+    EXPECT_EQ(line(QuickArguments(s, true, raw)),
               "-r 1 1 1 1 -H 1 -q 3 -o 0 -t 0 -h -k 512" + quoted_raw);
-    EXPECT_EQ(line(ArgumentosHLRecovery(s, raw)),
+    EXPECT_EQ(line(HighlightRecoveryArguments(s, raw)),
               "-r 2.132483 1 1.480864 1 -H 1 -q 3 -o 1 -k 512 -H 2" + quoted_raw);
     // Camera: -w in place of the multipliers, and no headroom (its multipliers are not known
     // beforehand); neutral: unity multipliers and raw colour whatever the mode and profile.
     s.wb.mode = WBMode::kCamera;
     s.profile = 4;
-    EXPECT_EQ(line(ArgumentosLote(s, {raw})), "-w -q 3 -o 4 -k 512" + quoted_raw);
-    EXPECT_EQ(line(ArgumentosRapido(s, true, raw)),
+    EXPECT_EQ(line(BatchArguments(s, {raw})), "-w -q 3 -o 4 -k 512" + quoted_raw);
+    EXPECT_EQ(line(QuickArguments(s, true, raw)),
               "-r 1 1 1 1 -q 3 -o 0 -t 0 -h -k 512" + quoted_raw);
     // Coefficients typed with a decimal comma reach dcraw with a point, green twice; then
     // saturation, demosaic, profile and the user's options (a text never cleaned up still gives
@@ -184,9 +184,9 @@ TEST(DcrawCommand, OptionsOfEveryJobInOrder) {
     s.txtDCRAW = "  -k   512 -n 100 ";
     EXPECT_EQ(line(ComandoDCRAW(s, true, false)),
               "-r 2.1 1 1.5 1 -S 15299 -q 0 -o 5 -t 0 -h -k 512 -n 100");
-    EXPECT_EQ(LineaDCRAW("/opt/my tools/dcraw", {"-v"}), "\"/opt/my tools/dcraw\" -v");
+    EXPECT_EQ(DcrawLine("/opt/my tools/dcraw", {"-v"}), "\"/opt/my tools/dcraw\" -v");
     // dcraw's TIFF replaces the extension of the name, not a point of the folder.
-    EXPECT_EQ(RutaTIFFDe("/a.b/IMG_1.CR2"), "/a.b/IMG_1.tiff");
+    EXPECT_EQ(TiffPathOf("/a.b/IMG_1.CR2"), "/a.b/IMG_1.tiff");
 }
 
 TEST(DcrawLookup, FirstExecutableOnThePathWinsOrTheBoxNamesThePath) {
@@ -197,52 +197,52 @@ TEST(DcrawLookup, FirstExecutableOnThePathWinsOrTheBoxNamesThePath) {
         ::chmod(path.c_str(), yes ? 0755 : 0644);
     };
     const std::string path = first.path() + "::" + second.path() + "/";
-    EXPECT_FALSE(BuscarDCRAW(path).has_value());
-    EXPECT_FALSE(BuscarDCRAW("").has_value());
+    EXPECT_FALSE(FindDcraw(path).has_value());
+    EXPECT_FALSE(FindDcraw("").has_value());
     executable(first.file("dcraw"), false);  // not executable: skipped
     executable(second.file("dcraw"), true);
-    EXPECT_EQ(BuscarDCRAW(path), second.file("dcraw"));
+    EXPECT_EQ(FindDcraw(path), second.file("dcraw"));
     executable(first.file("dcraw"), true);
-    EXPECT_EQ(BuscarDCRAW(path), first.file("dcraw"));
+    EXPECT_EQ(FindDcraw(path), first.file("dcraw"));
 
     // Without dcraw the shown line starts with the bare program name, and the jobs show the box
     // and leave the log as it was.
     const std::string saved_path = std::getenv("PATH");
     setenv("PATH", second.path().c_str(), 1);
     std::remove(second.file("dcraw").c_str());
-    EXPECT_EQ(LineaRapida(StartSettings()).rfind("dcraw -v -4 -T ", 0), 0u);
+    EXPECT_EQ(QuickLine(StartSettings()).rfind("dcraw -v -4 -T ", 0), 0u);
     RecorderChannel channel;
     channel.AnadirLog("earlier line", false);
     Session session;
     session.Ruta = first.file("a.dng");
     session.ArchivosRAW = {"a.dng"};
-    EXPECT_FALSE(LocalizarDCRAW(channel).has_value());
-    EXPECT_FALSE(RunDevelop(session, StartSettings(), channel).terminado);
-    EXPECT_FALSE(ReveladoRapido(session.Ruta, false, StartSettings(), channel).terminado);
+    EXPECT_FALSE(LocateDcraw(channel).has_value());
+    EXPECT_FALSE(RunDevelop(session, StartSettings(), channel).finished);
+    EXPECT_FALSE(ReveladoRapido(session.Ruta, false, StartSettings(), channel).finished);
     setenv("PATH", saved_path.c_str(), 1);
     EXPECT_EQ(channel.boxes().size(), 3u);
     for (const RecorderChannel::Box& box : channel.boxes()) {
         EXPECT_EQ(box.title + ": " + box.text, "ERROR: DCRAW not found in '" + second.path() + "'");
     }
-    EXPECT_EQ(channel.log(), Lista{"earlier line"});
+    EXPECT_EQ(channel.log(), Arguments{"earlier line"});
 }
 
 // A channel that asks to cancel once every one of some files exists.
-class CancelarCuandoExistan : public RecorderChannel {
+class CancelWhenFilesExist : public RecorderChannel {
   public:
-    explicit CancelarCuandoExistan(Lista paths) : paths_(std::move(paths)) {}
-    bool Cancelado() const override {
+    explicit CancelWhenFilesExist(Arguments paths) : paths_(std::move(paths)) {}
+    bool CancelRequested() const override {
         return std::all_of(paths_.begin(), paths_.end(),
                            [](const std::string& p) { return ExisteArchivo(p); });
     }
 
   private:
-    Lista paths_;
+    Arguments paths_;
 };
 
 class DevelopJobs : public test::FakeDcrawTest {
   protected:
-    void SetUp() override { std::filesystem::create_directory(carpeta_); }
+    void SetUp() override { std::filesystem::create_directory(folder_); }
 
     // Stand-in RAW files a.dng, b.dng, ... (small TIFFs the fake dcraw copies: grey of these green
     // levels under a light that makes green twice red and 4/3 of blue) and their session.
@@ -251,20 +251,20 @@ class DevelopJobs : public test::FakeDcrawTest {
         for (const uint16_t level : levels) {
             const char letter = static_cast<char>('a' + session.ArchivosRAW.size());
             session.ArchivosRAW.push_back(std::string(1, letter) + ".dng");
-            EscribirTIFF(test::ConstantFrame(40, 30, level / 2, level, level * 3 / 4),
-                         Foto(session.ArchivosRAW.back()));
+            WriteTiff(test::ConstantFrame(40, 30, level / 2, level, level * 3 / 4),
+                      Photo(session.ArchivosRAW.back()));
         }
-        session.Ruta = Foto("a.dng");
+        session.Ruta = Photo("a.dng");
         session.threads = 2;
         return session;
     }
 
     // The "RAW" files' folder: a long name with blanks (paths stay one argument, with no length
     // limit).
-    std::string Foto(const std::string& name) const { return carpeta_ + "/" + name; }
+    std::string Photo(const std::string& name) const { return folder_ + "/" + name; }
 
     test::TempDir photos_;
-    const std::string carpeta_ = photos_.file(std::string(150, 'x') + " with blanks");
+    const std::string folder_ = photos_.file(std::string(150, 'x') + " with blanks");
     DevelopSettings settings_ = StartSettings();
 };
 
@@ -273,10 +273,11 @@ TEST_F(DevelopJobs, NoFileLeftToDevelop) {
     Session session = Raws({});
     session.ArchivosRAW = {"a.dng", "b.dng"};  // neither exists
     RecorderChannel channel;
-    EXPECT_FALSE(RunDevelop(session, settings_, channel).terminado);
-    EXPECT_EQ(channel.log(), (Lista{"2 RAW files selected in path", "file a.dng not found. Skipped",
-                                    "file b.dng not found. Skipped", "0 RAW files found now",
-                                    "Not files to develop", "\nDONE"}));
+    EXPECT_FALSE(RunDevelop(session, settings_, channel).finished);
+    EXPECT_EQ(channel.log(),
+              (Arguments{"2 RAW files selected in path", "file a.dng not found. Skipped",
+                         "file b.dng not found. Skipped", "0 RAW files found now",
+                         "Not files to develop", "\nDONE"}));
     EXPECT_EQ(channel.beeps(), 1);
     EXPECT_TRUE(Calls().empty());
 }
@@ -292,26 +293,26 @@ while [ "$(ls "$calls" | grep -c '^started')" -lt 3 ]; do
 done
 )sh" + std::string(test::kCopyRaw));
     Session session = Raws({1000, 2000, 3000, 4000});
-    std::filesystem::rename(Foto("b.dng"), Foto("b.tiff"));
+    std::filesystem::rename(Photo("b.dng"), Photo("b.tiff"));
     RecorderChannel channel;
-    const ResultadoRevelado result = RunDevelop(session, settings_, channel);
-    EXPECT_TRUE(result.terminado && result.habilitar_ev);
+    const DevelopResult result = RunDevelop(session, settings_, channel);
+    EXPECT_TRUE(result.finished && result.enable_ev);
     EXPECT_EQ(result.NumArchivosRevelar, 3);
-    EXPECT_EQ(channel.log(), (Lista{"4 RAW files selected in path", "file b.dng not found. Skipped",
-                                    "3 RAW files found now", "\nDeveloping 3 RAW files...",
-                                    "PLEASE WAIT", "DONE"}));
+    EXPECT_EQ(channel.log(), (Arguments{"4 RAW files selected in path",
+                                        "file b.dng not found. Skipped", "3 RAW files found now",
+                                        "\nDeveloping 3 RAW files...", "PLEASE WAIT", "DONE"}));
     EXPECT_EQ(channel.beeps(), 1);
-    EXPECT_EQ(LeerTIFF(Foto("d.tiff")).pixels[1], 4000);
-    EXPECT_EQ(LeerTIFF(Foto("b.tiff")).pixels[1], 2000);
-    EXPECT_EQ(session.ArchivosRAW, (Lista{"a.dng", "c.dng", "d.dng"}));
+    EXPECT_EQ(ReadTiff(Photo("d.tiff")).pixels[1], 4000);
+    EXPECT_EQ(ReadTiff(Photo("b.tiff")).pixels[1], 2000);
+    EXPECT_EQ(session.ArchivosRAW, (Arguments{"a.dng", "c.dng", "d.dng"}));
     // One process per file, each given the batch options and its one path.
-    const std::vector<Lista> calls = Calls();
+    const std::vector<Arguments> calls = Calls();
     ASSERT_EQ(calls.size(), 3u);
     for (size_t i = 0; i < calls.size(); ++i) {
-        EXPECT_EQ(calls[i], ArgumentosLote(settings_, {Foto(session.ArchivosRAW[i])}));
+        EXPECT_EQ(calls[i], BatchArguments(settings_, {Photo(session.ArchivosRAW[i])}));
     }
     // The quick line is shown again at the end.
-    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
+    EXPECT_EQ(channel.dcrawLine(), QuickLine(settings_));
 }
 
 // The log line naming the cause, "DONE" and the box, no beep; a TIFF left by an earlier
@@ -338,14 +339,14 @@ TEST_F(DevelopJobs, FailedRunsAreReported) {
             std::ofstream(bin_.file("dcraw")) << "#!/nonexistent/interpreter\n";
             ::chmod(bin_.file("dcraw").c_str(), 0755);
         }
-        test::Touch(Foto("a.tiff"));
+        test::Touch(Photo("a.tiff"));
         Session session = Raws({1000});
         RecorderChannel channel;
-        const ResultadoRevelado result =
-            c.rapido ? ReveladoRapido(session.Ruta, false, settings_, channel)
-                     : RunDevelop(session, settings_, channel);
-        EXPECT_FALSE(result.terminado) << c.cause;
-        const Lista log = channel.log();
+        const DevelopResult result = c.rapido
+                                         ? ReveladoRapido(session.Ruta, false, settings_, channel)
+                                         : RunDevelop(session, settings_, channel);
+        EXPECT_FALSE(result.finished) << c.cause;
+        const Arguments log = channel.log();
         ASSERT_GE(log.size(), 2u);
         const std::string line = log[log.size() - 2];
         EXPECT_TRUE(line.starts_with("Error developing a.dng (" + c.cause) &&
@@ -357,7 +358,7 @@ TEST_F(DevelopJobs, FailedRunsAreReported) {
                     box.ends_with(c.last_line.empty() ? "" : "\n" + c.last_line))
             << box;
         EXPECT_EQ(channel.beeps(), 0);
-        EXPECT_FALSE(ExisteArchivo(Foto("a.tiff")));
+        EXPECT_FALSE(ExisteArchivo(Photo("a.tiff")));
     }
 }
 
@@ -367,12 +368,12 @@ TEST_F(DevelopJobs, OneFailingFileEndsTheBatch) {
     Session session = Raws({1000, 2000, 3000});
     session.threads = 1;
     RecorderChannel channel;
-    const ResultadoRevelado result = RunDevelop(session, settings_, channel);
-    EXPECT_FALSE(result.terminado || result.habilitar_ev);
+    const DevelopResult result = RunDevelop(session, settings_, channel);
+    EXPECT_FALSE(result.finished || result.enable_ev);
     EXPECT_TRUE(channel.logContains(
         "Error developing b.dng (dcraw ended with exit code 1): b.dng: Cannot decode file"));
-    EXPECT_TRUE(ExisteArchivo(Foto("a.tiff")));
-    EXPECT_FALSE(ExisteArchivo(Foto("c.tiff")));  // never started
+    EXPECT_TRUE(ExisteArchivo(Photo("a.tiff")));
+    EXPECT_FALSE(ExisteArchivo(Photo("c.tiff")));  // never started
     EXPECT_EQ(Calls().size(), 2u);
 }
 
@@ -380,13 +381,13 @@ TEST_F(DevelopJobs, OneFailingFileEndsTheBatch) {
 TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
     FakeDcraw("echo $$ > \"$calls/pid.$$\"\nprintf partial > \"$tiff\"\nexec sleep 60\n");
     Session session = Raws({1000, 2000});
-    CancelarCuandoExistan channel({Foto("a.tiff"), Foto("b.tiff")});
+    CancelWhenFilesExist channel({Photo("a.tiff"), Photo("b.tiff")});
     EXPECT_THROW(RunDevelop(session, settings_, channel), Cancelled);
-    EXPECT_FALSE(ExisteArchivo(Foto("a.tiff")));
-    EXPECT_FALSE(ExisteArchivo(Foto("b.tiff")));
-    const std::vector<Lista> pids = Recorded("pid.");
+    EXPECT_FALSE(ExisteArchivo(Photo("a.tiff")));
+    EXPECT_FALSE(ExisteArchivo(Photo("b.tiff")));
+    const std::vector<Arguments> pids = Recorded("pid.");
     EXPECT_EQ(pids.size(), 2u);
-    for (const Lista& lines : pids) {
+    for (const Arguments& lines : pids) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_TRUE(::kill(std::stoi(lines[0]), 0) == -1 && errno == ESRCH) << lines[0] << " runs";
     }
@@ -400,15 +401,15 @@ TEST_F(DevelopJobs, QuickDevelopments) {
     Raws({1000});
     RecorderChannel channel;
     channel.MostrarLineaDCRAW("shown before");
-    EXPECT_EQ(ReveladoRapido(Foto("a.dng"), true, settings_, channel).tiff, Foto("a.tiff"));
+    EXPECT_EQ(ReveladoRapido(Photo("a.dng"), true, settings_, channel).tiff, Photo("a.tiff"));
     EXPECT_EQ(channel.dcrawLine(), "shown before");
-    EXPECT_FALSE(ReveladoRapido(Foto("gone.dng"), false, settings_, channel).terminado);
-    EXPECT_EQ(channel.log(), (Lista{"Quick developing a.dng...", "a.dng neutral developed", "DONE",
-                                    "gone.dng not found.", "DONE"}));
-    EXPECT_TRUE(ReveladoRapido(Foto("a.dng"), false, settings_, channel).terminado);
-    EXPECT_EQ(channel.dcrawLine(), LineaRapida(settings_));
-    EXPECT_EQ(Calls(), (std::vector<Lista>{ArgumentosRapido(settings_, true, Foto("a.dng")),
-                                           ArgumentosRapido(settings_, false, Foto("a.dng"))}));
+    EXPECT_FALSE(ReveladoRapido(Photo("gone.dng"), false, settings_, channel).finished);
+    EXPECT_EQ(channel.log(), (Arguments{"Quick developing a.dng...", "a.dng neutral developed",
+                                        "DONE", "gone.dng not found.", "DONE"}));
+    EXPECT_TRUE(ReveladoRapido(Photo("a.dng"), false, settings_, channel).finished);
+    EXPECT_EQ(channel.dcrawLine(), QuickLine(settings_));
+    EXPECT_EQ(Calls(), (std::vector<Arguments>{QuickArguments(settings_, true, Photo("a.dng")),
+                                               QuickArguments(settings_, false, Photo("a.dng"))}));
 }
 
 TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {
@@ -416,26 +417,28 @@ TEST_F(DevelopJobs, HighlightRecoveryRedevelopsTheDarkestFrame) {
     Session session = Raws({30000, 1000, 8000});  // the darkest in the middle of the names
     settings_.hlRecovery = true;
     RecorderChannel channel;
-    const ResultadoRevelado result = RunDevelop(session, settings_, channel);
-    EXPECT_TRUE(result.terminado && result.habilitar_ev);
-    EXPECT_EQ(session.set.TIFFMasOscuro, Foto("b.tiff"));
+    const DevelopResult result = RunDevelop(session, settings_, channel);
+    EXPECT_TRUE(result.finished && result.enable_ev);
+    EXPECT_EQ(session.set.TIFFMasOscuro, Photo("b.tiff"));
     EXPECT_FALSE(session.set.TIFFsCargados);
-    const Lista all = channel.allLines();
+    const Arguments all = channel.allLines();
     const auto waiting = std::find(all.begin(), all.end(), "Waiting to save last TIFF...");
     ASSERT_NE(waiting, all.end());
     EXPECT_EQ(*(waiting + 1), "\nDONE");
-    const Lista log = channel.log();  // restarted by the load of the set
+    const Arguments log = channel.log();  // restarted by the load of the set
     EXPECT_EQ(log.front(), "Loading 3 TIFF files...");
-    EXPECT_EQ(Lista(log.end() - 2, log.end()), (Lista{"\nHighlight recovery on b.dng...", "DONE"}));
+    EXPECT_EQ(Arguments(log.end() - 2, log.end()),
+              (Arguments{"\nHighlight recovery on b.dng...", "DONE"}));
     EXPECT_EQ(channel.beeps(), 1);
     // The three batch runs, then the darkest frame's once more.
-    const std::vector<Lista> calls = Calls();
+    const std::vector<Arguments> calls = Calls();
     EXPECT_EQ(calls.size(), 4u);
-    EXPECT_EQ(
-        std::count(calls.begin(), calls.end(), ArgumentosHLRecovery(settings_, Foto("b.dng"))), 1);
-    EXPECT_TRUE(ExisteArchivo(Foto("b.tiff")));
+    EXPECT_EQ(std::count(calls.begin(), calls.end(),
+                         HighlightRecoveryArguments(settings_, Photo("b.dng"))),
+              1);
+    EXPECT_TRUE(ExisteArchivo(Photo("b.tiff")));
     Session one = Raws({1000});  // one TIFF loads: no sorting, no second development
-    EXPECT_FALSE(RunDevelop(one, settings_, channel).terminado);
+    EXPECT_FALSE(RunDevelop(one, settings_, channel).finished);
 }
 
 const std::string kCli = BRIMSAL_CLI_PATH;
@@ -453,30 +456,30 @@ TEST_F(DevelopStepCli, PatchMeasuredOnTheNeutralDevelopmentDrivesTheBatch) {
     // A square and a round patch on the grey: both measure 2, 1, 1.333.
     for (const char* patch : {"patch:0.25,0.25,0.5,0.5", "patch:0.5,0.5,0.6,0.5,round"}) {
         std::filesystem::remove_all(bin_.file("calls"));
-        const test::RunResult run =
-            test::Run(kCli, {"--steps", "develop", "--wb", patch, "--threads", "1", Foto("a.dng")});
+        const test::RunResult run = test::Run(
+            kCli, {"--steps", "develop", "--wb", patch, "--threads", "1", Photo("a.dng")});
         ASSERT_EQ(run.exit_code, 0) << run.err;
         EXPECT_EQ(run.out,
                   "2 RAW files selected in path\nQuick developing a.dng...\na.dng neutral "
                   "developed\nDONE\nCalculating WB in patch...\nDONE\n2 RAW files selected in "
                   "path\n2 RAW files found now\n\nDeveloping 2 RAW files...\nPLEASE WAIT\nDONE\n");
         // The neutral run, then one run per file with the measured multipliers.
-        std::vector<Lista> multipliers;
-        for (const Lista& call : Calls()) {
+        std::vector<Arguments> multipliers;
+        for (const Arguments& call : Calls()) {
             const auto r = std::find(call.begin(), call.end(), "-r");
             ASSERT_LE(r + 5, call.end());
             multipliers.emplace_back(r + 1, r + 5);
         }
         std::sort(multipliers.begin(), multipliers.end());
-        const Lista measured = {"2", "1", "1.333", "1"};
-        EXPECT_EQ(multipliers, (std::vector<Lista>{{"1", "1", "1", "1"}, measured, measured}))
+        const Arguments measured = {"2", "1", "1.333", "1"};
+        EXPECT_EQ(multipliers, (std::vector<Arguments>{{"1", "1", "1", "1"}, measured, measured}))
             << patch;
     }
     // On a clipped frame the patch cannot be measured: exit code 1 before the batch.
     std::filesystem::remove_all(bin_.file("calls"));
     Raws({60000});
     const test::RunResult run =
-        test::Run(kCli, {"--steps", "develop", "--wb", "patch:0.1,0.1,0.9,0.9", Foto("a.dng")});
+        test::Run(kCli, {"--steps", "develop", "--wb", "patch:0.1,0.1,0.9,0.9", Photo("a.dng")});
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_NE(run.err.find("ERROR: Impossible to WB patch"), std::string::npos) << run.err;
     EXPECT_EQ(Calls().size(), 1u);
@@ -489,19 +492,19 @@ TEST_F(DevelopStepCli, OptionsReachDcrawAndCameraWhiteBalanceAndHighlightRecover
     const test::RunResult run =
         test::Run(kCli, {"--steps", "develop", "--wb", "camera", "--hl", "--saturation", "canon40d",
                          "--demosaic", "vng", "--profile", "Adobe RGB", "--dcraw-options",
-                         " -k  512 ", Foto("a.dng")});
+                         " -k  512 ", Photo("a.dng")});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_NE(run.err.find("WARNING: For proper results Brimsal requires all images"),
               std::string::npos);
     EXPECT_NE(run.err.find("WARNING: Highlight recovery activated."), std::string::npos);
     // The darker frame developed again.
     EXPECT_TRUE(run.out.ends_with("\nHighlight recovery on a.dng...\nDONE\n")) << run.out;
-    const Lista options = {"-v", "-4", "-T", "-w", "-S", "13823",
-                           "-q", "1",  "-o", "2",  "-k", "512"};
+    const Arguments options = {"-v", "-4", "-T", "-w", "-S", "13823",
+                               "-q", "1",  "-o", "2",  "-k", "512"};
     EXPECT_EQ(Calls().size(), 3u);
-    for (const Lista& call : Calls()) {
+    for (const Arguments& call : Calls()) {
         ASSERT_GT(call.size(), options.size());
-        EXPECT_EQ(Lista(call.begin(), call.begin() + 12), options);
+        EXPECT_EQ(Arguments(call.begin(), call.begin() + 12), options);
     }
 }
 
@@ -509,11 +512,11 @@ TEST_F(DevelopStepCli, OptionsReachDcrawAndCameraWhiteBalanceAndHighlightRecover
 // its partial TIFF removed, exit 130; before, the process died and left both behind.
 TEST_F(DevelopStepCli, HangupCancelsTheRunCleanly) {
     FakeDcraw("printf partial > \"$tiff\"\nkill -HUP $PPID\nexec sleep 30\n");
-    const test::RunResult result = test::Run(kCli, {"--threads", "1", Foto("a.dng")});
+    const test::RunResult result = test::Run(kCli, {"--threads", "1", Photo("a.dng")});
     EXPECT_EQ(result.exit_code, 130) << result.err;
     EXPECT_NE(result.err.find("WARNING: Cancelled"), std::string::npos) << result.err;
-    EXPECT_FALSE(std::filesystem::exists(Foto("a.tiff")));
-    EXPECT_FALSE(std::filesystem::exists(Foto("b.tiff")));
+    EXPECT_FALSE(std::filesystem::exists(Photo("a.tiff")));
+    EXPECT_FALSE(std::filesystem::exists(Photo("b.tiff")));
 }
 
 class RealDcraw : public ::testing::Test {
@@ -523,7 +526,7 @@ class RealDcraw : public ::testing::Test {
         if (test::SharedDataDir().empty() || !ExisteArchivo(chart)) {
             GTEST_SKIP() << "real camera data not available";
         }
-        if (!BuscarDCRAW(RutaBusquedaDCRAW())) {
+        if (!FindDcraw(DcrawSearchPath())) {
             GTEST_SKIP() << "dcraw not installed";
         }
         raw_ = dir_.file("chart one.dng");  // a blank in the name: one argument all the same
@@ -539,27 +542,27 @@ TEST_F(RealDcraw, HalfSizeQuickDevelopmentAndAPatchThatBalancesTheGrey) {
     DevelopSettings settings;
     settings.profile = 0;  // raw colour, so balanced grey reads as equal channels
     RecorderChannel channel;
-    const ResultadoRevelado neutral = ReveladoRapido(raw_, true, settings, channel);
-    ASSERT_TRUE(neutral.terminado) << test::OnlyBox(channel);
+    const DevelopResult neutral = ReveladoRapido(raw_, true, settings, channel);
+    ASSERT_TRUE(neutral.finished) << test::OnlyBox(channel);
     // dcraw reports an output of 1734 x 1156 for this file; the quick development halves both.
     EXPECT_EQ(neutral.tiff, dir_.file("chart one.tiff"));
-    const Frame half = LeerTIFF(neutral.tiff);
+    const Frame half = ReadTiff(neutral.tiff);
     EXPECT_EQ(half.width, 867);
     EXPECT_EQ(half.height, 578);
     // The chart's fourth grey patch (a mid grey), as fractions of the developed picture.
-    const ParcheWB patch{452.0 / 867, 456.0 / 578, 468.0 / 867, 472.0 / 578, true, true};
+    const WBPatch patch{452.0 / 867, 456.0 / 578, 468.0 / 867, 472.0 / 578, true, true};
     ASSERT_EQ(CalcularWBPatch(raw_, patch, settings.wb, channel), 1);
     EXPECT_EQ(channel.log().back(), "DONE");
 
     // Green is the strongest raw channel under this light: it gets 1, the others more.
     EXPECT_EQ(settings.wb.txtWB[1], "1");
-    EXPECT_GT(NumeroDeTexto(settings.wb.txtWB[0]).value_or(0), 1.0);
-    EXPECT_GT(NumeroDeTexto(settings.wb.txtWB[2]).value_or(0), 1.0);
+    EXPECT_GT(NumberFromText(settings.wb.txtWB[0]).value_or(0), 1.0);
+    EXPECT_GT(NumberFromText(settings.wb.txtWB[2]).value_or(0), 1.0);
     // Developed again with the measured multipliers, the patch is grey within 2 %.
     settings.wb.mode = WBMode::kPatch;
-    const ResultadoRevelado balanced = ReveladoRapido(raw_, false, settings, channel);
-    ASSERT_TRUE(balanced.terminado);
-    const auto [red_ratio, blue_ratio] = test::RedAndBlueOverGreen(LeerTIFF(balanced.tiff), patch);
+    const DevelopResult balanced = ReveladoRapido(raw_, false, settings, channel);
+    ASSERT_TRUE(balanced.finished);
+    const auto [red_ratio, blue_ratio] = test::RedAndBlueOverGreen(ReadTiff(balanced.tiff), patch);
     EXPECT_NEAR(red_ratio, 1.0, 0.02);
     EXPECT_NEAR(blue_ratio, 1.0, 0.02);
 }

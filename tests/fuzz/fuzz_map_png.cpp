@@ -10,16 +10,16 @@
 #include "support/RecorderChannel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    constexpr int kAncho = 64;
-    constexpr int kAlto = 48;
-    constexpr int kImagenes = 3;
+    constexpr int kWidth = 64;
+    constexpr int kHeight = 48;
+    constexpr int kFrameCount = 3;
     brimsal::SilentChannel channel;
-    brimsal::Picture mapa;
+    brimsal::Picture map;
     try {
-        if (brimsal::CargarMapaComprobado(brimsal::fuzz::AsFile(data, size), kAncho, kAlto,
-                                          kImagenes, mapa, channel)) {
-            std::vector<uint8_t> niveles(static_cast<size_t>(kAncho) * kAlto);
-            mapa.GetRedSamples(niveles.data());
+        if (brimsal::LoadCheckedMap(brimsal::fuzz::AsFile(data, size), kWidth, kHeight, kFrameCount,
+                                    map, channel)) {
+            std::vector<uint8_t> levels(static_cast<size_t>(kWidth) * kHeight);
+            map.GetRedSamples(levels.data());
         }
     } catch (const brimsal::PictureError&) {
     }

@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
-        const brimsal::Frame frame = brimsal::LeerTIFF(brimsal::fuzz::AsFile(data, size));
+        const brimsal::Frame frame = brimsal::ReadTiff(brimsal::fuzz::AsFile(data, size));
         if (frame.pixels.size() != static_cast<size_t>(frame.width) * frame.height * 3) {
             __builtin_trap();
         }

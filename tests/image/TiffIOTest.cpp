@@ -131,7 +131,7 @@ void WriteFixture(const std::string& path, const Frame& frame, const Layout& lay
 
 // The message of the ImageError or PictureError reading `path` throws; "" when none.
 std::string LoadError(const std::string& path,
-                      const std::function<void(const std::string&)>& read = LeerTIFF) {
+                      const std::function<void(const std::string&)>& read = ReadTiff) {
     try {
         read(path);
     } catch (const std::runtime_error& error) {
@@ -145,8 +145,8 @@ std::string LoadError(const std::string& path,
 TEST(TiffIO, ReadsEveryRgbLayout) {
     test::TempDir dir;
     const Frame frame = RandomFrame(45, 29, 7);
-    EscribirTIFF(frame, dir.file("image.png"));
-    EXPECT_EQ(LeerTIFF(dir.file("image.png")).pixels, frame.pixels);
+    WriteTiff(frame, dir.file("image.png"));
+    EXPECT_EQ(ReadTiff(dir.file("image.png")).pixels, frame.pixels);
     EXPECT_EQ(test::FilesLike(dir.path(), "").size(), 1u);
     const std::vector<std::pair<std::string, Layout>> layouts = {
         {"uncompressed strips", {}},
@@ -164,7 +164,7 @@ TEST(TiffIO, ReadsEveryRgbLayout) {
         SCOPED_TRACE(name);
         const std::string path = dir.file("fixture.tif");
         WriteFixture(path, frame, layout);
-        const Frame back = LeerTIFF(path);
+        const Frame back = ReadTiff(path);
         Samples expected = frame.pixels;
         for (uint16_t& v : expected) {
             v = layout.bits == 8 ? static_cast<uint16_t>((v >> 8) * 257) : v;
@@ -192,7 +192,7 @@ TEST(TiffIO, HostileHeadersAreRefusedBeforeAllocationNamingTheFile) {
                  {.compression = COMPRESSION_LZW, .rows_per_strip = 10000, .raw = 64}, nullptr);
     WriteFixture(dir.file("tile"), 1, 1, {.compression = COMPRESSION_LZW, .tile = 65536, .raw = 16},
                  nullptr);
-    EscribirTIFF(RandomFrame(64, 48, 5), dir.file("good"));
+    WriteTiff(RandomFrame(64, 48, 5), dir.file("good"));
     std::filesystem::copy_file(dir.file("good"), dir.file("truncated"));
     std::filesystem::resize_file(dir.file("truncated"),
                                  std::filesystem::file_size(dir.file("good")) / 2);

@@ -31,7 +31,7 @@ class ExposureSetTest : public ::testing::Test {
         test::Touch(dir_.file(name + ".cr2"));
         raws_.push_back(name + ".cr2");
         if (!frame.empty()) {
-            EscribirTIFF(frame, Tiff(name));
+            WriteTiff(frame, Tiff(name));
         }
     }
     std::string Ruta() const { return dir_.file(raws_.front()); }
@@ -79,8 +79,8 @@ TEST_F(ExposureSetTest, LoadsThatDoNotGiveASet) {
             if (*kind == 'x') {
                 test::WriteBytes(dir.file(name + ".tiff"), {'n', 'o', 't', ' ', 'a', ' ', 't'});
             } else if (*kind != '-') {
-                EscribirTIFF(test::ConstantFrame(*kind == 'n' ? 9 : 10, 6, 100, 100, 100),
-                             dir.file(name + ".tiff"));
+                WriteTiff(test::ConstantFrame(*kind == 'n' ? 9 : 10, 6, 100, 100, 100),
+                          dir.file(name + ".tiff"));
             }
         }
         ExposureSet set;
@@ -132,7 +132,7 @@ TEST_F(ExposureSetTest, SameSetWithOneThreadManyOrPreloadedFramesAndCancelReleas
     for (int i = 0; i < 4; ++i) {
         preloaded.Submit(Tiff("f" + std::to_string(i)));
     }
-    EscribirTIFF(test::ConstantFrame(33, 17, 9, 9, 9), Tiff("f2"));
+    WriteTiff(test::ConstantFrame(33, 17, 9, 9, 9), Tiff("f2"));
     ExposureSet sets[3];
     Lines logs[3];
     for (int run = 0; run < 3; ++run) {
@@ -154,10 +154,10 @@ TEST_F(ExposureSetTest, SameSetWithOneThreadManyOrPreloadedFramesAndCancelReleas
         }
     }
     // A second load into a loaded set replaces its frames.
-    EscribirTIFF(test::ConstantFrame(33, 17, 7, 7, 7), Tiff("f0"));
+    WriteTiff(test::ConstantFrame(33, 17, 7, 7, 7), Tiff("f0"));
     ASSERT_EQ(CargarTIFFs(Ruta(), raws_, sets[0], channel_), 5);
     EXPECT_EQ(sets[0].Imagenes[0].at(32, 16)[0], 7);
-    channel_.Cancelar();
+    channel_.Cancel();
     EXPECT_THROW(CargarTIFFs(Ruta(), raws_, set_, channel_), Cancelled);
     EXPECT_FALSE(set_.TIFFsCargados);
     EXPECT_EQ(set_.N(), 0);
@@ -171,21 +171,21 @@ constexpr uint32_t kRed = RGB(255, 0, 0);
 constexpr uint32_t kGrey = RGB(192, 192, 192);
 
 // A set in memory, its TIFF names in `dir` (the files themselves are not needed).
-ExposureSet SetDe(const TempDir& dir, std::vector<Frame> frames) {
+ExposureSet SetOf(const TempDir& dir, std::vector<Frame> frames) {
     return test::SetOf(std::move(frames), dir.file("img"));
 }
 
 // One run of Calc EV over `frames` in `dir`.
-int Calcular(const TempDir& dir, ExposureSet& set, bool average, RecorderChannel& channel,
-             int threads = 1, int32_t green_clip = kNivelRecorte) {
+int Compute(const TempDir& dir, ExposureSet& set, bool average, RecorderChannel& channel,
+            int threads = 1, int32_t green_clip = kClipLevel) {
     RelativeExposureSettings settings;
     settings.average = average;
-    settings.recorte[1] = green_clip;
+    settings.clip[1] = green_clip;
     return CalcularExpRelativas(dir.file("ref.CR2"), settings, set, channel, threads);
 }
 
 // Frame `stops` EV above a linear base well inside the valid window.
-Frame Escalon(int w, int h, int stops) {
+Frame StepWedge(int w, int h, int stops) {
     return MakeFrame(w, h, [stops](int x, int y, int c) {
         return static_cast<uint16_t>((2000 + 97 * x + 53 * y + 311 * c) << stops);
     });
@@ -198,15 +198,15 @@ Frame Escalon(int w, int h, int stops) {
 // and never replaces a file already there.
 TEST(RelativeExposure, StepsLogAndHistogramBands) {
     TempDir dir;
-    const std::string taken = dir.file("His_" + HoraHHMMSS() + ".gif");
+    const std::string taken = dir.file("His_" + TimeHHMMSS() + ".gif");
     test::Touch(taken);
     std::vector<Frame> frames;
     for (int stops : {0, 0, 1, 2, 3}) {
-        frames.push_back(Escalon(9, 9, stops));
+        frames.push_back(StepWedge(9, 9, stops));
     }
-    ExposureSet set = SetDe(dir, std::move(frames));
+    ExposureSet set = SetOf(dir, std::move(frames));
     RecorderChannel channel;
-    ASSERT_EQ(Calcular(dir, set, false, channel), 1);
+    ASSERT_EQ(Compute(dir, set, false, channel), 1);
     EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1, 1, 0.5, 0.25, 0.125}));
     EXPECT_EQ(std::filesystem::file_size(taken), 0u);
     std::filesystem::remove(taken);
@@ -239,17 +239,17 @@ TEST(RelativeExposure, StepsLogAndHistogramBands) {
 // clips far below the fixed level: that level lets the clipped samples in and the Average step
 // drifts; a green level below the clip keeps them out and the step at 1 EV.
 TEST(RelativeExposure, PerChannelClipLevelsKeepClippedGreenOut) {
-    const Frame brillante = MakeFrame(40, 10, [](int x, int y, int c) {
+    const Frame brighter = MakeFrame(40, 10, [](int x, int y, int c) {
         const int v = (2000 + 97 * x + 53 * y + 311 * c) << 1;
         return static_cast<uint16_t>(c == 1 && x >= 20 ? std::min(v, 6000) : v);
     });
     for (bool average : {true, false}) {
         std::vector<double> e2;
-        for (int32_t green_clip : {kNivelRecorte, 5999}) {
+        for (int32_t green_clip : {kClipLevel, 5999}) {
             TempDir dir;
-            ExposureSet set = SetDe(dir, {Escalon(40, 10, 0), brillante});
+            ExposureSet set = SetOf(dir, {StepWedge(40, 10, 0), brighter});
             RecorderChannel channel;
-            ASSERT_EQ(Calcular(dir, set, average, channel, 1, green_clip), 1);
+            ASSERT_EQ(Compute(dir, set, average, channel, 1, green_clip), 1);
             e2.push_back(set.ExpRelativas[1]);
         }
         if (average) {
@@ -262,14 +262,14 @@ TEST(RelativeExposure, PerChannelClipLevelsKeepClippedGreenOut) {
 // Gaps too wide or too narrow, frames of unequal size and a cancel: no histogram, and the
 // exposures as given (a cancel or an unexpected error leaves the earlier ones).
 TEST(RelativeExposure, GapErrorsUnequalFramesAndCancel) {
-    const std::vector<Frame> wide = {Escalon(10, 10, 0),
+    const std::vector<Frame> wide = {StepWedge(10, 10, 0),
                                      ConstantFrame(10, 10, 60000, 58982, 65535)};
     // Summing more in the darker-sorted frame is too narrow for Average; the Median method has
     // no such test and puts the samples into bin 0 (then bin 1000 for the next pair).
     const std::vector<Frame> narrow = {ConstantFrame(6, 6, 3001, 3001, 3001),
                                        ConstantFrame(6, 6, 3000, 3000, 3000),
                                        ConstantFrame(6, 6, 6000, 6000, 6000)};
-    const std::vector<Frame> unequal = {Escalon(6, 6, 0), Escalon(7, 6, 1)};
+    const std::vector<Frame> unequal = {StepWedge(6, 6, 0), StepWedge(7, 6, 1)};
     const std::string too = "ERROR: Too ";
     const std::string gap = " exposure gap between img1.tiff and img2.tiff";
     const std::string none = "<0 boxes>";
@@ -279,7 +279,7 @@ TEST(RelativeExposure, GapErrorsUnequalFramesAndCancel) {
         bool cancel;
         std::string box;  // the start of the only box
         std::vector<double> e;
-    } casos[] = {
+    } cases[] = {
         {&wide, true, false, too + "wide" + gap, {1, 0}},
         {&wide, false, false, too + "wide" + gap, {1, 0}},
         {&narrow, true, false, too + "narrow" + gap, {1, 0, 0}},
@@ -291,26 +291,27 @@ TEST(RelativeExposure, GapErrorsUnequalFramesAndCancel) {
          {1, 0.25}},
         {&wide, false, true, none, {1, 0.25}},
     };
-    for (const auto& caso : casos) {
+    for (const auto& test_case : cases) {
         TempDir dir;
-        ExposureSet set = SetDe(dir, *caso.frames);
+        ExposureSet set = SetOf(dir, *test_case.frames);
         set.ExpRelativas = {1, 0.25};
         RecorderChannel channel;
-        if (caso.cancel) {
-            channel.Cancelar();
-            EXPECT_THROW(Calcular(dir, set, false, channel), Cancelled);
+        if (test_case.cancel) {
+            channel.Cancel();
+            EXPECT_THROW(Compute(dir, set, false, channel), Cancelled);
         } else {
-            EXPECT_EQ(Calcular(dir, set, caso.average, channel), caso.box == none ? 1 : -1);
+            EXPECT_EQ(Compute(dir, set, test_case.average, channel),
+                      test_case.box == none ? 1 : -1);
         }
-        EXPECT_EQ(set.ExpRelativas, caso.e) << caso.box;
-        EXPECT_EQ(test::OnlyBox(channel).rfind(caso.box, 0), 0u) << test::OnlyBox(channel);
-        if (caso.box.starts_with(too)) {
+        EXPECT_EQ(set.ExpRelativas, test_case.e) << test_case.box;
+        EXPECT_EQ(test::OnlyBox(channel).rfind(test_case.box, 0), 0u) << test::OnlyBox(channel);
+        if (test_case.box.starts_with(too)) {
             EXPECT_EQ(channel.log(),
                       (Lines{"\nCalculating relative exposure...", "img1.tiff: 1 (0EV)",
-                             caso.box.substr(7, caso.box.find(" between") - 7), "DONE"}));
+                             test_case.box.substr(7, test_case.box.find(" between") - 7), "DONE"}));
         }
         EXPECT_EQ(test::FilesLike(dir.path(), "His_").size(),
-                  caso.box == none && !caso.cancel ? 1u : 0u);
+                  test_case.box == none && !test_case.cancel ? 1u : 0u);
     }
 }
 
@@ -319,8 +320,8 @@ TEST(RelativeExposure, GapErrorsUnequalFramesAndCancel) {
 // never; the 8 neighbours of a pixel clipped in the brighter frame never; per channel, only
 // 1024 < v < 58982 in both frames; brighter samples weigh more in the median. `share` is the
 // read-out's percentage of the samples taken.
-double PasoIngenuo(const Frame& a, const Frame& b, bool average, double e_previa,
-                   double* share = nullptr) {
+double NaiveStep(const Frame& a, const Frame& b, bool average, double previous_exposure,
+                 double* share = nullptr) {
     const int dxs[] = {-1, 0, 1, -1, 1, -1, 0, 1};
     const int dys[] = {-1, -1, -1, 0, 0, 1, 1, 1};
     double sa = 0;
@@ -350,10 +351,10 @@ double PasoIngenuo(const Frame& a, const Frame& b, bool average, double e_previa
         }
     }
     if (share != nullptr) {
-        *share = Redondear(1000.0 * taken / (3.0 * a.width * a.height)) / 10;
+        *share = RoundHalfEven(1000.0 * taken / (3.0 * a.width * a.height)) / 10;
     }
     if (average) {
-        return sa / sb * e_previa;
+        return sa / sb * previous_exposure;
     }
     int64_t total = 0;
     for (int64_t v : bins) {
@@ -364,7 +365,7 @@ double PasoIngenuo(const Frame& a, const Frame& b, bool average, double e_previa
     while (static_cast<double>(cumulative + bins[static_cast<size_t>(k)]) < total / 2.0) {
         cumulative += bins[static_cast<size_t>(k++)];
     }
-    return e_previa / std::pow(2.0, k / 1000.0);
+    return previous_exposure / std::pow(2.0, k / 1000.0);
 }
 
 // Noisy frames over several row chunks, with clipped pixels and samples on both edges of the
@@ -385,16 +386,16 @@ TEST(RelativeExposure, MatchesThePlainLoopOnAnyThreadCount) {
     const std::vector<Frame> frames = {frame(1), frame(2.3), frame(5.1)};
     for (bool average : {true, false}) {
         double share = 0;
-        const double e2 = PasoIngenuo(frames[0], frames[1], average, 1.0, &share);
-        const double e3 = PasoIngenuo(frames[1], frames[2], average, e2);
+        const double e2 = NaiveStep(frames[0], frames[1], average, 1.0, &share);
+        const double e3 = NaiveStep(frames[1], frames[2], average, e2);
         std::vector<std::string> logs[2];
         for (int threads : {1, 0}) {
             TempDir dir;
-            ExposureSet set = SetDe(dir, frames);
+            ExposureSet set = SetOf(dir, frames);
             RecorderChannel channel;
-            ASSERT_EQ(Calcular(dir, set, average, channel, threads), 1);
+            ASSERT_EQ(Compute(dir, set, average, channel, threads), 1);
             EXPECT_EQ(set.ExpRelativas, (std::vector<double>{1.0, e2, e3})) << average;
-            const std::string lev = "(" + TextoNumero(share) + "% lev)";
+            const std::string lev = "(" + NumberText(share) + "% lev)";
             EXPECT_TRUE(channel.log()[2].ends_with(lev)) << channel.log()[2] << " " << lev;
             EXPECT_EQ(test::FilesLike(dir.path(), "His_").size(),
                       average ? 0u : 1u);  // the Median method's only

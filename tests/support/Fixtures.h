@@ -81,16 +81,16 @@ inline ExposureSet SetOf(std::vector<Frame> frames, const std::string& prefix) {
 
 // The level table of Build map for a set of n frames, from its definition: n + (1 - n) x L / 255
 // as a float, and every whole-frame level, nearest((k - n) x 255 / (1 - n)), exactly k.
-inline std::array<float, 256> TablaIndicePorNivel(int n) {
-    std::array<float, 256> tabla{};
-    for (int nivel = 0; nivel < 256; ++nivel) {
-        tabla[static_cast<size_t>(nivel)] = static_cast<float>(n + (1 - n) * nivel / 255.0);
+inline std::array<float, 256> ExpectedIndexTable(int n) {
+    std::array<float, 256> table{};
+    for (int level = 0; level < 256; ++level) {
+        table[static_cast<size_t>(level)] = static_cast<float>(n + (1 - n) * level / 255.0);
     }
     for (int k = 1; k <= n; ++k) {
-        tabla[static_cast<size_t>(std::nearbyint((k - n) * 255.0 / (1 - n)))] =
+        table[static_cast<size_t>(std::nearbyint((k - n) * 255.0 / (1 - n)))] =
             static_cast<float>(k);
     }
-    return tabla;
+    return table;
 }
 
 // Paths of the files of `folder` whose names start with `prefix` and end with `suffix`, sorted.
@@ -125,8 +125,8 @@ inline void Touch(const std::string& path) {
 
 // Red over green and blue over green of the channel sums over `patch` on `frame`: how far from
 // grey a balanced development leaves the patch.
-inline std::pair<double, double> RedAndBlueOverGreen(const Frame& frame, const ParcheWB& patch) {
-    const SumasCanal sums = SumarParche(frame, patch);
+inline std::pair<double, double> RedAndBlueOverGreen(const Frame& frame, const WBPatch& patch) {
+    const SumasCanal sums = SumPatch(frame, patch);
     const double green = static_cast<double>(sums.g);
     return {static_cast<double>(sums.r) / green, static_cast<double>(sums.b) / green};
 }

@@ -28,7 +28,7 @@ void RecorderChannel::MensajeError(const std::string& text) {
     boxes_.push_back({"ERROR", text});
 }
 
-void RecorderChannel::MostrarProgreso(const std::string& text) {
+void RecorderChannel::ShowProgress(const std::string& text) {
     std::lock_guard lock(mutex_);
     progress_.push_back(text);
     if (cancel_after_progress_ >= 0 &&

@@ -22,14 +22,14 @@ class RecorderChannel : public UserChannel {
     void MostrarLineaDCRAW(const std::string& line) override;
     void MensajeAviso(const std::string& text) override;
     void MensajeError(const std::string& text) override;
-    void MostrarProgreso(const std::string& text) override;
+    void ShowProgress(const std::string& text) override;
     void Beep() override;
-    bool Cancelado() const override { return cancel_.load(); }
+    bool CancelRequested() const override { return cancel_.load(); }
 
     // Asks the running step to stop (as the Cancel button does).
-    void Cancelar() { cancel_ = true; }
+    void Cancel() { cancel_ = true; }
     // Cancels once the progress read-out has been shown `count` times.
-    void CancelarTrasProgresos(int count) { cancel_after_progress_ = count; }
+    void CancelAfterProgressReports(int count) { cancel_after_progress_ = count; }
 
     // The log as the window shows it: lines since the last restart.
     std::vector<std::string> log() const;
@@ -62,7 +62,7 @@ class SilentChannel : public UserChannel {
     void MostrarLineaDCRAW(const std::string&) override {}
     void MensajeAviso(const std::string&) override {}
     void MensajeError(const std::string&) override {}
-    void MostrarProgreso(const std::string&) override {}
+    void ShowProgress(const std::string&) override {}
     void Beep() override {}
 };
 

@@ -22,7 +22,7 @@ using Lines = std::vector<std::string>;
 using Texts = std::array<std::string, 3>;
 
 // A patch from (x1, y1) to (x2, y2): a square's corners, or a round one's centre and rim point.
-ParcheWB Patch(double x1, double y1, double x2, double y2, bool square = true) {
+WBPatch Patch(double x1, double y1, double x2, double y2, bool square = true) {
     return {x1, y1, x2, y2, square, true};
 }
 
@@ -38,7 +38,7 @@ TEST(WBPatchSums, PixelsEachShapeTakesAndTheirCoefficients) {
     const Frame red_at_clip = test::ConstantFrame(4, 4, 58982, 1000, 1000);
     const Frame green_over = test::ConstantFrame(4, 4, 1000, 58983, 1000);
     // Name, frame, patch, and the red and green sums.
-    const std::tuple<const char*, const Frame&, ParcheWB, int64_t, int64_t> cases[] = {
+    const std::tuple<const char*, const Frame&, WBPatch, int64_t, int64_t> cases[] = {
         // Columns and rows Round(10 * 0.1) = 1 .. Round(10 * 0.3) = 3, from either corner.
         {"3 x 3", grey, Patch(0.1, 0.1, 0.3, 0.3), 900, 1800},
         {"3 x 3 dragged back", grey, Patch(0.3, 0.3, 0.1, 0.1), 900, 1800},
@@ -61,12 +61,12 @@ TEST(WBPatchSums, PixelsEachShapeTakesAndTheirCoefficients) {
         {"round at the clip level", red_at_clip, Patch(0.5, 0.5, 0.5, 0.5, false), 0, 0},
         {"square over the clip level", green_over, Patch(0.5, 0.5, 0.5, 0.5), 0, 0}};
     for (const auto& [name, frame, patch, r, g] : cases) {
-        const SumasCanal sums = SumarParche(frame, patch);
+        const SumasCanal sums = SumPatch(frame, patch);
         EXPECT_EQ(sums.r, r) << name;
         EXPECT_EQ(sums.g, g) << name;
     }
     // The largest sum gets 1, the others three decimals: 2000 / 1600 = 1.25 exactly, 2000 / 3.
-    EXPECT_EQ(CoeficientesParche({1600, 2000, 3}), (Texts{"1.25", "1", "666.667"}));
+    EXPECT_EQ(PatchCoefficients({1600, 2000, 3}), (Texts{"1.25", "1", "666.667"}));
 }
 
 // CalcularWBPatch refusing a patch or failing on the TIFF beside the reference: the coefficients
@@ -76,9 +76,9 @@ TEST(CalcularWBPatch, Outcomes) {
                            "DONE"};
     const std::string impossible =
         "ERROR: Impossible to WB patch, some channel is very low and/or insufficient sample";
-    const ParcheWB whole = Patch(0.1, 0.1, 0.9, 0.9);
+    const WBPatch whole = Patch(0.1, 0.1, 0.9, 0.9);
     // Name, the developed frame (empty: a file that is no TIFF), patch, log, the box's start.
-    const std::tuple<const char*, Frame, ParcheWB, Lines, std::string> cases[] = {
+    const std::tuple<const char*, Frame, WBPatch, Lines, std::string> cases[] = {
         // Every pixel has a channel at or above the clip level.
         {"clipped", test::ConstantFrame(10, 10, 60000, 59000, 65535), whole, refused, impossible},
         {"no blue", test::ConstantFrame(10, 10, 500, 500, 0), Patch(0.5, 0.5, 0.7, 0.5, false),
@@ -94,7 +94,7 @@ TEST(CalcularWBPatch, Outcomes) {
         if (developed.empty()) {
             test::WriteBytes(dir.file("IMG_1.tiff"), {'n', 'o', 't', ' ', 'a', ' ', 't', 'i'});
         } else {
-            EscribirTIFF(developed, dir.file("IMG_1.tiff"));
+            WriteTiff(developed, dir.file("IMG_1.tiff"));
         }
         WhiteBalanceSettings wb;
         RecorderChannel channel;
@@ -114,11 +114,11 @@ TEST(WBPatchRoad, NeutralDevelopmentShownIsMeasuredAtOnce) {
     test::TempDir dir;
     Session session;
     session.Ruta = dir.file("ref.cr2");
-    EscribirTIFF(test::ConstantFrame(8, 8, 1000, 2000, 1500), dir.file("ref.tiff"));
+    WriteTiff(test::ConstantFrame(8, 8, 1000, 2000, 1500), dir.file("ref.tiff"));
     DevelopSettings settings;
     RecorderChannel channel;
     ASSERT_TRUE(RunMeasurePatch(session, Patch(0.1, 0.1, 0.5, 0.5), settings, channel,
-                                LineaRapida(settings, true)));
+                                QuickLine(settings, true)));
     EXPECT_EQ(settings.wb.txtWB, (Texts{"2", "1", "1.333"}));
     EXPECT_EQ(channel.log(), (Lines{"Calculating WB in patch...", "DONE"}));
 }

@@ -26,13 +26,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
     });
     window.resize(1500, 940);
-    window.ElegirAlMostrar(arguments.at(1).toStdString());
+    window.ChooseOnShow(arguments.at(1).toStdString());
 
     // Each step's end presses the next button; after the blend the window is saved.
     const std::vector<const char*> buttons = {"cmdDevelop", "cmdEV", "cmdBuildMap", "cmdBlend"};
     size_t next = 0;
     int exit_code = 0;
-    QObject::connect(&window.Pasos(), &brimsal::StepRunner::finished, &window, [&] {
+    QObject::connect(&window.Runner(), &brimsal::StepRunner::finished, &window, [&] {
         if (next == buttons.size()) {
             exit_code = window.grab().save(output) ? 0 : 1;
             QApplication::quit();

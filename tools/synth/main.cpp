@@ -125,9 +125,9 @@ SeriesSettings Parse(const std::vector<std::string>& args, bool& help) {
 // Shutter speeds as photographers write them: 1/1024 s, 1/362.1 s, 2 s.
 std::string ExposureText(double seconds) {
     if (seconds < 1) {
-        return "1/" + TextoNumero(std::nearbyint(10 / seconds) / 10, ".") + " s";
+        return "1/" + NumberText(std::nearbyint(10 / seconds) / 10, ".") + " s";
     }
-    return TextoNumero(std::nearbyint(seconds * 10) / 10, ".") + " s";
+    return NumberText(std::nearbyint(seconds * 10) / 10, ".") + " s";
 }
 
 }  // namespace
@@ -153,12 +153,12 @@ int main(int argc, char** argv) {
         const Scene scene(settings.width, settings.height, settings.seed, settings.style);
         std::printf("brimsal-synth: %d frame%s of %dx%d, %s EV apart, seed %llu\n", settings.frames,
                     settings.frames == 1 ? "" : "s", settings.width, settings.height,
-                    TextoNumero(settings.ev_step, ".").c_str(),
+                    NumberText(settings.ev_step, ".").c_str(),
                     static_cast<unsigned long long>(settings.seed));
         for (const auto& frame : result.frames) {
             std::printf("  %s  %s  +%s EV\n", frame.path.c_str(),
                         ExposureText(frame.exposure_time).c_str(),
-                        TextoNumero(settings.ev_step * frame.rank, ".").c_str());
+                        NumberText(settings.ev_step * frame.rank, ".").c_str());
         }
         if (!result.radiance_path.empty()) {
             std::printf("  %s  scene radiance, 32-bit float RGB (window = 1)\n",
@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
         std::printf(
             "Scene: %s EV from the darkest grey patch to the window; sensor black %d, "
             "white %d, read noise %s e-\n",
-            TextoNumero(std::nearbyint(scene.RangeEv() * 100) / 100, ".").c_str(), kBlackLevel,
-            kWhiteLevel, TextoNumero(kReadNoiseElectrons, ".").c_str());
+            NumberText(std::nearbyint(scene.RangeEv() * 100) / 100, ".").c_str(), kBlackLevel,
+            kWhiteLevel, NumberText(kReadNoiseElectrons, ".").c_str());
         return kExitDone;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "brimsal-synth: %s\n", error.what());
