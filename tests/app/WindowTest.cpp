@@ -334,9 +334,12 @@ TEST_F(Window, WholeRoadWithRealDcrawMatchesTheConsoleByteForByte) {
 using WindowPatchEndToEnd = Window;
 TEST_F(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey) {
     setenv("PATH", dcraw_.savedPath().c_str(), 1);  // the real dcraw
-    const std::string chart = test::SharedDataDir() + "/real/colorchart.dng";
-    if (!std::filesystem::exists(chart) || !FindDcraw(dcraw_.savedPath())) {
-        GTEST_SKIP() << "real camera data or dcraw not available";
+    const std::string chart = test::RealChart();
+    if (chart.empty()) {
+        GTEST_SKIP();
+    }
+    if (!FindDcraw(dcraw_.savedPath())) {
+        GTEST_SKIP() << "dcraw is not installed";
     }
     NumericLocale point("C");
     const std::string raw = photos_.file("chart.dng");

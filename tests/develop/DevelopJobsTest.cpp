@@ -522,9 +522,9 @@ TEST_F(DevelopStepCli, HangupCancelsTheRunCleanly) {
 class RealDcraw : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string chart = test::SharedDataDir() + "/real/colorchart.dng";
-        if (test::SharedDataDir().empty() || !ExisteArchivo(chart)) {
-            GTEST_SKIP() << "real camera data not available";
+        const std::string chart = test::RealChart();
+        if (chart.empty()) {
+            GTEST_SKIP();
         }
         if (!FindDcraw(DcrawSearchPath())) {
             GTEST_SKIP() << "dcraw not installed";

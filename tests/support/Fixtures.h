@@ -3,7 +3,9 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <algorithm>
+
 #include <array>
 #include <clocale>
 #include <cmath>
@@ -155,6 +157,22 @@ inline std::string SharedDataDir() {
     const char* env = std::getenv("BRIMSAL_SHARED_DATA");
     const std::string dir = env != nullptr ? env : "";
     return !dir.empty() && std::filesystem::is_directory(dir) ? dir : "";
+}
+
+// The shared real camera RAW (a colour chart). A test that needs it fails, naming what is missing,
+// when it is not there (a silent skip would hide that the check never ran); the caller then ends:
+//   const std::string chart = test::RealChart(); if (chart.empty()) GTEST_SKIP();
+inline std::string RealChart() {
+    const std::string chart = SharedDataDir() + "/real/colorchart.dng";
+    if (SharedDataDir().empty() || !std::filesystem::is_regular_file(chart)) {
+        ADD_FAILURE()
+            << "The shared real RAW 'real/colorchart.dng' is missing: BRIMSAL_SHARED_DATA ('"
+            << (std::getenv("BRIMSAL_SHARED_DATA") ? std::getenv("BRIMSAL_SHARED_DATA") : "")
+            << "') must name the folder that holds it (../shared/data beside the "
+               "repository; tests/CMakeLists.txt sets it)";
+        return {};
+    }
+    return chart;
 }
 
 // "TITLE: text" of the one box a channel showed, or "<n boxes>" when it showed none or several.
