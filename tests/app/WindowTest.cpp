@@ -336,7 +336,7 @@ TEST_F(WindowPatchEndToEnd, CalcWBOnTheChartsGreyMatchesTheCliAndBalancesTheGrey
     setenv("PATH", dcraw_.savedPath().c_str(), 1);  // the real dcraw
     const std::string chart = test::RealChart();
     if (chart.empty()) {
-        GTEST_SKIP();
+        return;  // RealChart has failed the test, naming the missing file
     }
     if (!FindDcraw(dcraw_.savedPath())) {
         GTEST_SKIP() << "dcraw is not installed";

@@ -524,7 +524,7 @@ class RealDcraw : public ::testing::Test {
     void SetUp() override {
         const std::string chart = test::RealChart();
         if (chart.empty()) {
-            GTEST_SKIP();
+            FAIL() << "the test needs the real RAW";
         }
         if (!FindDcraw(DcrawSearchPath())) {
             GTEST_SKIP() << "dcraw not installed";

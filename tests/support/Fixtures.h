@@ -160,8 +160,8 @@ inline std::string SharedDataDir() {
 }
 
 // The shared real camera RAW (a colour chart). A test that needs it fails, naming what is missing,
-// when it is not there (a silent skip would hide that the check never ran); the caller then ends:
-//   const std::string chart = test::RealChart(); if (chart.empty()) GTEST_SKIP();
+// when it is not there (a silent skip would hide that the check never ran); the caller then ends
+// the test (a return from its body, FAIL() in a fixture's SetUp).
 inline std::string RealChart() {
     const std::string chart = SharedDataDir() + "/real/colorchart.dng";
     if (SharedDataDir().empty() || !std::filesystem::is_regular_file(chart)) {
