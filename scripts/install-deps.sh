@@ -11,6 +11,7 @@ packages=(
   desktop-file-utils xvfb xauth
   zlib1g-dev hdrmerge  # bench_headroom: reads and makes hdrmerge's merged DNG
   clang libfuzzer-14-dev
+  clang-format  # scripts/check-format.sh
 )
 
 missing=()

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds everything and runs the whole test suite, then builds the
-# unit tests with AddressSanitizer + UndefinedBehaviorSanitizer and runs them again, then runs
-# each fuzz target for 30 seconds from its seed corpus.
+# Installs the dependencies, checks the formatting of the C++ sources, builds everything and runs
+# the whole test suite, then builds the unit tests with AddressSanitizer +
+# UndefinedBehaviorSanitizer and runs them again, then runs each fuzz target for 30 seconds from
+# its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+bash scripts/check-format.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
