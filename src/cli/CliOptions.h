@@ -1,66 +1,53 @@
-// brimsal-cli's options: every setting of the main window, with the same start values. All
-// option parsing lives here.
+// brimsal-cli's options: every setting of the main window, parsed straight into the road settings
+// with the settings model's ranges, start values and tables, and what the window's buttons decide
+// (how far the road runs, a chosen map, colour or B&W). All option parsing lives here.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
-#include "road/Road.h"
+#include "road/RoadSettings.h"
 #include "whitebalance/WBPatch.h"
-#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal::cli {
 
+inline constexpr const char* kProgram = "brimsal-cli";
+
+// Exit codes.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;  // the run ended in an error
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCancelled = 130;
+
 // The step after which the run stops (--steps).
 enum class LastStep { kDevelop, kEv, kMap, kBlend };
+// The word --steps takes for each step, in LastStep order.
+inline constexpr std::array<const char*, 4> kStepWords = {"develop", "ev", "map", "blend"};
+constexpr const char* StepWord(LastStep step) {
+    return kStepWords[static_cast<size_t>(step)];
+}
 
 struct CliOptions {
     std::string reference;  // the reference RAW file, as given
     bool develop = true;    // false with --no-develop: reuse the TIFFs beside the RAW files
     LastStep last_step = LastStep::kBlend;
-    int threads = 0;  // 0 = all cores
-
-    // Development.
-    WhiteBalanceSettings wb;          // --wb (default: Daylight preset)
-    std::optional<WBPatch> wb_patch;  // --wb patch:X1,Y1,X2,Y2[,round]
-    std::string saturation;           // --saturation: empty = dcraw's own value
-    int saturation_row = 0;           // cmbSat row: 0 DCRAW value, 1 User value, 2..6 cameras
-    int demosaic = 3;                 // --demosaic: cmbQuality row (0 Bilinear .. 3 AHD)
-    int profile = 1;                  // --profile: cmbProfile row (0 None .. 5 CIE XYZ)
-    std::string dcraw_options;        // --dcraw-options, cleaned up
-    bool highlight_recovery = false;  // --hl
-    bool headroom = false;            // --headroom: dcraw -H 1, F folded into the blend
-
-    // Calc EV / Build map.
-    bool ev_average = false;  // --ev-method average (default median)
-    int threshold = 90;       // --threshold 0..99
-    int antighost = 0;        // --antighost 0..50
-    int progressive = 3;      // --progressive 0..50
-
-    // Blend.
-    std::optional<std::string> map;  // --map FILE: blend with this map instead of building one
-    bool bw = false;                 // --bw R,B
-    int bw_red = 33;
-    int bw_blue = 33;
-    int gamma10 = 22;  // --gamma, x 10 (10..30); follows the profile unless given
-    bool ettr = false;
-    int bracket_num = 1;  // --bracket N,EV
-    int bracket_ev = 2;
-    bool contact_sheet = false;
-    bool float_output = false;  // --float: 32-bit float linear outputs
+    int threads = 0;                  // Session::threads: 0 = all cores
+    std::optional<WBPatch> wb_patch;  // --wb patch:X1,Y1,X2,Y2[,round]: measured before the batch
+    std::optional<std::string> map;   // --map FILE: blend with this map instead of building one
+    bool bw = false;                  // --bw R,B: the B&W blend (salida_bn)
+    bool contact_sheet = false;       // --contact-sheet
+    RoadSettings settings;            // the window's controls; options not given keep the start
 };
 
-// The outcome of parsing: options, or a message and the exit code (0 for --help / --version,
-// 2 for bad usage).
+// The outcome of parsing: options, or a message and the exit code (kExitDone for --help and
+// --version, kExitUsage for bad usage).
 struct ParseResult {
     std::optional<CliOptions> options;
     std::string message;
-    int exit_code = 0;
+    int exit_code = kExitDone;
 };
 
 ParseResult ParseCliOptions(int argc, char** argv);
-
-// The road settings the options stand for, as the window's controls would hold them.
-RoadSettings RoadSettingsFromControls(const CliOptions& options);
 
 }  // namespace brimsal::cli
