@@ -1,6 +1,7 @@
 // brimsal-cli's options: every setting of the main window, parsed straight into the road settings
 // with the settings model's ranges, start values and tables, and what the window's buttons decide
-// (how far the road runs, a chosen map, colour or B&W). All option parsing lives here.
+// (how far the road runs, a chosen map, colour or B&W). ParseCliOptions is the only way in;
+// OptionSet declares the options and their help texts, OptionText reads their values' texts.
 #pragma once
 
 #include <array>

@@ -1,4 +1,5 @@
 // brimsal-cli: the whole road without a window. See --help.
+#include <array>
 #include <cstdio>
 #include <filesystem>
 
@@ -12,10 +13,10 @@
 #include "road/Session.h"
 #include "whitebalance/WhiteBalance.h"
 
-namespace {
-
 using namespace brimsal;
 using namespace brimsal::cli;
+
+namespace {
 
 // Told on stderr (stdout is the log alone) when --steps ends the run early.
 void TellStoppedAfter(LastStep step) {
@@ -90,7 +91,8 @@ bool BlendAndContactSheet(const CliOptions& options, Session& session, RoadSetti
 
 using Step = bool (*)(const CliOptions&, Session&, RoadSettings&, UserChannel&);
 // In LastStep order.
-constexpr Step kSteps[] = {ListAndDevelop, CalcEv, BuildOrUseMap, BlendAndContactSheet};
+constexpr std::array<Step, kStepWords.size()> kSteps = {ListAndDevelop, CalcEv, BuildOrUseMap,
+                                                        BlendAndContactSheet};
 
 // The steps up to the last one asked for; the exit code.
 int RunSteps(const CliOptions& options, Session& session, UserChannel& channel) {
