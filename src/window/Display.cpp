@@ -96,7 +96,7 @@ PatchOutline PatchOutlineOn(const WBPatch& patch, int Wd, int Hd) {
         outline.cy = RoundToInt(Hd * y1);
         const double dy = (y1 - y2) * Hd;
         const double dx = (x1 - x2) * Wd;
-        outline.radio = RoundToInt(std::sqrt(dy * dy + dx * dx));
+        outline.radius = RoundToInt(std::sqrt(dy * dy + dx * dx));
     }
     return outline;
 }

@@ -42,7 +42,7 @@ std::string DragReadOut(const WBPatch& patch);
 // The outline of the patch on the displayed picture (Wd x Hd pixels), as DibujarPatch draws it.
 // Square: the rectangle left, top, width, height (width and height count pixels, the outline
 // covers left .. left + width - 1); a second point at exactly 1 drops the extra pixel so an
-// outline dragged to the right or bottom edge stays inside. Round: the circle of `radio` around
+// outline dragged to the right or bottom edge stays inside. Round: the circle of `radius` around
 // the centre. Both: the centre (cx, cy) where the cross of 4 pixels each side is drawn.
 struct PatchOutline {
     bool square;
@@ -50,7 +50,7 @@ struct PatchOutline {
     int top;
     int width;
     int height;
-    int radio;
+    int radius;
     int cx;
     int cy;
 };

@@ -317,7 +317,7 @@ QImage WhiteBalanceFrame::PictureWithPatch(bool withCross) const {
     if (outline.square) {
         copy.DrawRectangleOutline(outline.left, outline.top, outline.width, outline.height);
     } else {
-        copy.DrawCircleOutline(outline.cx, outline.cy, outline.radio);
+        copy.DrawCircleOutline(outline.cx, outline.cy, outline.radius);
     }
     if (withCross) {
         copy.DrawLineSegment(outline.cx - kCrossArm, outline.cy, outline.cx + kCrossArm,

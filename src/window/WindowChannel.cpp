@@ -5,15 +5,9 @@
 #include <QThread>
 #include <QWidget>
 
+#include "window/Controls.h"
+
 namespace brimsal {
-
-namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
 
 BoxPresenter MessageBoxPresenter(QObject* parent_widget) {
     return [parent_widget](const QString& title, const QString& text) {
@@ -31,11 +25,11 @@ WindowChannel::~WindowChannel() {
 }
 
 void WindowChannel::AnadirLog(const std::string& line, bool append) {
-    emit logLine(Q(line), append);
+    emit logLine(QText(line), append);
 }
 
 void WindowChannel::MostrarLineaDCRAW(const std::string& line) {
-    emit dcrawLine(Q(line));
+    emit dcrawLine(QText(line));
 }
 
 void WindowChannel::MensajeAviso(const std::string& text) {
@@ -51,7 +45,7 @@ void WindowChannel::MessageBrimsal(const std::string& text) {
 }
 
 void WindowChannel::ShowProgress(const std::string& text) {
-    emit progress(Q(text));
+    emit progress(QText(text));
 }
 
 void WindowChannel::Beep() {
@@ -66,7 +60,7 @@ void WindowChannel::Abandon() {
 
 void WindowChannel::Box(const QString& title, const std::string& text) {
     if (QThread::currentThread() == thread()) {
-        presenter_(title, Q(text));
+        presenter_(title, QText(text));
         return;
     }
     // A worker: the box is shown by the window's thread, after every log line sent before it;
@@ -77,7 +71,7 @@ void WindowChannel::Box(const QString& title, const std::string& text) {
     }
     const quint64 ticket = ++boxes_asked_;
     QMetaObject::invokeMethod(
-        this, [this, title, shown = Q(text), ticket] { ShowBox(title, shown, ticket); },
+        this, [this, title, shown = QText(text), ticket] { ShowBox(title, shown, ticket); },
         Qt::QueuedConnection);
     box_closed_.wait(lock, [&] { return abandoned_ || boxes_closed_ >= ticket; });
 }

@@ -20,7 +20,7 @@ frmIntro::frmIntro(QWidget* main, QWidget* parent) : QDialog(parent) {
     logo->setAccessibleName("Brimsal");
     logo->setAlignment(Qt::AlignCenter);
     auto* product = new QLabel("Brimsal v1.1", this);
-    product->setObjectName("lblProducto");
+    product->setObjectName("lblProduct");
     product->setAlignment(Qt::AlignCenter);
     QFont big = product->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
@@ -34,7 +34,7 @@ frmIntro::frmIntro(QWidget* main, QWidget* parent) : QDialog(parent) {
     connect(link, &QLabel::linkActivated, this,
             [](const QString& address) { QDesktopServices::openUrl(QUrl(address)); });
     auto* support = new QToolButton(this);
-    support->setObjectName("pctDonar");
+    support->setObjectName("pctDonate");
     support->setIcon(QIcon(picture));
     support->setIconSize(QSize(40, 40));
     support->setAutoRaise(true);

@@ -1,9 +1,11 @@
-// frmMain, the main window "Brimsal v1.1": the reference file and its RAW set, the five framed
-// groups of settings and steps, the log, the displayed reference image and the progress bar with
-// Cancel. The controls hold the settings; a step reads them into one RoadSettings value when it
-// starts and runs the road (app/Road) on the window's one worker (StepRunner), so the window
-// stays live and every step can be cancelled. Controls carry their program names (cmdEV, hscTH)
-// as object names and their captions (or their labels' texts) as accessible names.
+// frmMain, the main window "Brimsal v1.1": the reference file and its RAW set, the framed groups
+// of settings and steps ("RAW development" with "White balance", "DCRAW command line", "Calc EV /
+// Build map", "Image blending"), the displayed reference with its read-out, and the log with the
+// progress bar and Cancel. Each group is its own class that holds its part of the settings; the
+// window lays them out, reads them into one RoadSettings value when a step starts, gates the
+// steps and runs the road (road/Road) on its one worker (StepRunner), so the window stays live
+// and every step can be cancelled. Controls carry their program names (cmdEV, hscTH) as object
+// names and their captions (or their labels' texts) as accessible names.
 #pragma once
 
 #include <QString>
@@ -12,24 +14,24 @@
 #include <string>
 
 #include "base/UserChannel.h"
-#include "develop/DevelopSettings.h"
-#include "road/Road.h"
+#include "develop/DevelopJobs.h"
+#include "road/RoadSettings.h"
 #include "road/Session.h"
 #include "window/StepRunner.h"
 #include "window/WindowChannel.h"
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
-class QScrollBar;
 
 namespace brimsal {
 
+class BlendingFrame;
+class DcrawLineFrame;
+class DevelopmentFrame;
+class LogPanel;
+class MapFrame;
+class PicturePanel;
 class PictureView;
 class WhiteBalanceFrame;
 
@@ -51,6 +53,31 @@ class frmMain : public QWidget {
     // The settings the controls hold now, as the steps read them.
     RoadSettings RoadSettingsFromControls() const;
 
+    // Chooses `path` as the reference once the window is shown.
+    void ChooseOnShow(const std::string& path) { path_on_show_ = path; }
+
+    // ImagenMostrada: a reference has been displayed.
+    bool ImagenMostrada() const;
+    // The worker the steps run on (its started and finished signals gate the window).
+    StepRunner& Runner() { return runner_; }
+    WhiteBalanceFrame* fraWB() const;
+    PictureView* pctImagen() const;
+
+    // Replaces the file dialog and the box presenter (tests).
+    void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
+    void SetBoxPresenter(BoxPresenter presenter) { channel_.SetPresenter(std::move(presenter)); }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void BuildControls();
+    void ConnectFrames();
+    void ConnectChannel();
+
     // ReaccionCambioRevelado: a development setting may have changed. When the quick command
     // line differs from lblDCRAW's, it is shown, the later steps are disabled (unless
     // `disableLaterSteps` is false) and the displayed reference is developed again.
@@ -60,8 +87,6 @@ class frmMain : public QWidget {
     // argument): "No file has been selected" for "" or the current reference; otherwise the
     // listing and the quick development of the new reference.
     void ChooseReference(const std::string& path);
-    // Chooses `path` as the reference once the window is shown.
-    void ChooseOnShow(const std::string& path) { path_on_show_ = path; }
 
     // Runs a step on the worker (see StepRunner::Run); the window is gated while it runs.
     // False when another step is running.
@@ -76,31 +101,6 @@ class frmMain : public QWidget {
     // The displayed reference: shows `shown` and ends the quick development's log.
     void ShowDevelopment(const QImage& shown, const std::string& raw_path);
 
-    bool ImagenMostrada() const;
-    Session& CurrentSession() { return session_; }
-    WindowChannel& Channel() { return channel_; }
-    StepRunner& Runner() { return runner_; }
-    WhiteBalanceFrame* fraWB() const { return fraWB_; }
-    PictureView* pctImagen() const { return pctImagen_; }
-
-    // Replaces the file dialog and the box presenter (tests).
-    void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
-    void SetBoxPresenter(BoxPresenter presenter) { channel_.SetPresenter(std::move(presenter)); }
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-  private:
-    void BuildControls();
-    QWidget* BuildDevelopment();
-    QWidget* BuildMap();
-    QWidget* BuildBlending();
-    QWidget* BuildDCRAW();
-    void ConnectChannel();
-
     // Disables the step buttons from `first` on, in workflow order (cmdDevelop, cmdEV,
     // cmdBuildMap, then cmdBlend, cmdBlendBW and cmdTestBW together).
     void DisableFrom(QPushButton* first);
@@ -109,93 +109,37 @@ class frmMain : public QWidget {
     void DevelopAndShow(const std::string& module,
                         std::function<DevelopResult(DevelopSettings&, UserChannel&)> develop);
     void ShowBusy(bool busy);
-    void AppendToLog(const QString& line, bool append);
-    void ShowProgress(const QString& text);
 
     void cmdSeleccionar_Click();
     void cmdDevelop_Click();
     void cmdEV_Click();
-    void cmdEVMethod_Click();
     void cmdBuildMap_Click();
     void cmdBlend_Click(bool bw);
     void cmdTestBW_Click();
     void cmdSelMap_Click();
     void cmdCopyClipBoard_Click();
-    void chkHLRecovery_Click();
-    void cmbSat_Click(int row);
-    void txtSat_Change();
-    void txtSat_LostFocus();
-    void cmbQuality_Click(int row);
-    void cmbProfile_Click(int row);
-    void txtDCRAW_LostFocus();
-    void hscBWR_Change(int value);
-    void hscBWB_Change(int value);
-    void ActualizarBracketing();
 
     WindowChannel channel_;
     StepRunner runner_;
     Session session_;
     FileChooser choose_file_;
 
-    bool MetodoEVPromedio_ = RelativeExposureSettings{}.average;
-    bool hlWarningShown_ = false;
-    int cmbSatListIndex_ = 0;
     bool quick_pending_ = false;  // a quick development asked for while a step ran
     bool close_pending_ = false;  // the window was closed while a step ran
     std::string path_on_show_;
-    QString log_;
 
-    // Loose controls.
+    // The reference file and its set, and Exit.
     QLineEdit* txtRuta_ = nullptr;
     QPushButton* cmdSeleccionar_ = nullptr;
     QPlainTextEdit* txtFiles_ = nullptr;
-    QPlainTextEdit* txtStatus_ = nullptr;
-    PictureView* pctImagen_ = nullptr;
-    QLabel* lblXY_ = nullptr;
-    QPushButton* cmdCopyClipBoard_ = nullptr;
     QPushButton* cmdSalir_ = nullptr;
-    QProgressBar* prgStep_ = nullptr;
-    QPushButton* cmdCancel_ = nullptr;
-    // "RAW development".
-    QGroupBox* fraDevelop_ = nullptr;
-    QPushButton* chkHLRecovery_ = nullptr;
-    QPushButton* chkHeadroom_ = nullptr;
-    QComboBox* cmbSat_ = nullptr;
-    QLineEdit* txtSat_ = nullptr;
-    QComboBox* cmbQuality_ = nullptr;
-    QComboBox* cmbProfile_ = nullptr;
-    QPushButton* cmdDevelop_ = nullptr;
-    WhiteBalanceFrame* fraWB_ = nullptr;
-    // "Calc EV / Build map".
-    QGroupBox* fraMap_ = nullptr;
-    QPushButton* cmdEV_ = nullptr;
-    QPushButton* cmdEVMethod_ = nullptr;
-    QPushButton* cmdBuildMap_ = nullptr;
-    QScrollBar* hscTH_ = nullptr;
-    QScrollBar* hscAntiGhost_ = nullptr;
-    QScrollBar* hscProgressive_ = nullptr;
-    // "Image blending".
-    QGroupBox* fraBlend_ = nullptr;
-    QPushButton* cmdBlend_ = nullptr;
-    QPushButton* cmdBlendBW_ = nullptr;
-    QPushButton* cmdTestBW_ = nullptr;
-    QPushButton* chkETTR_ = nullptr;
-    QPushButton* chkFloat_ = nullptr;
-    QScrollBar* hscGamma_ = nullptr;
-    QLabel* lblGamma_ = nullptr;
-    QScrollBar* hscBWR_ = nullptr;
-    QLabel* lblBWR_ = nullptr;
-    QScrollBar* hscBWB_ = nullptr;
-    QLabel* lblBWB_ = nullptr;
-    QLineEdit* txtRutaMap_ = nullptr;
-    QPushButton* cmdSelMap_ = nullptr;
-    QScrollBar* hscBracketNum_ = nullptr;
-    QScrollBar* hscBracketEV_ = nullptr;
-    QLineEdit* txtBracket_ = nullptr;
-    // "DCRAW command line".
-    QGroupBox* fraDCRAW_ = nullptr;
-    QLabel* lblDCRAW_ = nullptr;
-    QLineEdit* txtDCRAW_ = nullptr;
+    // The groups.
+    DevelopmentFrame* fraDevelop_ = nullptr;
+    DcrawLineFrame* fraDCRAW_ = nullptr;
+    MapFrame* fraMap_ = nullptr;
+    BlendingFrame* fraBlend_ = nullptr;
+    PicturePanel* picture_ = nullptr;
+    LogPanel* log_ = nullptr;
 };
 
 }  // namespace brimsal

@@ -1,0 +1,66 @@
+#include "window/LogPanel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "window/Controls.h"
+
+namespace brimsal {
+
+namespace {
+
+// "45%" -> 45; -1 for a read-out that is not a percentage.
+int Percent(const QString& text) {
+    if (!text.endsWith('%')) {
+        return -1;
+    }
+    bool ok = false;
+    const int value = text.chopped(1).toInt(&ok);
+    return ok ? value : -1;
+}
+
+}  // namespace
+
+LogPanel::LogPanel(QWidget* parent) : QWidget(parent) {
+    txtStatus_ = LockedList("txtStatus", "Status", this);
+    prgStep_ = Named(new QProgressBar(this), "prgStep", "Progress");
+    prgStep_->setRange(0, 100);
+    cmdCancel_ = Named(new QPushButton("Cancel", this), "cmdCancel", "Cancel",
+                       "Stop the running step (Esc)");
+    cmdCancel_->setShortcut(QKeySequence(Qt::Key_Escape));
+
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(prgStep_, 1);
+    progressRow->addWidget(cmdCancel_);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(Caption("Status", this));
+    column->addWidget(txtStatus_, 1);
+    column->addLayout(progressRow);
+}
+
+void LogPanel::AppendToLog(const QString& line, bool append) {
+    if (!append) {
+        log_.clear();
+    }
+    log_ += line + '\n';
+    txtStatus_->setPlainText(log_);
+    txtStatus_->moveCursor(QTextCursor::End);
+}
+
+void LogPanel::ShowProgress(const QString& text) {
+    if (const int percent = Percent(text); percent >= 0) {
+        prgStep_->setValue(percent);
+    }
+}
+
+void LogPanel::ShowBusy(bool busy) {
+    cmdCancel_->setEnabled(busy);
+    prgStep_->setValue(0);
+}
+
+}  // namespace brimsal
