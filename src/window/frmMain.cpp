@@ -87,13 +87,15 @@ void frmMain::BuildControls() {
     cmdSeleccionar_ = Named(new QPushButton("...", this), "cmdSeleccionar", "...",
                             "Set reference RAW file and pathname");
     txtFiles_ = LockedList("txtFiles", "RAW files in path", this);
-    cmdSalir_ = Named(new QPushButton("Exit", this), "cmdSalir", "Exit");
-    picture_ = new PicturePanel(this);
     log_ = new LogPanel(this);
+    picture_ = new PicturePanel(this);
+    cmdSalir_ = Named(new QPushButton("Exit", this), "cmdSalir", "Exit");
     fraDevelop_ = new DevelopmentFrame(this);
     fraDCRAW_ = new DcrawLineFrame(this);
     fraMap_ = new MapFrame(this);
     fraBlend_ = new BlendingFrame(this);
+    // Tab goes through the controls in the order they are made, but Cancel follows Exit.
+    setTabOrder(cmdSalir_, log_->cmdCancel());
 
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(txtRuta_, 1);
