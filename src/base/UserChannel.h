@@ -2,14 +2,17 @@
 // beep, cancellation), and the errors a step reports through it.
 //
 // Shared rules, written once:
-//  - Pixel values are 0..65535; x is the column, y the row, y = 0 the top row.
+//  - Pixel values are 0..kFullScale (image/Frame.h); x is the column, y the row, y = 0 the top row.
 //  - Rounding of a fractional value to a whole number is half to even (RoundHalfEven); Int is
 //  floor.
 //  - Paths use "/" as the separator.
 #pragma once
 
+#include <exception>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace brimsal {
 
@@ -83,9 +86,33 @@ void ErrorInesperado(UserChannel& channel, const std::string& module, const std:
 // Polls the channel and throws Cancelled when the user asked to stop.
 void ThrowIfCancelled(const UserChannel& channel);
 
-// ---- Paths ("/" separated) ----
+// What a step puts right when it does not finish: `on_cancel` runs before a cancellation passes
+// on, `after_report` after the unexpected-error report.
+struct StepCleanup {
+    std::function<void()> on_cancel = nullptr;
+    std::function<void()> after_report = nullptr;
+};
 
-// False for an empty path or one ending in "/"; otherwise true when a regular file (not a
-// folder) exists at the path.
+// The error trap every step shares: returns what `body` returns. A cancellation passes through;
+// any other exception becomes the unexpected-error report naming `procedure`, and the step
+// returns `failure`.
+template <typename Result, typename Body>
+Result TrapUnexpected(UserChannel& channel, const std::string& procedure, Result failure,
+                      Body&& body, const StepCleanup& cleanup = {}) {
+    try {
+        return std::forward<Body>(body)();
+    } catch (const Cancelled&) {
+        if (cleanup.on_cancel) {
+            cleanup.on_cancel();
+        }
+        throw;
+    } catch (const std::exception& error) {
+        ErrorInesperado(channel, procedure, error);
+        if (cleanup.after_report) {
+            cleanup.after_report();
+        }
+    }
+    return failure;
+}
 
 }  // namespace brimsal

@@ -20,6 +20,8 @@
 #include "blend/BlendMap.h"
 #include "blend/BlendSettings.h"
 #include "blend/Ettr.h"
+#include "blend/ProgressiveMapWriter.h"
+#include "blend/PublishOutputs.h"
 #include "image/Picture.h"
 #include "image/PngRows.h"
 #include "image/TiffIO.h"
@@ -32,7 +34,6 @@ namespace brimsal {
 namespace {
 
 constexpr const char* kProcedure = "FusionarImagenes";
-constexpr uint32_t kRed = RGB(255, 0, 0);
 // Rows one worker computes at a time, and chunks per worker in one band: a band is small
 // (a few rows per thread per output) yet long enough to keep every core busy.
 constexpr int kRowsPerChunk = 8;
@@ -41,17 +42,6 @@ constexpr int kChunksPerThread = 4;
 // however many cores and outputs there are.
 constexpr size_t kBandBytes = size_t{64} << 20;
 constexpr int kPercent = 100;
-constexpr double kFullScale = 65535.0;
-
-// The folder of a path (up to and including its last "/"), or "" for a bare file name.
-std::string FolderOfPath(const std::string& ruta) {
-    const size_t slash = ruta.rfind('/');
-    return slash == std::string::npos ? std::string() : ruta.substr(0, slash + 1);
-}
-
-std::string WithoutFolder(const std::string& ruta) {
-    return ruta.substr(FolderOfPath(ruta).size());
-}
 
 // Frames 2..N must be loaded with the set's size (frame 1 is checked after its reload), and
 // the per-frame lists must have one entry per frame.
@@ -69,129 +59,6 @@ void CheckSet(const ExposureSet& set) {
         }
     }
 }
-
-// The progressive map is the map with its genuine pixels painted red: a transition pixel keeps
-// the map's own colour, as if read again and plotted. Painting and compressing it take as long
-// as a third of the blend, so it is done on its own thread while the frames are blended. A map
-// kept from Build map is painted row by row into the file (never whole in memory); a map read
-// from a file is painted on the picture read. It never costs the outputs: a map that cannot be
-// saved is a warning. A blend that fails or is cancelled stops it at once and removes its file.
-class ProgressiveMapWriter {
-  public:
-    ProgressiveMapWriter() = default;
-    ~ProgressiveMapWriter() { Abandon(); }
-    ProgressiveMapWriter(const ProgressiveMapWriter&) = delete;
-    ProgressiveMapWriter& operator=(const ProgressiveMapWriter&) = delete;
-
-    // Logs the name and starts painting and saving: `map` when it holds the picture read, else
-    // the levels of the map written with `header`. `levels` must outlive this object.
-    void Start(Picture map, const std::vector<uint8_t>& levels, PngRowsHeader header,
-               const LevelTable& table, const LevelHistogram& histogram,
-               const std::string& map_path, UserChannel& channel) {
-        target_ = FirstFreeName(FolderOfPath(map_path),
-                                WithoutFolder(QuitarExtension(map_path)) + "_PB", ".png");
-        announced_ = target_.name();
-        channel.AnadirLog("Saving PNG progressive map as " + announced_ + "...", true);
-        for (size_t level = 0; level < histogram.size(); ++level) {
-            if (histogram[level] > 0 && table[level].whole) {
-                header.colour = PngColour::kRgb;  // without red the map stays grey
-            }
-        }
-        thread_ = std::thread(
-            [this, map = std::move(map), &levels, table, header = std::move(header)]() mutable {
-                try {
-                    ClearUpperVectorState();
-                    if (map.empty()) {
-                        SaveByRows(header, levels, table);
-                    } else {
-                        Paint(map, levels, table);
-                        map.SetSaveFormat(SaveFormat::kPng);
-                        map.SaveToFile(target_, &abandon_);
-                    }
-                    saved_ = true;
-                } catch (const std::exception& error) {
-                    failure_ = error.what();
-                } catch (...) {
-                    failure_ = "unknown error";
-                }
-            });
-    }
-
-    // Waits until the file is saved. A failure is a warning: the outputs go on without it.
-    void Wait(UserChannel& channel) {
-        Join();
-        if (!failure_.empty()) {
-            channel.MensajeAviso("The progressive map " + announced_ + " could not be saved (" +
-                                 failure_ + "); the blend goes on without it");
-            failure_.clear();
-        } else if (saved_ && target_.name() != announced_) {
-            channel.AnadirLog("Progressive map saved as " + target_.name(), true);
-        }
-    }
-
-    // The blend is complete: the file stays.
-    void Keep() { saved_ = false; }
-
-  private:
-    // Stops painting and compressing, and removes the file when it was already saved.
-    void Abandon() {
-        abandon_ = true;
-        Join();
-        if (saved_) {
-            std::remove(target_.path().c_str());
-            saved_ = false;
-        }
-    }
-
-    void Join() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
-    void SaveByRows(const PngRowsHeader& header, const std::vector<uint8_t>& levels,
-                    const LevelTable& table) {
-        const size_t width = static_cast<size_t>(header.width);
-        const bool color = header.colour == PngColour::kRgb;
-        SavePngByRows(
-            header,
-            [&](int y, uint8_t* row) {
-                const uint8_t* level = levels.data() + static_cast<size_t>(y) * width;
-                if (!color) {
-                    std::memcpy(row, level, width);
-                    return;
-                }
-                for (size_t x = 0; x < width; ++x, row += 3) {
-                    const bool red = table[level[x]].whole;
-                    row[0] = red ? 255 : level[x];
-                    row[1] = red ? 0 : level[x];
-                    row[2] = red ? 0 : level[x];
-                }
-            },
-            target_, &abandon_);
-    }
-
-    void Paint(Picture& map, const std::vector<uint8_t>& levels, const LevelTable& table) const {
-        const int width = map.GetWidth();
-        const int height = map.GetHeight();
-        map.SetDrawColor(kRed);
-        for (int y = 0; y < height && !abandon_.load(); ++y) {
-            const uint8_t* row = levels.data() + static_cast<size_t>(y) * width;
-            for (int x = 0; x < width; ++x) {
-                if (table[row[x]].whole) {
-                    map.PlotPoint(x, y);
-                }
-            }
-        }
-    }
-
-    std::thread thread_;
-    std::atomic<bool> abandon_{false};
-    NewFileName target_;
-    std::string announced_;
-    bool saved_ = false;
-    std::string failure_;
-};
 
 // Joins the writer threads of a band, also when the computing side leaves by an exception.
 template <typename Writer, typename Sample>
@@ -288,27 +155,6 @@ void WriteInBands(const RowBlender& blend, std::vector<std::unique_ptr<Writer>>&
     writing.Wait();
 }
 
-// Puts the outputs in place together: every file is completed first, and a failure to place
-// one removes those already placed, so a bracketed set is whole or absent.
-template <typename Writer>
-void PublishTogether(std::vector<std::unique_ptr<Writer>>& writers,
-                     std::vector<NewFileName>& names) {
-    for (auto& writer : writers) {
-        writer->Close();
-    }
-    size_t published = 0;
-    try {
-        for (; published < writers.size(); ++published) {
-            writers[published]->Publish(names[published]);
-        }
-    } catch (...) {
-        for (size_t b = 0; b < published; ++b) {
-            std::remove(names[b].path().c_str());
-        }
-        throw;
-    }
-}
-
 // Writes every output (`names`) in one pass, waits for the progressive map, then puts the
 // outputs in place with their log lines.
 template <typename Writer, typename Sample>
@@ -321,17 +167,12 @@ void WriteOutputs(const RowBlender& blend, std::vector<NewFileName>& names,
     }
     WriteInBands<Writer, Sample>(blend, writers, channel, threads);
     progressive.Wait(channel);
-    PublishTogether(writers, names);
-    progressive.Keep();
-    const size_t output_count = names.size();
-    for (size_t b = 0; b < output_count; ++b) {
-        if (output_count > 1) {
-            channel.AnadirLog(
-                "Bracketing " + std::to_string(b + 1) + "/" + std::to_string(output_count) + "...",
-                true);
-        }
-        channel.AnadirLog("Saving image as " + names[b].name(), true);
+    std::vector<TiffStripWriter*> finished;
+    for (const auto& writer : writers) {
+        finished.push_back(writer.get());
     }
+    PublishOutputs(finished, names, channel);
+    progressive.Keep();
 }
 
 // The word at which a developed channel saturates, `share` of 65535: dcraw truncates its
@@ -426,7 +267,7 @@ int Blend(const std::string& ruta, bool salida_bn, const BlendSettings& settings
     channel.AnadirLog(output_count == 1 ? "Building output file..." : "Building output files...",
                       true);
     const std::string base = OutputBaseName(settings, salida_bn, TimeHHMMSS());
-    const std::string folder = FolderOfPath(ruta);
+    const std::string folder = CarpetaDeRuta(ruta);
     std::vector<NewFileName> names;
     for (int b = 1; b <= output_count; ++b) {
         names.push_back(FirstFreeName(
@@ -446,17 +287,15 @@ int Blend(const std::string& ruta, bool salida_bn, const BlendSettings& settings
 
 int FusionarImagenes(const std::string& ruta, bool salida_bn, const BlendSettings& settings,
                      ExposureSet& set, const MapState& map, UserChannel& channel, int threads) {
-    try {
-        return Blend(ruta, salida_bn, settings, set, map, channel, threads);
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const ImageError& error) {
-        // Only the output writers throw ImageError here: a failed save.
-        ErrorInesperado(channel, std::string("gflSaveBitmap [") + error.what() + "]");
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, kProcedure, error);
-    }
-    return kBlendFailed;
+    return TrapUnexpected(channel, kProcedure, kBlendFailed, [&] {
+        try {
+            return Blend(ruta, salida_bn, settings, set, map, channel, threads);
+        } catch (const ImageError& error) {
+            // Only the output writers throw ImageError here: a failed save.
+            ErrorInesperado(channel, std::string("gflSaveBitmap [") + error.what() + "]");
+            return kBlendFailed;
+        }
+    });
 }
 
 }  // namespace brimsal

@@ -11,13 +11,12 @@ namespace brimsal {
 
 namespace {
 
-constexpr double kFullScale = 65535.0;
 // Adding and subtracting 2^52 leaves a value in [0, 2^52) rounded to a whole number in the
 // current rounding mode (to nearest, halves to even): std::nearbyint without the library call.
 constexpr double kTwoToThe52 = 4503599627370496.0;
-// Every value from here up rounds to 65536 or more and is written as 65535.
-constexpr double kRoundingLimit = 65535.5;
-constexpr size_t kWords = 65536;
+// Every value from here up rounds to above full scale and is written as full scale.
+constexpr double kRoundingLimit = kFullScale + 0.5;
+constexpr size_t kWords = kFullScale + 1;
 
 double GammaCurve(double value, double gamma_inversa) {
     return kFullScale * std::pow(value / kFullScale, gamma_inversa);
@@ -50,7 +49,7 @@ void ApplyOutputTransform(const OutputTransform& transform, double values[3]) {
 
 uint16_t OutputWord(double value) {
     if (value >= kRoundingLimit) {
-        return 65535;
+        return kFullScale;
     }
     if (!(value > 0.0)) {
         return 0;

@@ -11,7 +11,6 @@ namespace brimsal {
 
 namespace {
 
-constexpr int64_t kFullScale = 65535;
 constexpr int64_t kRowsPerChunk = 16;
 constexpr double kThousandths = 1000.0;
 

@@ -7,6 +7,7 @@
 #include "base/NewFiles.h"
 #include "base/NumberText.h"
 #include "base/Parallel.h"
+#include "base/Paths.h"
 #include "base/UserChannel.h"
 #include "blend/BlendMap.h"
 #include "image/Picture.h"
@@ -18,7 +19,6 @@ namespace brimsal {
 namespace {
 
 constexpr const char* kProcedure = "TestImagenesBN";
-constexpr double kFullScale = 65535.0;
 constexpr int kMaxGrey = 255;
 constexpr int kWholeMix = 100;  // the three weights of a cell add up to 100 percent
 constexpr double kPercent = kWholeMix;
@@ -40,11 +40,6 @@ struct CellWeights {
     int g = 0;
     int b = 0;
 };
-
-std::string FolderOfPath(const std::string& ruta) {
-    const size_t slash = ruta.rfind('/');
-    return slash == std::string::npos ? std::string() : ruta.substr(0, slash + 1);
-}
 
 // The mixed value s of one decimated pixel. Genuine: the weighted sum in integers, then / 100
 // and x ExpRelativas(k). Transition: each channel mixed with a = E(k)(1 - f) and b = E(k+1) f
@@ -198,7 +193,7 @@ int MakeSheet(const std::string& ruta, ExposureSet& set, const MapState& map_sta
         }
     }
 
-    NewFileName name = FirstFreeName(FolderOfPath(ruta), "BWTest_" + TimeHHMMSS(), ".gif");
+    NewFileName name = FirstFreeName(CarpetaDeRuta(ruta), "BWTest_" + TimeHHMMSS(), ".gif");
     sheet_picture.SetSaveFormat(SaveFormat::kGif);
     sheet_picture.SaveToFile(name);
     channel.AnadirLog("\nSaving B&W samples as " + name.name() + "...", true);
@@ -230,14 +225,8 @@ int SheetGreyLevel(double s) {
 
 int TestImagenesBN(const std::string& ruta, ExposureSet& set, const MapState& map,
                    UserChannel& channel, int threads) {
-    try {
-        return MakeSheet(ruta, set, map, channel, threads);
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, kProcedure, error);
-    }
-    return -1;
+    return TrapUnexpected(channel, kProcedure, -1,
+                          [&] { return MakeSheet(ruta, set, map, channel, threads); });
 }
 
 }  // namespace brimsal

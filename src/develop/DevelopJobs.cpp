@@ -94,8 +94,8 @@ std::string RawOfTiff(const std::string& tiff, const std::string& ruta,
 
 DevelopResult ReveladoRapido(const std::string& raw_path, bool neutro,
                              const DevelopSettings& settings, UserChannel& channel) {
-    DevelopResult result;
-    try {
+    return TrapUnexpected(channel, "ReveladoRapido", DevelopResult{}, [&] {
+        DevelopResult result;
         const std::optional<std::string> program = LocateDcraw(channel);
         if (!program) {
             return result;
@@ -125,12 +125,7 @@ DevelopResult ReveladoRapido(const std::string& raw_path, bool neutro,
         result.finished = true;
         result.tiff = tiff;
         return result;
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "ReveladoRapido", error);
-        return DevelopResult{};
-    }
+    });
 }
 
 void QuickShown(const std::string& raw_path, UserChannel& channel) {
@@ -142,8 +137,8 @@ void QuickShown(const std::string& raw_path, UserChannel& channel) {
 DevelopResult Revelado(const std::string& ruta, std::vector<std::string>& raw_files, int threads,
                        const DevelopSettings& settings, UserChannel& channel,
                        const std::function<void(const std::string&)>& tiff_ready) {
-    DevelopResult result;
-    try {
+    return TrapUnexpected(channel, "Revelado", DevelopResult{}, [&] {
+        DevelopResult result;
         const std::optional<std::string> program = LocateDcraw(channel);
         if (!program) {
             return result;
@@ -196,12 +191,7 @@ DevelopResult Revelado(const std::string& ruta, std::vector<std::string>& raw_fi
         channel.AnadirLog("\nDONE", true);
         result.hl_pending = true;
         return result;
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "Revelado", error);
-        return DevelopResult{};
-    }
+    });
 }
 
 DevelopResult ReveladoHLRecovery(const std::string& darkest_tiff, const std::string& ruta,
@@ -210,7 +200,7 @@ DevelopResult ReveladoHLRecovery(const std::string& darkest_tiff, const std::str
                                  UserChannel& channel) {
     DevelopResult result;
     result.NumArchivosRevelar = developed_count;
-    try {
+    return TrapUnexpected(channel, "ReveladoHLRecovery", result, [&] {
         const std::optional<std::string> program = LocateDcraw(channel);
         if (!program) {
             return result;
@@ -227,12 +217,7 @@ DevelopResult ReveladoHLRecovery(const std::string& darkest_tiff, const std::str
             return result;
         }
         return FinishBatch(developed_count, settings, channel);
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "ReveladoHLRecovery", error);
-        return result;
-    }
+    });
 }
 
 }  // namespace brimsal

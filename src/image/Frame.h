@@ -10,6 +10,10 @@
 
 namespace brimsal {
 
+// The full scale of a sample: the value of a saturated 16-bit channel word, and the scale every
+// step measures levels, thresholds, gammas and float outputs against.
+inline constexpr int kFullScale = 65535;
+
 // Frame samples come from whole pages of their own (huge pages where the system grants them:
 // a 24 MP frame is then mapped in a few dozen page faults instead of tens of thousands), and
 // are not zeroed when a size alone is given: a reader fills them. Sizes with a value given are
@@ -71,16 +75,16 @@ struct Frame {
     }
 };
 
-// CanalALong: a 16-bit channel word as the value 0..65535 it holds.
+// CanalALong: a 16-bit channel word as the value 0..kFullScale it holds.
 inline int32_t CanalALong(uint16_t word) {
     return word;
 }
 
-// LongACanal: a non-negative value as a channel word, clamped at 65535. The caller's variable is
-// clamped in place, as it would be when the value was handed over by reference.
+// LongACanal: a non-negative value as a channel word, clamped at kFullScale. The caller's
+// variable is clamped in place, as it would be when the value was handed over by reference.
 inline uint16_t LongACanal(int64_t& value) {
-    if (value > 65535) {
-        value = 65535;
+    if (value > kFullScale) {
+        value = kFullScale;
     }
     return static_cast<uint16_t>(value < 0 ? 0 : value);
 }

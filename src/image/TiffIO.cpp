@@ -73,6 +73,47 @@ TiffHandle OpenTiff(const std::string& path, const char* mode, TiffMessages& mes
     return tiff;
 }
 
+// What a TIFF's directory declares, as both readers check it; libtiff's defaults stand for
+// absent tags.
+struct TiffHeader {
+    bool has_size = false;  // both the width and the height tag are present
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t bits = 0;
+    uint16_t spp = 0;
+    uint16_t photometric = 0;  // absent: RGB for three samples or more, grey below
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    uint16_t sample_format = SAMPLEFORMAT_UINT;
+    uint16_t compression = COMPRESSION_NONE;
+    bool tiled = false;
+    uint32_t tile_width = 0;  // tiled files
+    uint32_t tile_height = 0;
+    uint32_t rows_per_strip = 0;  // files in strips
+};
+
+TiffHeader ReadHeader(TIFF* tiff) {
+    TiffHeader header;
+    header.has_size = TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &header.width) == 1 &&
+                      TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &header.height) == 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &header.bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &header.spp);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &header.planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &header.sample_format);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &header.compression);
+    if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &header.photometric)) {
+        header.photometric = header.spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    }
+    header.tiled = TIFFIsTiled(tiff) != 0;
+    if (header.tiled) {
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &header.tile_width);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &header.tile_height);
+    } else {
+        header.rows_per_strip = header.height;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &header.rows_per_strip);
+    }
+    return header;
+}
+
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
     throw ImageError("'" + path + "': " + what);
 }
@@ -202,17 +243,16 @@ std::vector<uint8_t> EncodeStrip(uint8_t* samples, int width, int rows, bool flo
 // A header that declares more than its file can hold is refused before the frame is allocated:
 // tiles larger than the image, or more pixels than its data can encode at the codec's highest
 // expansion.
-void RefuseHostileLayout(TIFF* tiff, const std::string& path, uint32_t width, uint32_t height,
-                         uint16_t spp, int bytes) {
+void RefuseHostileLayout(TIFF* tiff, const std::string& path, const TiffHeader& header) {
+    const uint32_t width = header.width;
+    const uint32_t height = header.height;
     const auto round_up = [](uint32_t v) {
         return (static_cast<uint64_t>(v) + kTileGranule - 1) / kTileGranule * kTileGranule;
     };
     uint32_t strips = 0;
-    if (TIFFIsTiled(tiff)) {
-        uint32_t tile_w = 0;
-        uint32_t tile_h = 0;
-        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tile_w);
-        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tile_h);
+    if (header.tiled) {
+        const uint32_t tile_w = header.tile_width;
+        const uint32_t tile_h = header.tile_height;
         if (tile_w == 0 || tile_h == 0 || tile_w > round_up(width) || tile_h > round_up(height)) {
             Fail(path, "tiles of " + std::to_string(tile_w) + "x" + std::to_string(tile_h) +
                            " on an image of " + std::to_string(width) + "x" +
@@ -222,15 +262,14 @@ void RefuseHostileLayout(TIFF* tiff, const std::string& path, uint32_t width, ui
     } else {
         strips = TIFFNumberOfStrips(tiff);
     }
-    uint16_t compression = COMPRESSION_NONE;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    const uint16_t compression = header.compression;
     const uint64_t ratio = compression == COMPRESSION_NONE ? 1
                            : compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE ||
                                    compression == COMPRESSION_ADOBE_DEFLATE ||
                                    compression == COMPRESSION_PACKBITS
                                ? kMaxRatioLzwDeflate
                                : kMaxRatioOther;
-    const uint64_t needed = static_cast<uint64_t>(width) * height * spp * bytes;
+    const uint64_t needed = static_cast<uint64_t>(width) * height * header.spp * (header.bits / 8);
     std::error_code ignored;
     const uint64_t file_size = std::filesystem::file_size(path, ignored);
     uint64_t stored = 0;
@@ -256,33 +295,23 @@ Frame ReadFrame(const std::string& path) {
     if (!tiff) {
         Fail(path, "not a readable TIFF file (" + Reason(messages, "cannot open") + ")");
     }
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint16_t bits = 0;
-    uint16_t spp = 0;
-    uint16_t photometric = 0;
-    uint16_t planar = PLANARCONFIG_CONTIG;
-    uint16_t sample_format = SAMPLEFORMAT_UINT;
-    if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height)) {
+    const TiffHeader header = ReadHeader(tiff.get());
+    if (!header.has_size) {
         Fail(path, "TIFF without image size");
     }
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &sample_format);
-    if (!TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric)) {
-        photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
-    }
+    const uint32_t width = header.width;
+    const uint32_t height = header.height;
+    const uint16_t bits = header.bits;
+    const uint16_t spp = header.spp;
     if (spp > kMaxSamplesPerPixel) {
         Fail(path, std::to_string(spp) + " samples per pixel (RGB images have 3 or 4)");
     }
-    if (photometric != PHOTOMETRIC_RGB || spp < 3) {
+    if (header.photometric != PHOTOMETRIC_RGB || spp < 3) {
         Fail(path,
              "not an RGB image (greyscale, palette, CMYK and other colour layouts are not "
              "supported)");
     }
-    if (sample_format != SAMPLEFORMAT_UINT) {
+    if (header.sample_format != SAMPLEFORMAT_UINT) {
         Fail(path, "floating-point or signed samples are not supported");
     }
     if (bits != 8 && bits != 16) {
@@ -293,20 +322,15 @@ Frame ReadFrame(const std::string& path) {
              "unsupported image size " + std::to_string(width) + "x" + std::to_string(height));
     }
 
-    RefuseHostileLayout(tiff.get(), path, width, height, spp, bits / 8);
+    RefuseHostileLayout(tiff.get(), path, header);
 
     Frame frame = Frame::Unfilled(static_cast<int>(width), static_cast<int>(height));
-    const bool separate = planar == PLANARCONFIG_SEPARATE;
+    const bool separate = header.planar == PLANARCONFIG_SEPARATE;
     const int planes = separate ? 3 : 1;
     const int bytes = bits / 8;
-    if (TIFFIsTiled(tiff.get())) {
-        uint32_t tile_w = 0;
-        uint32_t tile_h = 0;
-        TIFFGetField(tiff.get(), TIFFTAG_TILEWIDTH, &tile_w);
-        TIFFGetField(tiff.get(), TIFFTAG_TILELENGTH, &tile_h);
-        if (tile_w == 0 || tile_h == 0) {
-            Fail(path, "invalid tile size");
-        }
+    if (header.tiled) {
+        const uint32_t tile_w = header.tile_width;  // not 0: RefuseHostileLayout checked
+        const uint32_t tile_h = header.tile_height;
         const tmsize_t tile_size = TIFFTileSize(tiff.get());
         const size_t needed = static_cast<size_t>(tile_w) * tile_h * (separate ? 1 : spp) * bytes;
         if (tile_size <= 0 || static_cast<size_t>(tile_size) < needed) {
@@ -328,9 +352,8 @@ Frame ReadFrame(const std::string& path) {
             }
         }
     } else {
-        uint32_t rows_per_strip = height;
-        TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
-        rows_per_strip = std::min(std::max<uint32_t>(rows_per_strip, 1), height);
+        const uint32_t rows_per_strip =
+            std::min(std::max<uint32_t>(header.rows_per_strip, 1), height);
         const size_t row_bytes = static_cast<size_t>(width) * (separate ? 1 : spp) * bytes;
         if (!separate && bits == 16 && spp == 3) {
             // The layout dcraw writes: strips decode straight into the frame.
@@ -543,21 +566,12 @@ std::vector<float> ReadFloatTiff(const std::string& path, int& width, int& heigh
     if (!tiff) {
         Fail(path, "cannot open (" + Reason(messages, "not a TIFF") + ")");
     }
-    uint32_t w = 0;
-    uint32_t h = 0;
-    uint16_t bits = 0;
-    uint16_t spp = 0;
-    uint16_t format = SAMPLEFORMAT_UINT;
-    uint16_t planar = PLANARCONFIG_CONTIG;
-    TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
-    if (w == 0 || h == 0 || bits != 32 || spp != 3 || format != SAMPLEFORMAT_IEEEFP ||
-        planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tiff.get()) ||
-        static_cast<uint64_t>(w) * h > kMaxPixels) {
+    const TiffHeader header = ReadHeader(tiff.get());
+    const uint32_t w = header.width;
+    const uint32_t h = header.height;
+    if (w == 0 || h == 0 || header.bits != 32 || header.spp != 3 ||
+        header.sample_format != SAMPLEFORMAT_IEEEFP || header.planar != PLANARCONFIG_CONTIG ||
+        header.tiled || static_cast<uint64_t>(w) * h > kMaxPixels) {
         Fail(path, "not a 32-bit float RGB TIFF");
     }
     std::vector<float> samples(static_cast<size_t>(w) * h * 3);

@@ -100,7 +100,7 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
                  UserChannel& channel, int threads) {
     const std::array<int32_t, 3> previous_thresholds = map.Umbrales;
     const std::array<float, 256> previous_table = map.IndicePorNivel;
-    try {
+    const auto build = [&] {
         const int n = set.N();
         CheckSetSize(n);
         for (size_t i = 1; i < set.Imagenes.size(); ++i) {
@@ -165,14 +165,12 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
         channel.AnadirLog("DONE", true);
         channel.Beep();
         return true;
-    } catch (const Cancelled&) {
+    };
+    const auto restore = [&] {
         map.Umbrales = previous_thresholds;
         map.IndicePorNivel = previous_table;
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "GenerarMapa", error);
-        return false;
-    }
+    };
+    return TrapUnexpected(channel, "GenerarMapa", false, build, {.on_cancel = restore});
 }
 
 }  // namespace brimsal

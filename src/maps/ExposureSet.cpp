@@ -77,8 +77,8 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& raw_fil
         channel.Beep();
         return 0;
     }
-    int count = 0;
-    try {
+    const auto load = [&] {
+        int count = 0;
         channel.AnadirLog("Loading " + std::to_string(total_raw) + " TIFF files...", false);
         if (set.TIFFsCargados) {
             set.Release();
@@ -162,18 +162,15 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& raw_fil
         channel.Beep();
         ReleaseAfter(set, count);
         return count;
-    } catch (const Cancelled&) {
-        ReleaseAfter(set, 0);
-        throw;
-    } catch (const std::exception& error) {
-        ReleaseAfter(set, static_cast<int>(set.Imagenes.size()));
-        ErrorInesperado(channel, "CargarTIFFs", error);
-        return -1;
-    }
+    };
+    return TrapUnexpected(
+        channel, "CargarTIFFs", -1, load,
+        {.on_cancel = [&] { ReleaseAfter(set, 0); },
+         .after_report = [&] { ReleaseAfter(set, static_cast<int>(set.Imagenes.size())); }});
 }
 
 bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel, int threads) {
-    try {
+    return TrapUnexpected(channel, "OrdenarPorExposicion", false, [&] {
         const int n = set.N();
         channel.AnadirLog("\nCalculating absolute exposure...", true);
         std::vector<double> exposure(static_cast<size_t>(n), 0.0);
@@ -186,7 +183,7 @@ bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel,
                                                           : SumRgb(frame, threads));
             exposure[static_cast<size_t>(i)] = s;
             const double p =
-                RoundHalfEven(s / 3 / 65535 / set.AnchoImagen / set.AltoImagen * 1000) / 10;
+                RoundHalfEven(s / 3 / kFullScale / set.AnchoImagen / set.AltoImagen * 1000) / 10;
             channel.AnadirLog(NombreArchivo(set.ArchivosTIFF[static_cast<size_t>(i)]) + ": " +
                                   NumberText(p) + "%",
                               true);
@@ -236,12 +233,7 @@ bool OrdenarPorExposicion(bool recargar, ExposureSet& set, UserChannel& channel,
         set.Imagenes = std::move(images);
         set.rgb_sums = std::move(sums);
         return true;
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "OrdenarPorExposicion", error);
-        return false;
-    }
+    });
 }
 
 }  // namespace brimsal

@@ -11,6 +11,7 @@
 #include "base/Parallel.h"
 #include "base/Paths.h"
 #include "base/UserChannel.h"
+#include "image/Frame.h"
 #include "image/Picture.h"
 #include "maps/ExposureHistogram.h"
 
@@ -25,7 +26,6 @@ constexpr double kMilliEVPerNeper = 1442.69504088896;
 constexpr double kNudge = 1.00000000001;
 // Weights 1 + floor(16 b / 65535): brighter samples count more.
 constexpr int kWeightScale = 16;
-constexpr int kFullScale = 65535;
 constexpr int kLastBin = kHistogramBins - 1;
 constexpr int kRowsPerChunk = 32;
 // ln(b) - ln(a) from a table agrees with ln(b / a) to about 1e-14; times 1442.7 that is far
@@ -194,7 +194,7 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
                          ExposureSet& set, UserChannel& channel, int threads) {
     // A cancelled run leaves the previous relative exposures as they were.
     std::vector<double> previous = set.ExpRelativas;
-    try {
+    const auto measure = [&] {
         const Method method = settings.average ? Method::kAverage : Method::kMedian;
         const int n = set.N();
         const int w = set.AnchoImagen;
@@ -270,13 +270,9 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
         channel.AnadirLog("DONE", true);
         channel.Beep();
         return 1;
-    } catch (const Cancelled&) {
-        set.ExpRelativas = std::move(previous);
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "CalcularExpRelativas", error);
-        return -1;
-    }
+    };
+    return TrapUnexpected(channel, "CalcularExpRelativas", -1, measure,
+                          {.on_cancel = [&] { set.ExpRelativas = std::move(previous); }});
 }
 
 }  // namespace brimsal

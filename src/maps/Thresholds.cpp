@@ -18,7 +18,6 @@ namespace brimsal {
 namespace {
 
 constexpr int kErrTypeMismatch = 13;
-constexpr int32_t kFullScaleWord = 65535;
 
 }  // namespace
 
@@ -45,7 +44,7 @@ double CoefficientFromText(const std::string& text) {
 
 std::array<int32_t, 3> OptimizarUmbrales(const MapSettings& settings,
                                          const WhiteBalanceSettings& wb) {
-    const double t = static_cast<double>(settings.threshold * kFullScaleWord) / 100;
+    const double t = static_cast<double>(settings.threshold * kFullScale) / 100;
     std::array<int32_t, 3> thresholds{};
     for (size_t c = 0; c < 3; ++c) {
         double value;

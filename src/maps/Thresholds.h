@@ -4,13 +4,14 @@
 #include <array>
 #include <cstdint>
 
+#include "image/Frame.h"
 #include "maps/MapSettings.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 
-// The highest threshold: 65535 - 256.
-inline constexpr int32_t kMaxThreshold = 65279;
+// The highest threshold: 256 below full scale.
+inline constexpr int32_t kMaxThreshold = kFullScale - 256;
 
 // T = threshold% of 65535 (integer product, then the division in double precision). With Camera
 // white balance every channel's threshold is nearest(T); otherwise channel c's is

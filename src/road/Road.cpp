@@ -25,12 +25,8 @@ namespace {
 // positive numbers), the unexpected-error report naming `procedure` and nullopt.
 std::optional<DevelopScale> ScaleOfTheSet(const DevelopSettings& settings, UserChannel& channel,
                                           const char* procedure) {
-    try {
-        return DevelopScaleOf(settings);
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, procedure, error);
-        return std::nullopt;
-    }
+    return TrapUnexpected(channel, procedure, std::optional<DevelopScale>(),
+                          [&] { return std::optional(DevelopScaleOf(settings)); });
 }
 
 // The batch, then the set loaded and sorted to find its darkest frame (the set ends released,
@@ -153,13 +149,12 @@ bool UseChosenMap(const std::string& file, Session& session, UserChannel& channe
         channel.MensajeError("Map file '" + file + "' not found");
         return false;
     }
-    if (session.set.N() >= 2) {
-        try {
-            session.map.IndicePorNivel = BuildIndicePorNivel(session.set.N());
-        } catch (const std::exception& unexpected) {
-            ErrorInesperado(channel, "GenerarMapa", unexpected);
-            return false;
-        }
+    const auto table_built = [&] {
+        session.map.IndicePorNivel = BuildIndicePorNivel(session.set.N());
+        return true;
+    };
+    if (session.set.N() >= 2 && !TrapUnexpected(channel, "GenerarMapa", false, table_built)) {
+        return false;
     }
     session.map.map_path = path;
     if (session.map.built && session.map.built->ruta != path) {

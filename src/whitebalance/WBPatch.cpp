@@ -101,7 +101,7 @@ std::array<std::string, 3> PatchCoefficients(const SumasCanal& sums) {
 
 int CalcularWBPatch(const std::string& ruta, const WBPatch& patch, WhiteBalanceSettings& wb,
                     UserChannel& channel) {
-    try {
+    const auto measure = [&] {
         channel.AnadirLog("Calculating WB in patch...", true);
         // dcraw has ended before this runs (the job waits on the process), so the TIFF is
         // complete: no pause before reading it.
@@ -127,13 +127,9 @@ int CalcularWBPatch(const std::string& ruta, const WBPatch& patch, WhiteBalanceS
         wb.txtWB = PatchCoefficients(sums);
         channel.AnadirLog("DONE", true);
         return 1;
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "CalcularWBPatch", error);
-        channel.AnadirLog("DONE", true);
-        return -1;
-    }
+    };
+    return TrapUnexpected(channel, "CalcularWBPatch", -1, measure,
+                          {.after_report = [&] { channel.AnadirLog("DONE", true); }});
 }
 
 }  // namespace brimsal

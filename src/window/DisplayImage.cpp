@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Parallel.h"
+#include "image/Frame.h"
 #include "image/TiffIO.h"
 #include "window/Display.h"
 
@@ -43,8 +44,8 @@ const std::array<uint8_t, 65536>& GammaTable() {
     static const std::array<uint8_t, 65536> table = [] {
         std::array<uint8_t, 65536> levels{};
         for (int v = 0; v < 65536; ++v) {
-            levels[v] = static_cast<uint8_t>(
-                std::nearbyint(255.0 * std::pow(v / 65535.0, 1.0 / kDisplayGamma)));
+            levels[v] = static_cast<uint8_t>(std::nearbyint(
+                255.0 * std::pow(static_cast<double>(v) / kFullScale, 1.0 / kDisplayGamma)));
         }
         return levels;
     }();
@@ -106,7 +107,7 @@ QImage PictureForDisplay(const std::string& tiff, int pw, int ph) {
                 uint8_t level[3];
                 for (int c = 0; c < 3; ++c) {
                     const double v = std::nearbyint(sums[x * 3 + c]);
-                    level[c] = gamma[static_cast<size_t>(std::clamp(v, 0.0, 65535.0))];
+                    level[c] = gamma[static_cast<size_t>(std::clamp(v, 0.0, double{kFullScale}))];
                 }
                 line[x] = qRgb(level[0], level[1], level[2]);
             }

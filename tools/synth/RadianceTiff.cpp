@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "image/TiffIO.h"
+
 namespace brimsal::synth {
 
 namespace {
@@ -93,38 +95,8 @@ void RadianceTiffWriter::Finish() {
 }
 
 RadianceImage ReadRadianceTiff(const std::string& path) {
-    TIFF* tiff = TIFFOpen(path.c_str(), "r");
-    if (tiff == nullptr) {
-        throw std::runtime_error("cannot open '" + path + "'");
-    }
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint16_t samples = 0;
-    uint16_t bits = 0;
-    uint16_t format = 0;
-    uint16_t planar = 0;
-    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
-    if (samples != 3 || bits != 32 || format != SAMPLEFORMAT_IEEEFP ||
-        planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tiff)) {
-        TIFFClose(tiff);
-        throw std::runtime_error("'" + path + "' is not a 32-bit float RGB radiance TIFF");
-    }
     RadianceImage image;
-    image.width = static_cast<int>(width);
-    image.height = static_cast<int>(height);
-    image.rgb.resize(static_cast<size_t>(width) * height * 3);
-    for (uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tiff, image.rgb.data() + static_cast<size_t>(y) * width * 3, y) < 0) {
-            TIFFClose(tiff);
-            throw std::runtime_error("cannot read '" + path + "'");
-        }
-    }
-    TIFFClose(tiff);
+    image.rgb = ReadFloatTiff(path, image.width, image.height);
     return image;
 }
 

@@ -44,7 +44,8 @@ struct RadianceImage {
     }
 };
 
-// Reads a radiance TIFF written above. Throws std::runtime_error naming the file on failure.
+// Reads a radiance TIFF written above (the core's float TIFF reader). Throws std::runtime_error
+// naming the file on failure.
 RadianceImage ReadRadianceTiff(const std::string& path);
 
 }  // namespace brimsal::synth

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "image/Frame.h"
+
 namespace brimsal::synth {
 
 namespace {
-
-constexpr double kDevelopedFullScale = 65535.0;
 
 // dcraw's sRGB (D65) to XYZ matrix: it multiplies the DNG's XYZ-to-camera matrix by this and
 // normalises the rows to find the camera-to-sRGB transform.
@@ -17,7 +17,7 @@ constexpr std::array<double, 9> kDcrawXyzFromSrgb = {0.412453, 0.357580, 0.18042
 
 double Scale(int colour, const std::array<double, 3>& multipliers) {
     const double smallest = std::min({multipliers[0], multipliers[1], multipliers[2]});
-    return multipliers[colour] / smallest * kDevelopedFullScale / (kWhiteLevel - kBlackLevel);
+    return multipliers[colour] / smallest * kFullScale / (kWhiteLevel - kBlackLevel);
 }
 
 }  // namespace

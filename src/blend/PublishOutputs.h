@@ -1,0 +1,22 @@
+// The outputs of one blend put in place as a set: every file is completed first, then each is
+// published under its new name, never replacing a file; a failure to place one removes those
+// already placed, so a bracketed set is whole or absent. Then the log names each file written.
+#pragma once
+
+#include <vector>
+
+#include "base/NewFiles.h"
+#include "image/TiffIO.h"
+
+namespace brimsal {
+
+class UserChannel;
+
+// Completes and publishes `writers` (one per name of `names`, in order; a name taken meanwhile
+// moves on to the next free counter and `names` then tells the file written), then logs per
+// output "Bracketing b/n..." (only with several) and "Saving image as <name>". Throws
+// ImageError when a file cannot be completed or placed.
+void PublishOutputs(const std::vector<TiffStripWriter*>& writers, std::vector<NewFileName>& names,
+                    UserChannel& channel);
+
+}  // namespace brimsal
