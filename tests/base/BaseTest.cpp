@@ -1,4 +1,5 @@
-// Path, text and number helpers, ParallelFor, and settings clean-ups the window does not reach.
+// The ground every step stands on: path, text and number helpers, new and temporary files,
+// ParallelFor.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -18,10 +19,7 @@
 #include "base/Paths.h"
 #include "base/TemporaryFiles.h"
 #include "base/UserChannel.h"
-#include "develop/DevelopSettings.h"
-#include "maps/MapSettings.h"
 #include "support/Fixtures.h"
-#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 namespace {
@@ -77,8 +75,7 @@ TEST(NumberText, PlainFifteenSignificantDigitsWithTheGivenSeparator) {
     }
 }
 
-// Numbers shown follow the locale's separator, one byte or several; coefficient texts are held
-// with a point whatever the locale, and only their boxes show the locale's separator.
+// Numbers shown follow the locale's separator, one byte or several.
 TEST(NumberText, FollowsTheNumericLocale) {
     int tried = 0;
     for (const auto& [locale, separator] :
@@ -91,11 +88,6 @@ TEST(NumberText, FollowsTheNumericLocale) {
         const std::string sep = separator;
         EXPECT_EQ(DecimalSeparator(), sep);
         EXPECT_EQ(NumberText(12.3), "12" + sep + "3");
-        EXPECT_EQ(NormalizeTxtWB("2" + sep + "500"), "2.5");
-        EXPECT_EQ(NormalizeTxtWB("2.50"), "2.5");
-        EXPECT_EQ(PresetWBTexts(6), (std::array<std::string, 3>{"1.78344", "1", "1.997113"}));
-        EXPECT_EQ(CoefficientForDisplay("1.997113"), "1" + sep + "997113");
-        EXPECT_EQ(CoefficientFromDisplay("1" + sep + "997113"), "1.997113");
     }
     EXPECT_EQ(NumberText(12.3), "12.3");
     if (tried == 0) {
@@ -191,46 +183,6 @@ TEST(Parallel, ThreadThatCannotStartIsReportedNotFatal) {
     // A fresh process: one that has ended threads before keeps their stacks for new ones.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(RunWhereTheSecondWorkerCannotStart(), ::testing::ExitedWithCode(0), "");
-}
-
-TEST(Settings, SaturationAndWhiteBalanceTextsAndRows) {
-    test::NumericLocale point("C");
-    // Leaving the saturation box: a number rounded half to even, anything else empty.
-    const std::pair<const char*, const char*> saturations[] = {
-        {"007", "7"}, {"2.5", "2"}, {"3.5", "4"}, {"x", ""}, {"", ""}};
-    for (const auto& [typed, left] : saturations) {
-        EXPECT_EQ(CleanTxtSat(typed), left) << typed;
-    }
-    DevelopSettings settings;
-    settings.txtSat = "15299";
-    ChooseSaturationRow(settings, 7);  // no such row: nothing changes
-    EXPECT_EQ(settings.txtSat, "15299");
-    ChooseSaturationRow(settings, 0);  // "DCRAW value" empties the text
-    EXPECT_EQ(settings.txtSat, "");
-    EXPECT_EQ(kThresholdRange.Clamp(100), 99);
-
-    WhiteBalanceSettings wb;
-    wb.preset = 8;  // no such row: nothing is written
-    wb.txtWB = {"a", "b", "c"};
-    AplicarPresetWB(wb);
-    EXPECT_EQ(wb.txtWB[0], "a");
-    // Coefficients typed by hand give way to the preset row when Preset is chosen again.
-    wb = WhiteBalanceSettings();
-    bool shown = false;
-    ChooseWBMode(wb, WBMode::kCoeffs, shown);
-    wb.txtWB = {"3", "1", "3"};
-    EXPECT_FALSE(ChooseWBMode(wb, WBMode::kPreset, shown));
-    EXPECT_EQ(wb.txtWB[0], "2.132483");
-    ClickInTxtWB(wb);  // clicking into a box: Coeffs, the values kept
-    EXPECT_EQ(wb.mode, WBMode::kCoeffs);
-    EXPECT_EQ(wb.txtWB[0], "2.132483");
-    const std::pair<const char*, const char*> coefficients[] = {
-        {"abc", "1"},   {"", "1"},      {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
-        {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
-        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},       {"+-1", "1"}};
-    for (const auto& [typed, left] : coefficients) {
-        EXPECT_EQ(NormalizeTxtWB(typed), left) << typed;
-    }
 }
 
 }  // namespace

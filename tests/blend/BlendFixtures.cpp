@@ -22,7 +22,7 @@ FixtureSession::FixtureSession(std::vector<Frame> frames, std::vector<double> ex
     WriteTiff(set.Imagenes.front(), set.TIFFMasOscuro);
     set.ExpRelativas = std::move(exp_relativas);
     session.map.map_path = dir.file("Map_120000.png");
-    session.map.IndicePorNivel = ExpectedIndexTable(n);
+    session.map.IndicePorNivel = BuildIndicePorNivel(n);
     WriteMap(session.map.map_path, set.AnchoImagen, set.AltoImagen, levels);
 }
 

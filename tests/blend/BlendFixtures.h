@@ -9,6 +9,7 @@
 
 #include "image/Frame.h"
 #include "image/TiffIO.h"
+#include "maps/BlendingMap.h"
 #include "road/Session.h"
 #include "support/Fixtures.h"
 

@@ -110,7 +110,7 @@ Case RandomCase(bool bn, float gamma_inversa, std::vector<double> output_factors
         }));
     }
     test_case.levels = RandomLevels(width * height, random);
-    std::array<float, 256> index = test::ExpectedIndexTable(n);
+    std::array<float, 256> index = BuildIndicePorNivel(n);
     index[17] = 2.25f;
     index[18] = 3.5f;
     BlendData& d = test_case.data;
@@ -272,7 +272,7 @@ TEST(BlendMapContributions, PerLevelSumEqualsPixelScanBitForBit) {
     const int width = 211;
     const int height = 97;
     const int n = 7;
-    std::array<float, 256> index = test::ExpectedIndexTable(n);
+    std::array<float, 256> index = BuildIndicePorNivel(n);
     index[3] = 1.1f;  // odd fractions with long mantissas
     index[4] = 6.9999995f;
     std::mt19937 random(12345);
@@ -396,7 +396,7 @@ TEST(BlendRun, FailuresWriteNothing) {
          {"Loading blending map...", "Map dimensions mismatch", "DONE"}},
         // A table built for five frames: level 0 stands for frame 5 of a set of 3.
         {"level outside the set",
-         [](FixtureSession& p) { p.session.map.IndicePorNivel = test::ExpectedIndexTable(5); },
+         [](FixtureSession& p) { p.session.map.IndicePorNivel = BuildIndicePorNivel(5); },
          "module FusionarImagenes \nError number 9, described as 'Subscript out of range",
          {"An unexpected error occurred"}},
         {"missing map file",

@@ -136,7 +136,7 @@ TEST(ContactSheetFailures, MapOfAnotherSizeOrLevelOutsideTheSet) {
     EXPECT_EQ(fixture->Files(), before);
     // The right size, but level 0 read with a table built for four frames: frame 4 of two.
     test::WriteMap(fixture->session.map.map_path, 70, 70, std::vector<uint8_t>(70 * 70, 0));
-    fixture->session.map.IndicePorNivel = test::ExpectedIndexTable(4);
+    fixture->session.map.IndicePorNivel = BuildIndicePorNivel(4);
     const auto outside = Generate(*fixture);
     EXPECT_EQ(outside->result, -1);
     EXPECT_NE(test::OnlyBox(outside->channel).find("module TestImagenesBN "), std::string::npos);

@@ -17,6 +17,7 @@
 #include "SceneChecks.h"
 #include "Sensor.h"
 #include "image/TiffIO.h"
+#include "maps/BlendingMap.h"
 #include "support/Fixtures.h"
 
 namespace brimsal {
@@ -103,7 +104,7 @@ Choice ExpectedChoice(const synth::Rgb& radiance) {
 
 // The frame index (1 = darkest) of a whole-frame map level, 0 for a transition level.
 int FrameOfLevel(int level) {
-    const float m = test::ExpectedIndexTable(kFrames)[static_cast<size_t>(level)];
+    const float m = BuildIndicePorNivel(kFrames)[static_cast<size_t>(level)];
     return m == std::floor(m) ? static_cast<int>(m) : 0;
 }
 

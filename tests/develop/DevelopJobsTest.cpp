@@ -135,6 +135,23 @@ TEST(RawFileSet, TiffGivenAsReferenceOrCaseTwinsOrNonUtf8NamesAreRefused) {
     }
 }
 
+// Leaving the saturation box: a number rounded half to even, anything else empty. A row of the
+// saturation list that does not exist changes nothing; "DCRAW value" empties the text.
+TEST(DevelopSettings, SaturationTextAndRows) {
+    test::NumericLocale point("C");
+    const std::pair<const char*, const char*> saturations[] = {
+        {"007", "7"}, {"2.5", "2"}, {"3.5", "4"}, {"x", ""}, {"", ""}};
+    for (const auto& [typed, left] : saturations) {
+        EXPECT_EQ(CleanTxtSat(typed), left) << typed;
+    }
+    DevelopSettings settings;
+    settings.txtSat = "15299";
+    ChooseSaturationRow(settings, 7);
+    EXPECT_EQ(settings.txtSat, "15299");
+    ChooseSaturationRow(settings, 0);
+    EXPECT_EQ(settings.txtSat, "");
+}
+
 // The start values with point texts whatever the test process's locale.
 DevelopSettings StartSettings() {
     DevelopSettings settings;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <tuple>
 
 #include "base/Paths.h"
 #include "base/UserChannel.h"
@@ -89,6 +90,7 @@ TEST(Thresholds, FromThePercentageAndTheCoefficients) {
         const WhiteBalanceSettings wb = {.mode = test_case.mode, .txtWB = test_case.texts};
         EXPECT_EQ(OptimizarUmbrales(settings, wb), test_case.expected) << test_case.texts[0];
     }
+    EXPECT_EQ(kThresholdRange.Clamp(100), 99);  // a percentage given above the range
     try {
         CoefficientFromText("1.5x");
         ADD_FAILURE() << "'1.5x' must fail";
@@ -117,10 +119,27 @@ TEST(BlendingMap, PixelMapRule) {
               (std::vector<uint8_t>{3, 2, 1, 2}));
 }
 
-// Every set size: the table Build map writes beside its map is the definition's.
+// The table Build map keeps with its map, for every set size: level 0 is frame N, level 255
+// frame 1, the level of each frame k holds exactly k, and the index never rises with the level.
+// Between frames a level holds N + (1 - N) L / 255 as a float, worked by hand for N = 3 and 5.
 TEST(BlendingMap, LevelTableForEverySetSize) {
     for (int n = 2; n <= 255; ++n) {
-        ASSERT_EQ(BuildIndicePorNivel(n), test::ExpectedIndexTable(n)) << n;
+        const std::array<float, 256> table = BuildIndicePorNivel(n);
+        ASSERT_EQ(table[0], static_cast<float>(n));
+        ASSERT_EQ(table[255], 1.0f) << n;
+        for (int k = 1; k <= n; ++k) {
+            ASSERT_EQ(table[MapLevel(k, n)], static_cast<float>(k)) << n << " " << k;
+        }
+        ASSERT_TRUE(std::is_sorted(table.rbegin(), table.rend())) << n;
+    }
+    // Frame levels: 127.5 (to even: 128) for frame 2 of 3; 63.75, 127.5, 191.25 for 4, 3, 2 of 5.
+    const std::tuple<int, int, float> worked[] = {
+        {3, 1, 2.9921569f},  {3, 127, 2.0039216f}, {3, 128, 2.0f},       {3, 129, 1.9882353f},
+        {5, 63, 4.0117647f}, {5, 64, 4.0f},        {5, 127, 3.0078431f}, {5, 128, 3.0f},
+        {5, 191, 2.0f},      {5, 192, 1.9882353f}};
+    for (const auto& [n, level, index] : worked) {
+        EXPECT_FLOAT_EQ(BuildIndicePorNivel(n)[static_cast<size_t>(level)], index)
+            << n << " " << level;
     }
 }
 

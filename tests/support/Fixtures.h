@@ -81,20 +81,6 @@ inline ExposureSet SetOf(std::vector<Frame> frames, const std::string& prefix) {
     return set;
 }
 
-// The level table of Build map for a set of n frames, from its definition: n + (1 - n) x L / 255
-// as a float, and every whole-frame level, nearest((k - n) x 255 / (1 - n)), exactly k.
-inline std::array<float, 256> ExpectedIndexTable(int n) {
-    std::array<float, 256> table{};
-    for (int level = 0; level < 256; ++level) {
-        table[static_cast<size_t>(level)] = static_cast<float>(n + (1 - n) * level / 255.0);
-    }
-    for (int k = 1; k <= n; ++k) {
-        table[static_cast<size_t>(std::nearbyint((k - n) * 255.0 / (1 - n)))] =
-            static_cast<float>(k);
-    }
-    return table;
-}
-
 // Paths of the files of `folder` whose names start with `prefix` and end with `suffix`, sorted.
 inline std::vector<std::string> FilesLike(const std::string& folder, const std::string& prefix,
                                           const std::string& suffix = "") {

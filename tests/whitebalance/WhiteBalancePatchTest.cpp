@@ -1,5 +1,6 @@
-// The WB patch: the pixels a square or round patch sums, each shape's clip rule, the coefficients,
-// and the outcomes of CalcularWBPatch (the window's tests toggle the shape).
+// White balance: the preset rows and typed coefficients; the WB patch: the pixels a square or
+// round patch sums, each shape's clip rule, the coefficients, and the outcomes of CalcularWBPatch
+// (the window's tests toggle the shape).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -67,6 +68,45 @@ TEST(WBPatchSums, PixelsEachShapeTakesAndTheirCoefficients) {
     }
     // The largest sum gets 1, the others three decimals: 2000 / 1600 = 1.25 exactly, 2000 / 3.
     EXPECT_EQ(PatchCoefficients({1600, 2000, 3}), (Texts{"1.25", "1", "666.667"}));
+}
+
+// Coefficients typed by hand give way to the preset row when Preset is chosen again. Typed texts
+// are held with a point whatever the locale; only their boxes show the locale's separator.
+TEST(WhiteBalanceSettings, PresetRowsAndTypedCoefficients) {
+    test::NumericLocale point("C");
+    WhiteBalanceSettings wb;
+    wb.preset = 8;  // no such row: nothing is written
+    wb.txtWB = {"a", "b", "c"};
+    AplicarPresetWB(wb);
+    EXPECT_EQ(wb.txtWB[0], "a");
+    wb = WhiteBalanceSettings();
+    bool shown = false;
+    ChooseWBMode(wb, WBMode::kCoeffs, shown);
+    wb.txtWB = {"3", "1", "3"};
+    EXPECT_FALSE(ChooseWBMode(wb, WBMode::kPreset, shown));
+    EXPECT_EQ(wb.txtWB[0], "2.132483");
+    ClickInTxtWB(wb);  // clicking into a box: Coeffs, the values kept
+    EXPECT_EQ(wb.mode, WBMode::kCoeffs);
+    EXPECT_EQ(wb.txtWB[0], "2.132483");
+    const std::pair<const char*, const char*> coefficients[] = {
+        {"abc", "1"},   {"", "1"},      {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
+        {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
+        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},       {"+-1", "1"}};
+    for (const auto& [typed, left] : coefficients) {
+        EXPECT_EQ(NormalizeTxtWB(typed), left) << typed;
+    }
+    for (const auto& [locale, separator] :
+         {std::pair{"de_DE.UTF-8", ","}, std::pair{"ps_AF.UTF-8", "\u066B"}}) {
+        test::NumericLocale numeric(locale);
+        const std::string sep = separator;
+        if (numeric.available()) {
+            EXPECT_EQ(NormalizeTxtWB("2" + sep + "500"), "2.5");
+            EXPECT_EQ(NormalizeTxtWB("2.50"), "2.5");
+            EXPECT_EQ(PresetWBTexts(6), (Texts{"1.78344", "1", "1.997113"}));
+            EXPECT_EQ(CoefficientForDisplay("1.997113"), "1" + sep + "997113");
+            EXPECT_EQ(CoefficientFromDisplay("1" + sep + "997113"), "1.997113");
+        }
+    }
 }
 
 // CalcularWBPatch refusing a patch or failing on the TIFF beside the reference: the coefficients
