@@ -292,7 +292,7 @@ int FusionarImagenes(const std::string& ruta, bool salida_bn, const BlendSetting
             return Blend(ruta, salida_bn, settings, set, map, channel, threads);
         } catch (const ImageError& error) {
             // Only the output writers throw ImageError here: a failed save.
-            ErrorInesperado(channel, std::string("gflSaveBitmap [") + error.what() + "]");
+            ReportSaveFailure(channel, error.what());
             return kBlendFailed;
         }
     });

@@ -17,12 +17,6 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
            });
 }
 
-// The extension of a file name, or "" when it has none.
-std::string ExtensionOf(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
-
 // Length of the UTF-8 sequence starting at `text[i]`, or 0 when it is not valid UTF-8
 // (overlong forms, surrogates and code points above U+10FFFF included).
 size_t LargoUtf8(const std::string& text, size_t i) {
@@ -115,7 +109,7 @@ std::string RefusalReason(const std::string& ruta, const std::vector<std::string
 }  // namespace
 
 bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& raw_files, UserChannel& channel) {
-    try {
+    return TrapUnexpected(channel, "LeerArchivosRAW", false, [&] {
         const std::string folder = CarpetaDeRuta(ruta);
         const std::string extension = ExtensionArchivo(ruta);
         std::vector<std::string> names;
@@ -132,7 +126,8 @@ bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& raw_files, Use
             if (name.front() == '.' && name != NombreArchivo(ruta)) {
                 continue;
             }
-            if (EqualIgnoringCase(ExtensionOf(name), extension)) {
+            if (name.find('.') != std::string::npos &&
+                EqualIgnoringCase(ExtensionArchivo(name), extension)) {
                 names.push_back(name);
             }
         }
@@ -157,10 +152,7 @@ bool LeerArchivosRAW(std::string& ruta, std::vector<std::string>& raw_files, Use
                                  " files are selected");
         }
         return true;
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "LeerArchivosRAW", error);
-        return false;
-    }
+    });
 }
 
 }  // namespace brimsal

@@ -586,28 +586,36 @@ std::vector<float> ReadFloatTiff(const std::string& path, int& width, int& heigh
     return samples;
 }
 
+void ReportLoadFailure(UserChannel& channel, const std::string& message) {
+    ErrorInesperado(channel, "gflLoadBitmap [" + message + "]");
+}
+
+void ReportSaveFailure(UserChannel& channel, const std::string& message) {
+    ErrorInesperado(channel, "gflSaveBitmap [" + message + "]");
+}
+
 bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel) {
-    try {
-        frame = ReadTiff(path);
-        return true;
-    } catch (const ImageError& error) {
-        ErrorInesperado(channel, std::string("gflLoadBitmap [") + error.what() + "]");
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "CargarGflBitmap", error);
-    }
-    return false;
+    return TrapUnexpected(channel, "CargarGflBitmap", false, [&] {
+        try {
+            frame = ReadTiff(path);
+            return true;
+        } catch (const ImageError& error) {
+            ReportLoadFailure(channel, error.what());
+            return false;
+        }
+    });
 }
 
 bool GuardarGflBitmap(const Frame& frame, const std::string& path, UserChannel& channel) {
-    try {
-        WriteTiff(frame, path);
-        return true;
-    } catch (const ImageError& error) {
-        ErrorInesperado(channel, std::string("gflSaveBitmap [") + error.what() + "]");
-    } catch (const std::exception& error) {
-        ErrorInesperado(channel, "GuardarGflBitmap", error);
-    }
-    return false;
+    return TrapUnexpected(channel, "GuardarGflBitmap", false, [&] {
+        try {
+            WriteTiff(frame, path);
+            return true;
+        } catch (const ImageError& error) {
+            ReportSaveFailure(channel, error.what());
+            return false;
+        }
+    });
 }
 
 }  // namespace brimsal

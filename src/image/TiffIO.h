@@ -91,12 +91,17 @@ class TiffFloatWriter : public TiffStripWriter {
 // samples, row-major. Throws ImageError naming the file for anything else.
 std::vector<float> ReadFloatTiff(const std::string& path, int& width, int& height);
 
-// CargarGflBitmap: loads `path` into `frame`. On failure the unexpected-error report reads
-// "gflLoadBitmap [" + message + "]", `frame` keeps what it held, and the result is false.
+// The unexpected-error report of a failed load or save: its module reads
+// "gflLoadBitmap [" + message + "]" or "gflSaveBitmap [" + message + "]".
+void ReportLoadFailure(UserChannel& channel, const std::string& message);
+void ReportSaveFailure(UserChannel& channel, const std::string& message);
+
+// CargarGflBitmap: loads `path` into `frame`. On failure the load-failure report, `frame` keeps
+// what it held, and the result is false.
 bool CargarGflBitmap(const std::string& path, Frame& frame, UserChannel& channel);
 
-// GuardarGflBitmap: saves `frame` as a 16-bit LZW TIFF. On failure the unexpected-error report
-// reads "gflSaveBitmap [" + message + "]" and the result is false.
+// GuardarGflBitmap: saves `frame` as a 16-bit LZW TIFF. On failure the save-failure report and
+// the result is false.
 bool GuardarGflBitmap(const Frame& frame, const std::string& path, UserChannel& channel);
 
 }  // namespace brimsal

@@ -134,7 +134,7 @@ int CargarTIFFs(const std::string& ruta, const std::vector<std::string>& raw_fil
             if (entry.error) {
                 // A TIFF that exists but cannot be read ends the load.
                 ReleaseAfter(set, count);
-                ErrorInesperado(channel, "gflLoadBitmap [" + *entry.error + "]");
+                ReportLoadFailure(channel, *entry.error);
                 return -1;
             }
             set.Imagenes.push_back(std::move(entry.loaded.frame));
