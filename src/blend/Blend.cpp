@@ -1,10 +1,7 @@
 #include "blend/Blend.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <thread>

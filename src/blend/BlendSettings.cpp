@@ -10,7 +10,7 @@ namespace brimsal {
 
 namespace {
 
-constexpr double kPercent = 100.0;
+constexpr double kPercent = kWholeMix;
 constexpr double kGammaTenths = 10.0;
 // A float printed with 7 significant digits reads back as the decimal the user chose.
 constexpr int kSingleDigits = 7;

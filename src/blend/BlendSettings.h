@@ -13,11 +13,14 @@
 
 namespace brimsal {
 
-inline constexpr SettingRange kGammaRange{10, 30, 22};    // hscGamma: output gamma x 10
-inline constexpr SettingRange kBWRRange{0, 100, 33};      // hscBWR: B&W red weight, percent
-inline constexpr SettingRange kBWBRange{0, 100, 33};      // hscBWB: B&W blue weight, percent
-inline constexpr SettingRange kBracketNumRange{1, 7, 1};  // hscBracketNum: outputs
-inline constexpr SettingRange kBracketEVRange{1, 4, 2};   // hscBracketEV: EV step
+// The B&W weights of red, green and blue add up to this many percent.
+inline constexpr int kWholeMix = 100;
+
+inline constexpr SettingRange kGammaRange{10, 30, 22};      // hscGamma: output gamma x 10
+inline constexpr SettingRange kBWRRange{0, kWholeMix, 33};  // hscBWR: B&W red weight, percent
+inline constexpr SettingRange kBWBRange{0, kWholeMix, 33};  // hscBWB: B&W blue weight, percent
+inline constexpr SettingRange kBracketNumRange{1, 7, 1};    // hscBracketNum: outputs
+inline constexpr SettingRange kBracketEVRange{1, 4, 2};     // hscBracketEV: EV step
 
 struct BlendSettings {
     int BWR = kBWRRange.initial;        // hscBWR: red weight of the B&W mix, percent 0..100

@@ -10,6 +10,7 @@
 #include "base/Paths.h"
 #include "base/UserChannel.h"
 #include "blend/BlendMap.h"
+#include "blend/BlendSettings.h"
 #include "image/Picture.h"
 #include "image/TiffIO.h"
 #include "maps/MapState.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr const char* kProcedure = "TestImagenesBN";
 constexpr int kMaxGrey = 255;
-constexpr int kWholeMix = 100;  // the three weights of a cell add up to 100 percent
 constexpr double kPercent = kWholeMix;
 constexpr int kCellsDrawn = 66;
 constexpr int kLabelStep = 12;  // pixels between the three labels of a cell

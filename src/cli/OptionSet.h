@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "blend/BlendSettings.h"
 #include "develop/DevelopTables.h"
+#include "image/Frame.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal::cli {
@@ -28,10 +30,7 @@ inline constexpr std::array<const char*, 2> kEvMethodWords = {"median", "average
 
 // The limits of a --saturation level: a 16-bit sample.
 inline constexpr int kLowestSaturationLevel = 1;
-inline constexpr int kHighestSaturationLevel = 65535;
-
-// The B&W weights of red, green and blue add up to this many percent.
-inline constexpr int kWholeMix = 100;
+inline constexpr int kHighestSaturationLevel = kFullScale;
 
 // The most worker threads --threads takes (0 is Session::threads' "all cores").
 inline constexpr int kMostThreads = 1024;
