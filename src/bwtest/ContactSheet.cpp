@@ -24,7 +24,6 @@ constexpr int kMaxGrey = 255;
 constexpr double kPercent = kWholeMix;
 constexpr int kCellsDrawn = 66;
 constexpr int kLabelStep = 12;  // pixels between the three labels of a cell
-constexpr double kDisplayGamma = 2.2;
 constexpr int64_t kRowsPerChunk = 8;
 
 // One decimated pixel: its map level and the two frames' words it may mix.

@@ -13,6 +13,9 @@ namespace brimsal {
 // The full scale of a sample: the value of a saturated 16-bit channel word, and the scale every
 // step measures levels, thresholds, gammas and float outputs against.
 inline constexpr int kFullScale = 65535;
+// Near saturation: 90 % of kFullScale, rounded. The limit of the exposure comparison (Calc EV)
+// and of the WB patch.
+inline constexpr int kClipLevel = 58982;
 
 // Frame samples come from whole pages of their own (huge pages where the system grants them:
 // a 24 MP frame is then mapped in a few dozen page faults instead of tens of thousands), and

@@ -23,6 +23,9 @@ constexpr uint32_t RGB(int r, int g, int b) {
            (static_cast<uint32_t>(b) << 16);
 }
 constexpr uint32_t kWhite = 0xFFFFFF;
+
+// The gamma of pictures shown or drawn from linear frames (the display, the contact sheet).
+inline constexpr double kDisplayGamma = 2.2;
 constexpr uint32_t kBlack = 0x000000;
 
 enum class SaveFormat { kPng = 3, kGif = 2 };

@@ -23,8 +23,8 @@ constexpr uint8_t kNoIndex = 255;
 
 // Rows of output per band. A band reads its rows plus `radius` rows on each side, so wide
 // discs get taller bands to keep that overlap a small share of the work.
-int RowsPerBand(int radio) {
-    return std::max(64, 2 * radio);
+int RowsPerBand(int radius) {
+    return std::max(64, 2 * radius);
 }
 
 // Whole-percentage read-out of a pass done band by band, on any thread, always rising.
@@ -52,17 +52,17 @@ class BandProgress {
 };
 
 // The chord half-widths h(dy), dy = -r..r, of the disc of radius r.
-std::vector<int> DiscHalfChords(int radio) {
-    if (radio < 1) {
-        throw std::invalid_argument("pass radius " + std::to_string(radio) + " below 1");
+std::vector<int> DiscHalfChords(int radius) {
+    if (radius < 1) {
+        throw std::invalid_argument("pass radius " + std::to_string(radius) + " below 1");
     }
-    return HalfChords(CrearMascaraCircular(radio));
+    return HalfChords(CrearMascaraCircular(radius));
 }
 
 // Runs body(y0, y1) for every band of output rows, on all threads, with progress and cancel.
 template <typename Body>
-void InBands(int height, int radio, UserChannel& channel, int threads, const Body& body) {
-    const int64_t band = RowsPerBand(radio);
+void InBands(int height, int radius, UserChannel& channel, int threads, const Body& body) {
+    const int64_t band = RowsPerBand(radius);
     BandProgress progress(channel, NumChunks(height, band));
     ParallelFor(
         height, band,
@@ -109,11 +109,11 @@ uint8_t MapLevel(double index, int n) {
     return static_cast<uint8_t>(RoundHalfEven((index - n) * 255 / (1 - n)));
 }
 
-MapPlane AntiGhostPass(const MapPlane& indices, int radio, UserChannel& channel, int threads) {
-    const std::vector<int> half = DiscHalfChords(radio);
+MapPlane AntiGhostPass(const MapPlane& indices, int radius, UserChannel& channel, int threads) {
+    const std::vector<int> half = DiscHalfChords(radius);
     const int w = indices.width;
     const int h = indices.height;
-    const int r = radio;
+    const int r = radius;
     MapPlane output(w, h);
     // A padded row: r cells of kNoIndex on each side, so every window stays inside it.
     const int padded = w + 2 * r;
@@ -150,12 +150,12 @@ MapPlane AntiGhostPass(const MapPlane& indices, int radio, UserChannel& channel,
     return output;
 }
 
-MapPlane ProgressivePass(const MapPlane& indices, int n, int radio, UserChannel& channel,
+MapPlane ProgressivePass(const MapPlane& indices, int n, int radius, UserChannel& channel,
                          int threads) {
-    const std::vector<int> half = DiscHalfChords(radio);
+    const std::vector<int> half = DiscHalfChords(radius);
     const int w = indices.width;
     const int h = indices.height;
-    const int r = radio;
+    const int r = radius;
     // A disc holds at most (2r + 1)^2 indices of at most 255: the sums stay in 32 bits as long
     // as that product does.
     if (static_cast<int64_t>(2 * r + 1) * (2 * r + 1) * 255 > INT32_MAX) {
@@ -234,11 +234,11 @@ MapPlane ProgressivePass(const MapPlane& indices, int n, int radio, UserChannel&
     return output;
 }
 
-MapPlane NaiveAntiGhostPass(const MapPlane& indices, int n, int radio) {
-    const MascaraCircular mask = CrearMascaraCircular(radio);
+MapPlane NaiveAntiGhostPass(const MapPlane& indices, int n, int radius) {
+    const MascaraCircular mask = CrearMascaraCircular(radius);
     const int w = indices.width;
     const int h = indices.height;
-    const int r = radio;
+    const int r = radius;
     MapPlane output(w, h);
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {
@@ -256,11 +256,11 @@ MapPlane NaiveAntiGhostPass(const MapPlane& indices, int n, int radio) {
     return output;
 }
 
-MapPlane NaiveProgressivePass(const MapPlane& indices, int n, int radio) {
-    const MascaraCircular mask = CrearMascaraCircular(radio);
+MapPlane NaiveProgressivePass(const MapPlane& indices, int n, int radius) {
+    const MascaraCircular mask = CrearMascaraCircular(radius);
     const int w = indices.width;
     const int h = indices.height;
-    const int r = radio;
+    const int r = radius;
     MapPlane output(w, h);
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {

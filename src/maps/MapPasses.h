@@ -37,18 +37,18 @@ struct MapPlane {
 uint8_t MapLevel(double index, int n);
 
 // Anti-ghosting pass: every pixel takes the darkest frame (smallest index) found within the disc
-// of radius `radio` (>= 1) around it. Shows the progress as "NN%" on the channel, "100%" at the
+// of radius `radius` (>= 1) around it. Shows the progress as "NN%" on the channel, "100%" at the
 // end; checks for cancellation per band of rows (throws Cancelled). `threads` 0 = all cores.
-MapPlane AntiGhostPass(const MapPlane& indices, int radio, UserChannel& channel, int threads = 0);
+MapPlane AntiGhostPass(const MapPlane& indices, int radius, UserChannel& channel, int threads = 0);
 
 // Progressive pass: every pixel takes the map level of the mean frame index over the disc of
-// radius `radio` (>= 1) around it, the mean taken over the disc's pixels inside the image.
+// radius `radius` (>= 1) around it, the mean taken over the disc's pixels inside the image.
 // Progress and cancellation as above.
-MapPlane ProgressivePass(const MapPlane& indices, int n, int radio, UserChannel& channel,
+MapPlane ProgressivePass(const MapPlane& indices, int n, int radius, UserChannel& channel,
                          int threads = 0);
 
 // The same passes visiting every disc offset of every pixel, column by column: the reference.
-MapPlane NaiveAntiGhostPass(const MapPlane& indices, int n, int radio);
-MapPlane NaiveProgressivePass(const MapPlane& indices, int n, int radio);
+MapPlane NaiveAntiGhostPass(const MapPlane& indices, int n, int radius);
+MapPlane NaiveProgressivePass(const MapPlane& indices, int n, int radius);
 
 }  // namespace brimsal

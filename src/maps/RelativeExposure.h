@@ -25,7 +25,6 @@ namespace brimsal {
 
 class UserChannel;
 
-inline constexpr int kClipLevel = 58982;  // near saturation: 90 % of 65535, rounded
 inline constexpr int kFloorLevel = 1024;  // below this a sample is too noisy
 
 struct RelativeExposureSettings {

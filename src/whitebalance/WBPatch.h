@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/UserChannel.h"
+#include "image/Frame.h"
 #include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
@@ -16,7 +17,7 @@ struct Frame;
 
 // The clip level of the patch: a pixel with a channel above it (square) or at or above it
 // (round) is not summed.
-inline constexpr int32_t kPatchClipLevel = 58982;
+inline constexpr int32_t kPatchClipLevel = kClipLevel;
 
 // The patch drawn on the displayed reference image. The points are fractions 0..1 of the
 // displayed picture's width and height, so one patch fits any development of the reference.

@@ -114,14 +114,14 @@ void BlendingFrame::ShowMapPath(const std::string& path) {
 void BlendingFrame::hscBWR_Change(int value) {
     lblBWR_->setText(QString::number(value) + '%');
     if (value + hscBWB_->value() >= 101) {
-        hscBWB_->setValue(100 - value);
+        hscBWB_->setValue(kWholeMix - value);
     }
 }
 
 void BlendingFrame::hscBWB_Change(int value) {
     lblBWB_->setText(QString::number(value) + '%');
     if (value + hscBWR_->value() >= 101) {
-        hscBWR_->setValue(100 - value);
+        hscBWR_->setValue(kWholeMix - value);
     }
 }
 

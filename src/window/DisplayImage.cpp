@@ -7,6 +7,7 @@
 
 #include "base/Parallel.h"
 #include "image/Frame.h"
+#include "image/Picture.h"
 #include "image/TiffIO.h"
 #include "window/Display.h"
 

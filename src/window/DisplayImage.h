@@ -7,14 +7,11 @@
 
 namespace brimsal {
 
-// The display gamma: the developed TIFFs are linear.
-inline constexpr double kDisplayGamma = 2.2;
-
 // Loads the linear 16-bit TIFF `tiff`, shrinks (or enlarges) it to the size that fits a pw x ph
 // box without distortion (FittedSize), averaging the linear values over each shown
-// pixel's area, and only then applies the display gamma: 255 (v / 65535)^(1 / 2.2), rounded.
-// Returns an 8-bit RGB picture of the fitted size. Throws ImageError when the TIFF cannot be
-// read (a file dcraw has not finished writing, say); the caller keeps what it showed.
+// pixel's area, and only then applies the display gamma: 255 (v / 65535)^(1 / kDisplayGamma),
+// rounded. Returns an 8-bit RGB picture of the fitted size. Throws ImageError when the TIFF cannot
+// be read (a file dcraw has not finished writing, say); the caller keeps what it showed.
 QImage PictureForDisplay(const std::string& tiff, int pw, int ph);
 
 }  // namespace brimsal

@@ -41,8 +41,7 @@ namespace {
 
 // The folder of a path ("" for none), where a file dialog opens.
 QString FolderOf(const QString& path) {
-    const int slash = path.lastIndexOf('/');
-    return slash < 0 ? QString() : path.left(slash + 1);
+    return path.contains('/') ? QText(CarpetaDeRuta(path.toStdString())) : QString();
 }
 
 }  // namespace
