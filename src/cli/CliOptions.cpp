@@ -91,7 +91,8 @@ WBPatch PatchOf(const std::string& text) {
     return patch;
 }
 
-// R,G,B: three positive numbers, as txtWB holds them after leaving the boxes.
+// R,G,B: three numbers, as typed into the boxes (whether they can be developed with is checked
+// as the boxes' texts are).
 std::optional<std::array<std::string, 3>> MultiplierTexts(const std::string& text) {
     const auto parts = Split(text, ',');
     std::array<std::string, 3> texts;
@@ -99,11 +100,10 @@ std::optional<std::array<std::string, 3>> MultiplierTexts(const std::string& tex
         return std::nullopt;
     }
     for (size_t i = 0; i < texts.size(); ++i) {
-        const auto value = ToNumber(parts[i]);
-        if (!value || *value <= 0) {
+        if (!ToNumber(parts[i])) {
             return std::nullopt;
         }
-        texts[i] = NormalizeTxtWB(parts[i]);
+        texts[i] = parts[i];
     }
     return texts;
 }
@@ -120,10 +120,16 @@ void ReadWhiteBalance(const std::string& text, CliOptions& options) {
     } else if (const auto texts = MultiplierTexts(text)) {
         wb.txtWB = *texts;
         ClickInTxtWB(wb);
+        if (const std::string problem = MultiplierProblem(wb); !problem.empty()) {
+            throw UsageError("--wb: " + problem + " (got '" + text + "')");
+        }
+        for (std::string& coefficient : wb.txtWB) {
+            coefficient = NormalizeTxtWB(coefficient);
+        }
     } else {
         throw UsageError("--wb takes " + Listed(WhiteBalanceWords(false)) +
-                         ", three positive multipliers R,G,B, or patch:X1,Y1,X2,Y2[,round] (got '" +
-                         text + "')");
+                         ", three multipliers R,G,B, or patch:X1,Y1,X2,Y2[,round] (got '" + text +
+                         "')");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "base/NumberText.h"
 #include "cli/CliOptions.h"
 #include "cli/OptionText.h"
 #include "develop/DevelopSettings.h"
@@ -58,7 +59,9 @@ std::string StepsHelp() {
 
 std::string WhiteBalanceHelp() {
     return "White balance: " + Listed(WhiteBalanceWords(true)) +
-           "; three multipliers R,G,B (e.g. 2.1,1,1.5); or patch:X1,Y1,X2,Y2[,round], a neutral "
+           "; three multipliers R,G,B, each " + NumberText(kLeastMultiplier, ".") + " to " +
+           NumberText(kGreatestMultiplier, ".") +
+           " (e.g. 2.1,1,1.5); or patch:X1,Y1,X2,Y2[,round], a neutral "
            "patch given as fractions of the picture (corners, or centre and rim point with "
            "',round'), measured on a neutral development.";
 }

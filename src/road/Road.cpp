@@ -29,6 +29,16 @@ std::optional<DevelopScale> ScaleOfTheSet(const DevelopSettings& settings, UserC
                           [&] { return std::optional(DevelopScaleOf(settings)); });
 }
 
+// Multipliers that cannot be developed with end a development before dcraw runs: the error box
+// says why, and false.
+bool MultipliersUsable(const WhiteBalanceSettings& wb, UserChannel& channel) {
+    const std::string problem = MultiplierProblem(wb);
+    if (!problem.empty()) {
+        channel.MensajeError(problem);
+    }
+    return problem.empty();
+}
+
 // The batch, then the set loaded and sorted to find its darkest frame (the set ends released,
 // TIFFMasOscuro set), which is developed again with highlight recovery.
 DevelopResult DevelopWithHighlightRecovery(Session& session, const DevelopSettings& settings,
@@ -64,6 +74,9 @@ bool RunListing(Session& session, UserChannel& channel) {
 
 DevelopResult RunQuickDevelop(const Session& session, const DevelopSettings& settings,
                               UserChannel& channel) {
+    if (!MultipliersUsable(settings.wb, channel)) {
+        return {};
+    }
     return ReveladoRapido(session.Ruta, false, settings, channel);
 }
 
@@ -74,10 +87,15 @@ bool RunMeasurePatch(Session& session, const WBPatch& patch, DevelopSettings& se
         return false;
     }
     session.patch = patch;
-    if (CalcularWBPatch(session.Ruta, session.patch, settings.wb, channel) != 1) {
+    WhiteBalanceSettings measured = settings.wb;
+    if (CalcularWBPatch(session.Ruta, session.patch, measured, channel) != 1) {
         return false;
     }
-    settings.wb.mode = WBMode::kPatch;
+    measured.mode = WBMode::kPatch;
+    if (!MultipliersUsable(measured, channel)) {
+        return false;
+    }
+    settings.wb = measured;
     return true;
 }
 
@@ -91,6 +109,9 @@ DevelopResult RunCalcWB(Session& session, const WBPatch& patch, DevelopSettings&
 
 DevelopResult RunDevelop(Session& session, const DevelopSettings& settings, UserChannel& channel) {
     session.preloaded.reset();
+    if (!MultipliersUsable(settings.wb, channel)) {
+        return {};
+    }
     if (settings.hlRecovery) {
         return DevelopWithHighlightRecovery(session, settings, channel);
     }

@@ -25,6 +25,10 @@ BlendSettings BlendSettingsOf(const RoadSettings& settings);
 // file when more than ten match).
 bool RunListing(Session& session, UserChannel& channel);
 
+// Every development (quick, batch, and the multipliers a patch measured) starts only with
+// multipliers that can be developed with (MultiplierProblem); otherwise the error box says why,
+// no dcraw runs and the step fails.
+
 // The quick development of the reference for display (ReveladoRapido, not neutral). The
 // caller shows the TIFF, then calls QuickShown.
 DevelopResult RunQuickDevelop(const Session& session, const DevelopSettings& settings,

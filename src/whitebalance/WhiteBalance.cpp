@@ -17,19 +17,47 @@ std::array<std::string, 3> PresetWBTexts(int row) {
     return {NumberText(preset.red, "."), "1", NumberText(preset.blue, ".")};
 }
 
+namespace {
+
+constexpr std::array<const char*, 3> kChannelNames = {"red", "green", "blue"};
+
+// The multiplier a coefficient text holds, when it can be developed with.
+std::optional<double> UsableMultiplier(const std::string& text) {
+    const std::optional<double> value = NumberFromText(text, ".");
+    if (!value || !(*value >= kLeastMultiplier && *value <= kGreatestMultiplier)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string MultiplierProblem(const WhiteBalanceSettings& wb) {
+    if (wb.mode == WBMode::kCamera) {
+        return "";
+    }
+    for (size_t c = 0; c < 3; ++c) {
+        if (!UsableMultiplier(wb.txtWB[c])) {
+            return std::string("The ") + kChannelNames[c] + " white balance multiplier '" +
+                   wb.txtWB[c] + "' cannot be developed with: multipliers are numbers from " +
+                   NumberText(kLeastMultiplier, ".") + " to " +
+                   NumberText(kGreatestMultiplier, ".");
+        }
+    }
+    return "";
+}
+
 DevelopScale HeadroomScale(const WhiteBalanceSettings& wb) {
     if (wb.mode == WBMode::kCamera) {
         throw RunTimeError(kErrInvalidArgument,
                            "Headroom development needs fixed white balance multipliers");
     }
+    if (const std::string problem = MultiplierProblem(wb); !problem.empty()) {
+        throw RunTimeError(kErrInvalidArgument, problem);
+    }
     std::array<double, 3> multipliers{};
     for (size_t c = 0; c < 3; ++c) {
-        const std::optional<double> value = NumberFromText(wb.txtWB[c]);
-        if (!value || !(*value > 0)) {
-            throw RunTimeError(kErrInvalidArgument,
-                               "Headroom development needs positive white balance multipliers");
-        }
-        multipliers[c] = *value;
+        multipliers[c] = *UsableMultiplier(wb.txtWB[c]);
     }
     const double largest = *std::max_element(multipliers.begin(), multipliers.end());
     const double smallest = *std::min_element(multipliers.begin(), multipliers.end());

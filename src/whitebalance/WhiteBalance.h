@@ -59,9 +59,25 @@ struct DevelopScale {
     std::array<double, 3> saturation = {1, 1, 1};  // R, G, B, share of 65535
 };
 
+// The range a white-balance multiplier must lie in to be developed with. Multipliers are gains
+// relative to each other (dcraw divides them by their smallest, or by their largest with
+// headroom): a camera's presets lie between 1 and 3, a patch measured under odd light within
+// about 0.1..10. Three orders of magnitude either side of unity leave a factor of 100 beyond any
+// of these, while keeping out what only a slip gives: 0 or a value that dcraw's single-precision
+// float reads as 0 (1e-320), infinities, and ratios that would leave a channel below one
+// 16-bit level.
+inline constexpr double kLeastMultiplier = 1e-3;
+inline constexpr double kGreatestMultiplier = 1e3;
+
+// Whether the multipliers of `wb` can be developed with: "" when they can (always in Camera
+// mode, where the camera's own are used), else why not, naming the first coefficient box
+// (red, green, blue) whose text is not a number from kLeastMultiplier to kGreatestMultiplier.
+// The text is read with a point or a decimal comma.
+std::string MultiplierProblem(const WhiteBalanceSettings& wb);
+
 // The scale of a headroom development with the multipliers of txtWB (a decimal comma or point).
 // Throws RunTimeError 5 in Camera mode (the camera's multipliers are not known beforehand) and
-// for a multiplier that is not a positive number.
+// with MultiplierProblem's message for multipliers that cannot be developed with.
 DevelopScale HeadroomScale(const WhiteBalanceSettings& wb);
 
 // The warning the first choice of the Camera mode shows (once per run).

@@ -43,6 +43,7 @@ TEST(CliUsage, OutOfRangeOrMalformedOptionsExitTwoNamingTheOption) {
         {{"--no-such-option"}, "no-such-option"},
         {{"--saturation", "0"}, "--saturation"},
         {{"--wb", "2,0,1"}, "--wb"},
+        {{"--wb", "1e-320,1,1"}, "--wb: The red white balance multiplier"},
         {{"--demosaic", "fast"}, "--demosaic"},
         // A bad option is named after good ones.
         {{"--bw", "30,30", "--bracket", "3,2", "--headroom", "--wb", "camera"}, "--headroom"},

@@ -411,6 +411,20 @@ TEST_F(DevelopJobs, CancelKillsEveryProcessAndRemovesPartialTiffs) {
     EXPECT_TRUE(channel.boxes().empty());
 }
 
+// Multipliers that cannot be developed with stop the quick and the batch development before
+// dcraw runs, with the box naming the multiplier.
+TEST_F(DevelopJobs, UnusableMultipliersRunNoDcraw) {
+    FakeDcraw(test::kCopyRaw);
+    Session session = Raws({1000, 2000});
+    settings_.wb.txtWB[2] = "0";
+    RecorderChannel channel;
+    EXPECT_FALSE(RunQuickDevelop(session, settings_, channel).finished);
+    EXPECT_FALSE(RunDevelop(session, settings_, channel).finished);
+    EXPECT_TRUE(Calls().empty());
+    ASSERT_EQ(channel.boxes().size(), 2u);
+    EXPECT_EQ(channel.boxes()[1].text.rfind("The blue white balance multiplier '0'", 0), 0u);
+}
+
 // The neutral development leaves the shown line alone, the display development shows its own;
 // a RAW file that is gone runs no process.
 TEST_F(DevelopJobs, QuickDevelopments) {

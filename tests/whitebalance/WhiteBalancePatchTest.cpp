@@ -109,6 +109,40 @@ TEST(WhiteBalanceSettings, PresetRowsAndTypedCoefficients) {
     }
 }
 
+// Multipliers outside 0.001..1000, or no numbers at all, are named before any development; the
+// Camera mode develops with the camera's own whatever the boxes hold.
+TEST(WhiteBalanceSettings, MultipliersThatCannotBeDevelopedWithAreNamed) {
+    // The coefficients and the box named (-1: none).
+    const std::pair<Texts, int> cases[] = {{{"2.132483", "1", "1,480864"}, -1},
+                                           {{"0.001", "1", "1000"}, -1},
+                                           {{"0", "1", "1"}, 0},
+                                           {{"1", "1e-320", "1"}, 1},
+                                           {{"1", "-1", "1"}, 1},
+                                           {{"1", "1", "1000.5"}, 2},
+                                           {{"1", "1", "inf"}, 2},
+                                           {{"1", "1", ""}, 2}};
+    const char* const names[] = {"red", "green", "blue"};
+    for (const auto& [texts, named] : cases) {
+        WhiteBalanceSettings wb;
+        wb.mode = WBMode::kCoeffs;
+        wb.txtWB = texts;
+        const std::string problem = MultiplierProblem(wb);
+        if (named < 0) {
+            EXPECT_EQ(problem, "");
+            continue;
+        }
+        const auto box = static_cast<size_t>(named);
+        EXPECT_EQ(problem.rfind(std::string("The ") + names[box] + " white balance multiplier '" +
+                                    texts[box] + "'",
+                                0),
+                  0u)
+            << problem;
+        EXPECT_THROW(HeadroomScale(wb), RunTimeError);
+        wb.mode = WBMode::kCamera;
+        EXPECT_EQ(MultiplierProblem(wb), "");
+    }
+}
+
 // CalcularWBPatch refusing a patch or failing on the TIFF beside the reference: the coefficients
 // stay, with the log and box of each failure (the road test below measures a grey patch).
 TEST(CalcularWBPatch, Outcomes) {
