@@ -34,14 +34,16 @@ bool StepRunner::Run(const std::string& module, std::function<void(UserChannel&)
             ErrorInesperado(channel_, module, unexpected);
         }
     });
-    connect(worker_, &QThread::finished, this, &StepRunner::Finish, Qt::QueuedConnection);
+    const quint64 step = ++steps_started_;
+    connect(
+        worker_, &QThread::finished, this, [this, step] { Finish(step); }, Qt::QueuedConnection);
     emit started();
     worker_->start();
     return true;
 }
 
-void StepRunner::Finish() {
-    if (worker_ == nullptr) {  // stopped by CancelAndWait
+void StepRunner::Finish(quint64 step) {
+    if (worker_ == nullptr || step != steps_started_) {  // ended by CancelAndWait
         return;
     }
     worker_->wait();

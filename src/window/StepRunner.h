@@ -38,10 +38,14 @@ class StepRunner : public QObject {
     void finished();
 
   private:
-    void Finish();
+    // The end of step `step` (its thread has finished): nothing when that step is no longer the
+    // current one (CancelAndWait has already ended it), so a stale end never waits on a later
+    // step nor runs its `done`.
+    void Finish(quint64 step);
 
     WindowChannel& channel_;
     QThread* worker_ = nullptr;
+    quint64 steps_started_ = 0;  // the current step's number
     std::function<void()> done_;
 };
 

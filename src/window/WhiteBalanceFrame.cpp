@@ -256,9 +256,11 @@ void WhiteBalanceFrame::ToImageFractions(QPoint position, double& fx, double& fy
 }
 
 void WhiteBalanceFrame::pctImagen_MouseDown(QPoint position) {
-    if (!view_->ImagenMostrada()) {
+    // While the frame is disabled (a step runs) the patch, a development setting, stays.
+    if (!view_->ImagenMostrada() || !isEnabled()) {
         return;
     }
+    patchBeforeDrag_ = patch_;
     patch_.ArrastrandoParche = true;
     ToImageFractions(position, patch_.ParcheX1, patch_.ParcheY1);
     patch_.ParcheX2 = patch_.ParcheX1;
@@ -293,6 +295,19 @@ void WhiteBalanceFrame::pctImagen_MouseUp(QPoint position) {
     optWB_Click(static_cast<int>(WBMode::kPatch));
     cmdCalculateWB_->setEnabled(true);
     DibujarPatch(false);
+}
+
+void WhiteBalanceFrame::changeEvent(QEvent* event) {
+    QGroupBox::changeEvent(event);
+    // A drag still under way when a step starts is dropped: the patch is the one before it.
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && patch_.ArrastrandoParche) {
+        patch_ = patchBeforeDrag_;
+        if (Settings().mode == WBMode::kPatch && patch_.ParcheDefinido) {
+            DibujarPatch(false);
+        } else {
+            view_->ShowClean();
+        }
+    }
 }
 
 void WhiteBalanceFrame::NewPicture() {

@@ -82,6 +82,7 @@ class WhiteBalanceFrame : public QGroupBox {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void ShowSettings(const WhiteBalanceSettings& wb);
@@ -105,6 +106,7 @@ class WhiteBalanceFrame : public QGroupBox {
     PictureView* view_ = nullptr;
 
     WBPatch patch_;
+    WBPatch patchBeforeDrag_;  // restored when a step starts during a drag
     int cmbWBListIndex_ = kDaylightPreset;
     bool AvisoWBMostrado_ = false;
 };

@@ -195,6 +195,7 @@ bool frmMain::ImagenMostrada() const {
 }
 
 void frmMain::DisableFrom(QPushButton* first) {
+    ++disables_;
     QPushButton* const order[] = {fraDevelop_->cmdDevelop(), fraMap_->cmdEV(),
                                   fraMap_->cmdBuildMap()};
     bool from = false;
@@ -273,8 +274,11 @@ void frmMain::ChooseReference(const std::string& path) {
                 names += QText(name) + '\n';
             }
             txtFiles_->setPlainText(names);
-            // A refused set is not developed: developing would delete files the set needs.
-            if (*listed) {
+            // A refused set is not developed: developing would delete files the set needs. Cancel
+            // or closing during the listing stops the quick development too.
+            if (channel_.CancelRequested()) {
+                channel_.AnadirLog("Cancelled", true);
+            } else if (*listed) {
                 QuickDevelop();
             }
         });
@@ -353,12 +357,15 @@ void frmMain::cmdDevelop_Click() {
     DisableFrom(fraMap_->cmdEV());
     const DevelopSettings settings = RoadSettingsFromControls().develop;
     auto developed = std::make_shared<DevelopResult>();
+    const unsigned mark = disables_;
     RunStep(
         "Revelado",
         [this, settings, developed](UserChannel& channel) {
             *developed = RunDevelop(session_, settings, channel);
         },
-        [this, developed] { fraMap_->cmdEV()->setEnabled(developed->enable_ev); });
+        [this, developed, mark] {
+            fraMap_->cmdEV()->setEnabled(developed->enable_ev && disables_ == mark);
+        });
 }
 
 // ---- Calc EV, Build map, the blends ----
@@ -370,12 +377,15 @@ void frmMain::cmdEV_Click() {
     DisableFrom(fraMap_->cmdBuildMap());
     const RoadSettings settings = RoadSettingsFromControls();
     auto measured = std::make_shared<bool>(false);
+    const unsigned mark = disables_;
     RunStep(
         "CalcularExpRelativas",
         [this, settings, measured](UserChannel& channel) {
             *measured = RunCalcEv(session_, settings, channel);
         },
-        [this, measured] { fraMap_->cmdBuildMap()->setEnabled(*measured); });
+        [this, measured, mark] {
+            fraMap_->cmdBuildMap()->setEnabled(*measured && disables_ == mark);
+        });
 }
 
 void frmMain::cmdBuildMap_Click() {
@@ -384,14 +394,15 @@ void frmMain::cmdBuildMap_Click() {
     }
     fraBlend_->EnableMapSteps(false);
     const RoadSettings settings = RoadSettingsFromControls();
+    const unsigned mark = disables_;
     RunStep(
         "GenerarMapa",
         [this, settings](UserChannel& channel) { RunBuildMap(session_, settings, channel); },
-        [this] {
+        [this, mark] {
             fraBlend_->ShowMapPath(session_.map.map_path);
             // Enabled again when there is a map to blend with: this run's, or the one before
             // it when this run failed or was cancelled.
-            fraBlend_->EnableMapSteps(!session_.map.map_path.empty());
+            fraBlend_->EnableMapSteps(!session_.map.map_path.empty() && disables_ == mark);
         });
 }
 

@@ -102,7 +102,9 @@ class frmMain : public QWidget {
     void ShowDevelopment(const QImage& shown, const std::string& raw_path);
 
     // Disables the step buttons from `first` on, in workflow order (cmdDevelop, cmdEV,
-    // cmdBuildMap, then cmdBlend, cmdBlendBW and cmdTestBW together).
+    // cmdBuildMap, then cmdBlend, cmdBlendBW and cmdTestBW together), and counts it in
+    // disables_: a step's end enables the next step only when nothing was disabled while it ran
+    // (a settings change then, such as a text box left as the step started, has the last word).
     void DisableFrom(QPushButton* first);
     // A development of the reference on the worker that ends with its TIFF on display: `develop`
     // gets the settings the controls hold now and may measure the white balance into them.
@@ -126,6 +128,7 @@ class frmMain : public QWidget {
 
     bool quick_pending_ = false;  // a quick development asked for while a step ran
     bool close_pending_ = false;  // the window was closed while a step ran
+    unsigned disables_ = 0;       // DisableFrom calls so far
     std::string path_on_show_;
 
     // The reference file and its set, and Exit.

@@ -19,11 +19,14 @@
 #include <QTest>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "cli/CliRunner.h"
 #include "develop/DcrawCommand.h"
@@ -249,11 +252,21 @@ TEST_F(Window, GatingThroughEveryStep) {
     EXPECT_EQ(boxes_.back(), "Brimsal: Display snapshot copied to Clipboard");
 }
 
-// A dropped file is chosen; Cancel (Esc) during a development that never ends stops dcraw,
-// removes its partial TIFF and leaves the window usable; closing the window during a step cancels
-// it and closes once it has ended.
+// Cancel during the listing stops the quick development it leads to. A dropped file is chosen;
+// Cancel (Esc) during a development that never ends stops dcraw, removes its partial TIFF and
+// leaves the window usable, and the picture takes no patch drag meanwhile; closing the window
+// during a step cancels it and closes once it has ended.
 TEST_F(Window, CancelDuringALongStepLeavesNoFileAndAUsableWindow) {
     WriteSeries();
+    chosen_ = Raw(1);
+    QObject::connect(
+        &window_.Runner(), &StepRunner::started, &window_, [this] { Click("cmdCancel"); },
+        Qt::SingleShotConnection);  // as the listing starts
+    Click("cmdSeleccionar");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Log().back(), "Cancelled");
+    EXPECT_TRUE(dcraw_.Calls().empty());
+
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(Raw(0)))});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -268,6 +281,12 @@ TEST_F(Window, CancelDuringALongStepLeavesNoFileAndAUsableWindow) {
     Click("cmdDevelop");
     // Every development hangs; the first file's starts first.
     ASSERT_TRUE(Appears(photos_.file("f0.tiff")));
+    QWidget* picture = window_.pctImagen();
+    QTest::mousePress(picture, Qt::LeftButton, {}, {10, 10});
+    QTest::mouseMove(picture, {30, 20});
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, {30, 20});
+    EXPECT_FALSE(window_.fraWB()->Patch().ParcheDefinido);
+    EXPECT_TRUE(W<QRadioButton>("optWB_2")->isChecked());  // Preset, as before
     QTest::keyClick(&window_, Qt::Key_Escape);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(test::FilesLike(photos_.path(), "f", ".tiff"), Lines{});
@@ -281,6 +300,32 @@ TEST_F(Window, CancelDuringALongStepLeavesNoFileAndAUsableWindow) {
     EXPECT_TRUE(window_.isVisible());  // not before the step has ended
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window_.isVisible(); }, 30000));
     EXPECT_FALSE(std::filesystem::exists(photos_.file("f0.tiff")));
+}
+
+// A step's end is that of its own thread: the end a step waited for by CancelAndWait left queued
+// neither waits on the next step nor runs that step's end.
+TEST(StepRunnerEnds, AStaleEndLeavesTheNextStepAlone) {
+    WindowChannel channel([](const QString&, const QString&) {});
+    StepRunner runner(channel);
+    runner.Run("first", [](UserChannel&) {});
+    runner.CancelAndWait();
+    std::atomic<bool> release{false};
+    int ends = 0;
+    runner.Run(
+        "second",
+        [&](UserChannel&) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!release && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::yield();
+            }
+        },
+        [&] { ++ends; });
+    QCoreApplication::processEvents();  // delivers the first step's end
+    EXPECT_TRUE(runner.Busy());
+    EXPECT_EQ(ends, 0);
+    release = true;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !runner.Busy(); }, 10000));
+    EXPECT_EQ(ends, 1);
 }
 
 TEST(Intro, EnterStartsTheMainWindowAndClosesTheStartScreen) {
