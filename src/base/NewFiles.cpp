@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
+#include "base/TemporaryFiles.h"
 #include "base/UserChannel.h"
 
 namespace brimsal {
@@ -19,35 +21,179 @@ std::string NewFileName::name() const {
 
 namespace {
 
+// Bytes copied at a time when the finished file is copied into its claimed name.
+constexpr size_t kCopyChunk = size_t{1} << 20;
+
 // True when anything, even a dangling link, has this name.
 bool NameTaken(const std::string& ruta) {
     struct stat info {};
     return ::lstat(ruta.c_str(), &info) == 0;
 }
 
-// Renames `from` to `to` unless `to` exists; false with errno EEXIST when it does.
-bool MoveIfFree(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
+// A file system that cannot sync (some FUSE mounts) says so with these; they are no failure.
+bool SyncUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EROFS || error == ENOTSUP ||
+           error == EOPNOTSUPP;
+}
+
+// What one way of putting a file under a name came to.
+enum class Placed { kDone, kTaken, kFailed };
+
+// The ways tried, the reasons of those that failed ("link: Function not implemented").
+using Failures = std::vector<std::string>;
+
+Placed Outcome(int result, const char* call, Failures& failures) {
+    if (result == 0) {
+        return Placed::kDone;
     }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+    if (errno == EEXIST) {
+        return Placed::kTaken;
+    }
+    failures.push_back(std::string(call) + ": " + std::strerror(errno));
+    return Placed::kFailed;
+}
+
+// fsync through the table; true when done or when the file system cannot sync.
+bool Sync(const PublicationCalls& calls, int fd) {
+    return calls.fsync(fd) == 0 || SyncUnsupported(errno);
+}
+
+Placed RenameNoReplace(const PublicationCalls& calls, const std::string& from,
+                       const std::string& to, Failures& failures) {
+    return Outcome(calls.rename_noreplace(from.c_str(), to.c_str()), "rename", failures);
+}
+
+// A hard link fails on an existing name as well; the temporary name then goes.
+Placed LinkThenUnlink(const PublicationCalls& calls, const std::string& from, const std::string& to,
+                      Failures& failures) {
+    const Placed placed = Outcome(calls.link(from.c_str(), to.c_str()), "link", failures);
+    if (placed == Placed::kDone) {
+        calls.unlink(from.c_str());
+    }
+    return placed;
+}
+
+// The whole of `from` written into `fd` and synced; false with errno set on failure.
+bool CopyInto(const PublicationCalls& calls, const std::string& from, int fd) {
+    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
         return false;
     }
-    // A file system without the atomic form: a hard link fails on an existing name too.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return true;
+    std::vector<char> buffer(kCopyChunk);
+    bool copied = true;
+    for (;;) {
+        const ssize_t got = ::read(source, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            copied = got == 0;
+            break;
+        }
+        for (ssize_t done = 0; copied && done < got;) {
+            const ssize_t put =
+                calls.write(fd, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            copied = put > 0;
+            done += put;
+        }
+        if (!copied) {
+            break;
+        }
     }
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) {
-        return false;
-    }
-    // Nor links (FAT cards): claim the name with an exclusive create, then move over the claim.
-    const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    const int saved = errno;
+    ::close(source);
+    errno = saved;
+    return copied && Sync(calls, fd);
+}
+
+// The name claimed by an exclusive create (which fails on an existing name too), then the file
+// renamed over the claim or, where renames fail, copied into it. A claim that is not filled is
+// removed: no empty file stays under the name.
+Placed ClaimThenFill(const PublicationCalls& calls, const std::string& from, const std::string& to,
+                     Failures& failures) {
+    const int fd = calls.open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return false;
+        return Outcome(-1, "create", failures);
     }
+    if (calls.rename(from.c_str(), to.c_str()) == 0) {
+        ::close(fd);
+        return Placed::kDone;
+    }
+    failures.push_back(std::string("rename over the claim: ") + std::strerror(errno));
+    if (CopyInto(calls, from, fd)) {
+        ::close(fd);
+        calls.unlink(from.c_str());
+        return Placed::kDone;
+    }
+    failures.push_back(std::string("copy: ") + std::strerror(errno));
     ::close(fd);
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    calls.unlink(to.c_str());
+    return Placed::kFailed;
+}
+
+// Every way in turn until one places the file or finds the name taken.
+Placed PlaceIfFree(const PublicationCalls& calls, const std::string& from, const std::string& to,
+                   Failures& failures) {
+    for (auto* way : {RenameNoReplace, LinkThenUnlink, ClaimThenFill}) {
+        const Placed placed = way(calls, from, to, failures);
+        if (placed != Placed::kFailed) {
+            return placed;
+        }
+    }
+    return Placed::kFailed;
+}
+
+// Places `from` under `target` or the next free counter; false when every way failed.
+bool PlaceUnderFreeName(const PublicationCalls& calls, const std::string& from, NewFileName& target,
+                        Failures& failures) {
+    for (;;) {
+        failures.clear();
+        switch (PlaceIfFree(calls, from, target.path(), failures)) {
+            case Placed::kDone:
+                return true;
+            case Placed::kTaken:
+                ++target.counter;
+                break;
+            case Placed::kFailed:
+                return false;
+        }
+    }
+}
+
+// The file's data on disk before its name changes; `shown` names it in the error.
+void MakeDurable(const PublicationCalls& calls, const std::string& path, const std::string& shown) {
+    const int fd = calls.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0) {
+        return;  // a missing file is reported by the move
+    }
+    const bool synced = Sync(calls, fd);
+    const int saved = errno;
+    ::close(fd);
+    if (!synced) {
+        calls.unlink(path.c_str());  // what the disk did not take is no finished file
+        throw RunTimeError(kErrFileAccess, "'" + shown + "': cannot write the file to disk (" +
+                                               std::strerror(saved) + ")");
+    }
+}
+
+// The folder's entries on disk too, so the new name survives a power cut; best effort.
+void SyncFolder(const PublicationCalls& calls, const std::string& folder) {
+    const int fd = calls.open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY, 0);
+    if (fd >= 0) {
+        calls.fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::string Joined(const Failures& failures) {
+    std::string text;
+    for (const std::string& failure : failures) {
+        text += (text.empty() ? "" : "; ") + failure;
+    }
+    return text;
 }
 
 }  // namespace
@@ -67,14 +213,56 @@ std::string FreeFileName(const std::string& folder, const std::string& base,
 }
 
 void PublishWithoutReplacing(const std::string& temporary, NewFileName& target) {
-    while (!MoveIfFree(temporary, target.path())) {
-        if (errno != EEXIST) {
-            throw RunTimeError(kErrFileAccess, "'" + target.path() +
-                                                   "': cannot put the finished file in place (" +
-                                                   std::strerror(errno) + ")");
-        }
-        ++target.counter;
+    const PublicationCalls& calls = PublicationCallsInUse();
+    MakeDurable(calls, temporary, target.path());
+    Failures failures;
+    if (PlaceUnderFreeName(calls, temporary, target, failures)) {
+        SyncFolder(calls, target.folder);
+        return;
     }
+    std::string message =
+        "'" + target.path() + "': cannot put the finished file in place (" + Joined(failures) + ")";
+    if (NameTaken(temporary)) {
+        NewFileName kept = FirstFreeName(target.folder, target.name(), kKeptExtension);
+        Failures ignored;
+        std::string kept_path = temporary;
+        if (PlaceUnderFreeName(calls, temporary, kept, ignored)) {
+            kept_path = kept.path();
+            SyncFolder(calls, target.folder);
+        } else {
+            ForgetTemporary(temporary);
+        }
+        message += "; the complete file is kept as '" + kept_path + "'";
+    }
+    throw RunTimeError(kErrFileAccess, message);
+}
+
+void PutInPlace(const std::string& temporary, const std::string& path) {
+    const PublicationCalls& calls = PublicationCallsInUse();
+    MakeDurable(calls, temporary, path);
+    if (calls.rename(temporary.c_str(), path.c_str()) != 0) {
+        throw RunTimeError(kErrFileAccess, "'" + path + "': cannot rename the finished file (" +
+                                               std::strerror(errno) + ")");
+    }
+}
+
+PublicationCalls SystemPublicationCalls() {
+    PublicationCalls calls;
+    calls.rename_noreplace = [](const char* from, const char* to) {
+        return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    };
+    calls.link = [](const char* from, const char* to) { return ::link(from, to); };
+    calls.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+    calls.unlink = [](const char* path) { return ::unlink(path); };
+    calls.open = [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); };
+    calls.write = [](int fd, const void* data, size_t size) { return ::write(fd, data, size); };
+    calls.fsync = [](int fd) { return ::fsync(fd); };
+    return calls;
+}
+
+PublicationCalls& PublicationCallsInUse() {
+    static PublicationCalls calls = SystemPublicationCalls();
+    return calls;
 }
 
 std::string TimeHHMMSS() {

@@ -34,6 +34,14 @@ std::string TemporaryNameBeside(const std::string& path, const char* tag) {
     return name;
 }
 
+void ForgetTemporary(const std::string& path) {
+    for (TemporarySlot& slot : g_temporaries) {
+        if (slot.ready.load() && path == slot.path) {
+            slot.ready.store(false);
+        }
+    }
+}
+
 void RemoveTemporariesAtAbruptExit() {
     for (TemporarySlot& slot : g_temporaries) {
         if (slot.ready.load()) {

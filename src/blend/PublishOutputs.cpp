@@ -1,6 +1,5 @@
 #include "blend/PublishOutputs.h"
 
-#include <cstdio>
 #include <string>
 
 #include "base/UserChannel.h"
@@ -12,16 +11,17 @@ void PublishOutputs(const std::vector<TiffStripWriter*>& writers, std::vector<Ne
     for (TiffStripWriter* writer : writers) {
         writer->Close();
     }
-    size_t published = 0;
-    try {
-        for (; published < writers.size(); ++published) {
-            writers[published]->Publish(names[published]);
+    // Every output is complete now: none is given up because another could not be placed.
+    std::string failures;
+    for (size_t b = 0; b < writers.size(); ++b) {
+        try {
+            writers[b]->Publish(names[b]);
+        } catch (const ImageError& error) {
+            failures += (failures.empty() ? "" : "\n") + std::string(error.what());
         }
-    } catch (...) {
-        for (size_t b = 0; b < published; ++b) {
-            std::remove(names[b].path().c_str());
-        }
-        throw;
+    }
+    if (!failures.empty()) {
+        throw ImageError(failures);
     }
     const size_t output_count = names.size();
     for (size_t b = 0; b < output_count; ++b) {

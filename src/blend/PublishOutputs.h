@@ -1,6 +1,7 @@
 // The outputs of one blend put in place as a set: every file is completed first, then each is
-// published under its new name, never replacing a file; a failure to place one removes those
-// already placed, so a bracketed set is whole or absent. Then the log names each file written.
+// published under its new name, never replacing a file. A finished output is never given up: one
+// that cannot be placed is kept beside under a name that says so, the others are placed all the
+// same, and the error names where each kept file is. Then the log names each file written.
 #pragma once
 
 #include <vector>
@@ -15,7 +16,8 @@ class UserChannel;
 // Completes and publishes `writers` (one per name of `names`, in order; a name taken meanwhile
 // moves on to the next free counter and `names` then tells the file written), then logs per
 // output "Bracketing b/n..." (only with several) and "Saving image as <name>". Throws
-// ImageError when a file cannot be completed or placed.
+// ImageError when a file cannot be completed (no output is then placed) or when one cannot be
+// placed (its message says where it is kept).
 void PublishOutputs(const std::vector<TiffStripWriter*>& writers, std::vector<NewFileName>& names,
                     UserChannel& channel);
 

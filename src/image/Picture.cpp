@@ -338,9 +338,11 @@ void WriteTemporary(const QImage& image, SaveFormat format, const std::string& t
 void Picture::SaveToFile(const std::string& path) const {
     const std::string temporary = TemporaryNameBeside(path, ".part");
     WriteTemporary(impl_->image, format_, temporary, path);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    try {
+        PutInPlace(temporary, path);
+    } catch (const RunTimeError& error) {
         std::remove(temporary.c_str());
-        Fail(path, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
+        throw PictureError(error.what());
     }
 }
 
@@ -350,8 +352,7 @@ void Picture::SaveToFile(NewFileName& target, const std::atomic<bool>* abandon) 
     try {
         PublishWithoutReplacing(temporary, target);
     } catch (const RunTimeError& error) {
-        std::remove(temporary.c_str());
-        throw PictureError(error.what());
+        throw PictureError(error.what());  // the complete file stays where the message says
     }
 }
 

@@ -55,13 +55,14 @@ class Picture {
     // unreadable file throws PictureError; the picture keeps what it held.
     void LoadFromFile(const std::string& path);
     // SaveToFile in the current save format (PNG by default). The file is written under a
-    // temporary name and renamed when complete, replacing a file of that name. Throws
-    // PictureError.
+    // temporary name and put in place when complete (PutInPlace), replacing a file of that
+    // name. Throws PictureError.
     void SaveToFile(const std::string& path) const;
-    // The same for a file the system creates: put in place without replacing any file, under
-    // the next free counter when `target` has been taken since it was chosen (`target` then
-    // names the file written). A failure leaves no file. Once `abandon` is set, a PNG being
-    // written stops at its next chunk and the save throws PictureError.
+    // The same for a file the system creates: put in place without replacing any file
+    // (PublishWithoutReplacing), under the next free counter when `target` has been taken since
+    // it was chosen (`target` then names the file written). A failure to write leaves no file;
+    // a complete file that cannot be placed is kept where the PictureError says. Once `abandon`
+    // is set, a PNG being written stops at its next chunk and the save throws PictureError.
     void SaveToFile(NewFileName& target, const std::atomic<bool>* abandon = nullptr) const;
     // A text chunk ("key", "value") written into the PNG file.
     void SetText(const std::string& key, const std::string& value);

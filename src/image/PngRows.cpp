@@ -150,8 +150,7 @@ void SavePngByRows(const PngRowsHeader& header, const PngRowSource& rows, NewFil
     try {
         PublishWithoutReplacing(temporary, target);
     } catch (const RunTimeError& error) {
-        std::remove(temporary.c_str());
-        throw PictureError(error.what());
+        throw PictureError(error.what());  // the complete file stays where the message says
     }
 }
 

@@ -34,8 +34,8 @@ using PngRowSource = std::function<void(int y, uint8_t* row)>;
 
 // Writes the picture under a temporary name and puts it in place without replacing any file,
 // as Picture::SaveToFile(NewFileName&) does (`target` names the file written). Once `abandon`
-// is set the writing stops at the next row. Throws PictureError naming the file; a failure
-// leaves no file.
+// is set the writing stops at the next row. Throws PictureError naming the file; a failure to
+// write leaves no file, a complete file that cannot be placed is kept where the error says.
 void SavePngByRows(const PngRowsHeader& header, const PngRowSource& rows, NewFileName& target,
                    const std::atomic<bool>* abandon = nullptr);
 

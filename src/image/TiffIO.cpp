@@ -528,8 +528,10 @@ void TiffStripWriter::Close() {
 
 void TiffStripWriter::Finish() {
     Close();
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        Fail(path_, std::string("cannot rename the finished file (") + std::strerror(errno) + ")");
+    try {
+        PutInPlace(temporary_, path_);
+    } catch (const RunTimeError& error) {
+        throw ImageError(error.what());
     }
     finished_ = true;
 }
@@ -539,6 +541,7 @@ void TiffStripWriter::Publish(NewFileName& target) {
     try {
         PublishWithoutReplacing(temporary_, target);
     } catch (const RunTimeError& error) {
+        finished_ = true;  // the complete file stays where the message says
         throw ImageError(error.what());
     }
     finished_ = true;

@@ -48,10 +48,12 @@ class TiffStripWriter {
     void WriteRows(const uint16_t* samples, int rows);
     // Completes the file under its temporary name (every row must have been written).
     void Close();
-    // Close, then renames the file into place, replacing a file of that name.
+    // Close, then puts the file in place (PutInPlace), replacing a file of that name.
     void Finish();
-    // Close, then puts the file in place as a new file: never replacing one, under the next
-    // free counter when `target` has been taken meanwhile (`target` then names the file).
+    // Close, then puts the file in place as a new file (PublishWithoutReplacing): never
+    // replacing one, under the next free counter when `target` has been taken meanwhile
+    // (`target` then names the file). When it cannot be placed the complete file is kept where
+    // the ImageError says.
     void Publish(NewFileName& target);
 
   protected:

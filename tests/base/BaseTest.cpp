@@ -1,13 +1,16 @@
 // The ground every step stands on: path, text and number helpers, new and temporary files,
 // ParallelFor.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -116,6 +119,114 @@ TEST(PathHelpers, NameTakenMeanwhileIsNeverReplaced) {
     EXPECT_FALSE(std::filesystem::exists(folder + "mine.part"));
     NewFileName missing = FirstFreeName(folder + "gone/", "x", ".png");
     EXPECT_THROW(PublishWithoutReplacing(folder + "none.part", missing), RunTimeError);
+}
+
+// The file-system calls of the publication with some refused, as file systems refuse them: each
+// call named in `refused` fails with its errno, and every call on a name ending in
+// `refused_name` fails with EINVAL. The calls made are recorded in order.
+struct RefusingFileSystem {
+    std::map<std::string, int> refused;
+    std::string refused_name = "\x01";
+    std::vector<std::string> made;
+    PublicationCalls saved = PublicationCallsInUse();
+
+    RefusingFileSystem(std::map<std::string, int> refusals, std::string name)
+        : refused(std::move(refusals)), refused_name(name.empty() ? "\x01" : name) {
+        PublicationCalls& calls = PublicationCallsInUse();
+        const PublicationCalls real = SystemPublicationCalls();
+        auto guard = [this](const char* call, const char* path) {
+            made.push_back(call);
+            const std::string name(path);
+            const auto refusal = refused.find(call);
+            errno = refusal != refused.end() ? refusal->second
+                    : name.size() >= refused_name.size() &&
+                            name.compare(name.size() - refused_name.size(), std::string::npos,
+                                         refused_name) == 0
+                        ? EINVAL
+                        : 0;
+            return errno == 0;
+        };
+        calls.rename_noreplace = [=](const char* from, const char* to) {
+            return guard("renameat2", to) ? real.rename_noreplace(from, to) : -1;
+        };
+        calls.link = [=](const char* from, const char* to) {
+            return guard("link", to) ? real.link(from, to) : -1;
+        };
+        calls.rename = [=](const char* from, const char* to) {
+            return guard("rename", to) ? real.rename(from, to) : -1;
+        };
+        calls.open = [=](const char* path, int flags, mode_t mode) {
+            return guard((flags & O_CREAT) ? "create" : "open", path) ? real.open(path, flags, mode)
+                                                                      : -1;
+        };
+        calls.write = [=](int fd, const void* data, size_t size) -> ssize_t {
+            return guard("write", "") ? real.write(fd, data, size) : -1;
+        };
+        calls.fsync = [=](int fd) { return guard("fsync", "") ? real.fsync(fd) : -1; };
+    }
+    ~RefusingFileSystem() { PublicationCallsInUse() = saved; }
+};
+
+// Whatever a file system refuses, a finished file is never lost: it lands under its name by the
+// first way the file system allows, or is kept beside under a name that says so (the error names
+// it), or stays under its temporary name (named too, and no longer removed at an abrupt exit).
+// It is synced before it is moved, and no empty or partial file is left under its name.
+TEST(PathHelpers, AFinishedFileIsNeverLostWhateverTheFileSystemRefuses) {
+    const std::string kept = std::string("Map_142530.png") + kKeptExtension;
+    const std::string temporary = "";  // stands for the temporary name
+    const std::tuple<const char*, std::map<std::string, int>, std::string, std::string> cases[] = {
+        {"sandbox without renameat2", {{"renameat2", EPERM}}, "", "Map_142530.png"},
+        {"FUSE without links", {{"renameat2", ENOSYS}, {"link", ENOSYS}}, "", "Map_142530.png"},
+        {"FAT card", {{"renameat2", EINVAL}, {"link", EPERM}}, "", "Map_142530.png"},
+        {"no rename at all",
+         {{"renameat2", EOPNOTSUPP}, {"link", EOPNOTSUPP}, {"rename", EXDEV}},
+         "",
+         "Map_142530.png"},
+        {"the name refused", {}, ".png", kept},
+        {"full disk",
+         {{"renameat2", EPERM}, {"link", EPERM}, {"rename", EPERM}, {"write", ENOSPC}},
+         "",
+         temporary},
+        {"sync fails", {{"fsync", EIO}}, "", temporary}};
+    for (const auto& [what, refusals, refused_name, landed] : cases) {
+        test::TempDir dir;
+        const std::string folder = dir.path() + "/";
+        const std::string part = TemporaryNameBeside(folder + "Map_142530.png", ".part");
+        const std::vector<uint8_t> bytes(3 << 20, 7);  // more than one copy chunk
+        test::WriteBytes(part, bytes);
+        NewFileName target = FirstFreeName(folder, "Map_142530", ".png");
+        std::string error;
+        {
+            RefusingFileSystem file_system(refusals, refused_name);
+            try {
+                PublishWithoutReplacing(part, target);
+            } catch (const RunTimeError& thrown) {
+                error = thrown.what();
+            }
+            ASSERT_FALSE(file_system.made.empty());
+            EXPECT_EQ(file_system.made[0], "open") << what;
+            EXPECT_EQ(file_system.made[1], "fsync") << what;
+        }
+        const std::string where = landed.empty() ? part : folder + landed;
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            left.push_back(entry.path().string());
+        }
+        if (std::string(what) == "sync fails") {
+            // A file the disk did not take is no finished file: it is reported, not placed.
+            EXPECT_NE(error.find("cannot write the file to disk"), std::string::npos);
+            EXPECT_TRUE(left.empty());
+            continue;
+        }
+        EXPECT_EQ(left, std::vector<std::string>{where}) << what;
+        EXPECT_EQ(std::filesystem::file_size(where), bytes.size()) << what;
+        EXPECT_EQ(error.empty(), landed == "Map_142530.png") << what;
+        if (!error.empty()) {
+            EXPECT_NE(error.find("kept as '" + where + "'"), std::string::npos) << error;
+        }
+        RemoveTemporariesAtAbruptExit();
+        EXPECT_TRUE(std::filesystem::exists(where)) << what;
+    }
 }
 
 // A second interrupt ends the process at once: the files still being written go with it, the
