@@ -61,6 +61,23 @@ constexpr std::array<Rgb, 4> kWarmPanes = {{
     {0.55, 0.35, 1.00},
 }};
 
+// Lamps and lights right of the colour patches. Every channel of a lamp, as either camera sees
+// it, frees at least twice the well in the darkest frame; a light clips one channel there and
+// keeps the others.
+struct Light {
+    const char* name;
+    Tone tone;
+    Rgb radiance;
+};
+constexpr std::array<Light, 6> kLights = {{
+    {"white lamp", Tone::kLamp, {12.0, 12.0, 12.0}},
+    {"warm lamp", Tone::kLamp, {16.0, 9.0, 7.0}},
+    {"blue lamp", Tone::kLamp, {10.0, 10.0, 22.0}},
+    {"green lamp", Tone::kLamp, {10.0, 18.0, 9.0}},
+    {"red light", Tone::kHighlight, {9.0, 1.2, 0.6}},
+    {"green light", Tone::kHighlight, {0.5, 3.0, 0.8}},
+}};
+
 Tone WedgeTone(int ev) {
     return ev <= -11 ? Tone::kShadow : ev >= -1 ? Tone::kHighlight : Tone::kMidtone;
 }
@@ -99,6 +116,14 @@ Scene::Scene(int width, int height, uint64_t seed, SceneStyle style)
         flat_.push_back({kColourPatches[i].name, Tone::kColour, r.x0, r.y0, r.x1, r.y1,
                          kColourPatches[i].radiance});
     }
+    if (style == SceneStyle::kLamps) {
+        for (size_t i = 0; i < kLights.size(); ++i) {
+            const double u0 = 0.595 + 0.062 * static_cast<double>(i);
+            const Rect r = FromFractions(u0, 0.53, u0 + 0.052, 0.67);
+            flat_.push_back(
+                {kLights[i].name, kLights[i].tone, r.x0, r.y0, r.x1, r.y1, kLights[i].radiance});
+        }
+    }
     // Four panes inside a frame and a cross of mullions 3 % of the window's width and height.
     const double bar_u = 0.34 * 0.03;
     const double bar_v = 0.42 * 0.03;
@@ -111,7 +136,7 @@ Scene::Scene(int width, int height, uint64_t seed, SceneStyle style)
             const double v0 = 0.05 + bar_v + row * (pane_h + bar_v);
             const Rect r = FromFractions(u0, v0, u0 + pane_w, v0 + pane_h);
             const Rgb& sky =
-                style == SceneStyle::kWarm ? kWarmPanes[static_cast<size_t>(pane - 1)] : kSky;
+                style != SceneStyle::kStandard ? kWarmPanes[static_cast<size_t>(pane - 1)] : kSky;
             flat_.push_back({"window pane " + std::to_string(pane++), Tone::kHighlight, r.x0, r.y0,
                              r.x1, r.y1, sky});
         }

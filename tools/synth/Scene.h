@@ -15,13 +15,16 @@ namespace brimsal::synth {
 
 using Rgb = std::array<double, 3>;
 
-// What a flat region is for in quality checks.
-enum class Tone { kShadow, kMidtone, kHighlight, kColour };
+// What a flat region is for in quality checks. kLamp: beyond every frame's range, clipped in
+// every channel of the darkest frame.
+enum class Tone { kShadow, kMidtone, kHighlight, kColour, kLamp };
 
 // The look of the scene. kWarm keeps the layout but makes the bright areas strongly red and
 // blue (tungsten light, skin, a sunset and a blue sky), where a white-balanced development
-// clips red and blue long before the sensor does.
-enum class SceneStyle { kStandard, kWarm };
+// clips red and blue long before the sensor does. kLamps is the warm scene with lamps of
+// several colours beside the colour patches, each clipped in every channel of the darkest frame,
+// and a red and a green light clipped in some channels of it.
+enum class SceneStyle { kStandard, kWarm, kLamps };
 
 // A flat rectangle of the scene, [x0, x1) x [y0, y1) in pixels, of constant radiance.
 struct FlatRegion {

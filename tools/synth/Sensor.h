@@ -37,7 +37,20 @@ inline int BayerColour(int x, int y) {
     return kCfaPattern[(y & 1) * 2 + (x & 1)];
 }
 
-// Mean electrons that `radiance` frees in a photosite of `colour` at `exposure_factor`.
+// How the photosites see the scene's colours, and the colour matrix the DNG declares for them.
+//  kDiagonal: each photosite sees its own channel of the scene's radiance; the declared matrix
+//             makes dcraw's camera-to-sRGB transform the identity (IdentityColorMatrix).
+//  kMixing:   the colour matrix of a real camera, whose channels overlap as real filters do
+//             (MixingColorMatrix); each photosite sees a mix of the scene's channels, the very mix
+//             dcraw inverts for its sRGB output, so the radiance develops back exactly wherever
+//             no channel clipped.
+enum class Camera { kDiagonal, kMixing };
+
+// The radiance a photosite of `colour` sees of the linear sRGB radiance `rgb` (never below 0).
+double SeenRadiance(const float* rgb, int colour, Camera camera);
+
+// Mean electrons that `radiance` (as the photosite sees it) frees in a photosite of `colour` at
+// `exposure_factor`.
 inline double MeanElectrons(double radiance, int colour, double exposure_factor) {
     return radiance * kElectronsAtUnitRadiance * kSensitivity[colour] * exposure_factor;
 }
@@ -72,5 +85,18 @@ std::array<double, 3> AsShotNeutral();
 // ColorMatrix1 (XYZ to camera, row-major) chosen so that dcraw's camera-to-sRGB matrix is the
 // identity: the inverse of dcraw's own sRGB-to-XYZ (D65) matrix.
 std::array<double, 9> IdentityColorMatrix();
+
+// The D65 colour matrix (XYZ to camera, row-major) of the Canon EOS 350D, the camera whose
+// multipliers the white-balance presets are, as Adobe's DNG Converter writes it for that model
+// (ColorMatrix2 of its DNGs; the same numbers, times 10000, are in dcraw's adobe_coeff table).
+std::array<double, 9> MixingColorMatrix();
+
+// The colour matrix the DNG of `camera` declares.
+std::array<double, 9> ColorMatrixOf(Camera camera);
+
+// How the photosites of the mixing camera see linear sRGB radiance, row-major, each row summing
+// to 1: dcraw's camera-to-sRGB transform before its inversion (MixingColorMatrix times dcraw's
+// sRGB-to-XYZ matrix, each row divided by its sum).
+std::array<double, 9> MixingResponse();
 
 }  // namespace brimsal::synth

@@ -21,6 +21,7 @@ constexpr int kBandRows = 64;  // rows made at once: a multiple of the radiance 
 constexpr uint64_t kShuffleStream = 0x5348554646ULL;
 constexpr const char* kMake = "Brimsal";
 constexpr const char* kModel = "Synthetic Bayer 16";
+constexpr const char* kMixingModel = "Synthetic Bayer 16 mixing";
 
 std::string Join(const std::string& folder, const std::string& name) {
     return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
@@ -99,13 +100,13 @@ SeriesResult WriteSeries(const SeriesSettings& settings) {
         info.cfa_pattern = kCfaPattern;
         info.black_level = kBlackLevel;
         info.white_level = kWhiteLevel;
-        info.color_matrix = IdentityColorMatrix();
+        info.color_matrix = ColorMatrixOf(settings.camera);
         info.as_shot_neutral = AsShotNeutral();
         info.exposure_time = frame.exposure_time;
         info.f_number = kFNumber;
         info.iso = kIsoSpeed;
         info.make = kMake;
-        info.model = kModel;
+        info.model = settings.camera == Camera::kMixing ? kMixingModel : kModel;
         info.software = "brimsal-synth";
         writers.push_back(std::make_unique<DngWriter>(frame.path, info));
         result.frames.push_back(frame);
@@ -136,8 +137,9 @@ SeriesResult WriteSeries(const SeriesSettings& settings) {
                         uint16_t* out = raw[rank].data() + r * row_samples;
                         for (int x = 0; x < width; ++x) {
                             const int colour = BayerColour(x, y);
-                            out[x] = ExposeSample(
-                                MeanElectrons(light[x * 3 + colour], colour, factor), rng);
+                            const double seen =
+                                SeenRadiance(light + x * 3, colour, settings.camera);
+                            out[x] = ExposeSample(MeanElectrons(seen, colour, factor), rng);
                         }
                     }
                 }

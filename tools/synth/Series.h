@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Scene.h"
+#include "Sensor.h"
 
 namespace brimsal::synth {
 
@@ -21,6 +22,7 @@ struct SeriesSettings {
     std::string base_name = "synth";
     bool radiance = true;  // also write <base>_radiance.tif
     SceneStyle style = SceneStyle::kStandard;
+    Camera camera = Camera::kDiagonal;
     int threads = 0;  // 0 = all cores
 };
 

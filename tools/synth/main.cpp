@@ -40,6 +40,10 @@ const char* const kHelp =
     "  --name BASE      file base name: BASE_01.dng ..., BASE_radiance.tif (default synth)\n"
     "  --scene warm     strongly red and blue bright areas (tungsten, sunset, blue sky)\n"
     "                   instead of the standard near-neutral scene\n"
+    "  --scene lamps    the warm scene with lamps of several colours, clipped in every\n"
+    "                   channel of the darkest frame, and lights clipped in some\n"
+    "  --camera mixing  a camera whose channels mix as real ones do (the colour matrix of a\n"
+    "                   Canon EOS 350D) instead of the diagonal one (default: diagonal)\n"
     "  --no-radiance    do not write the radiance TIFF\n"
     "  --threads N      worker threads (default: all cores)\n"
     "  -h, --help       show this help\n"
@@ -106,10 +110,17 @@ SeriesSettings Parse(const std::vector<std::string>& args, bool& help) {
         } else if (option == "--name") {
             settings.base_name = value;
         } else if (option == "--scene") {
-            if (value != "warm" && value != "standard") {
-                throw UsageError{"--scene takes warm or standard (got '" + value + "')"};
+            if (value != "warm" && value != "standard" && value != "lamps") {
+                throw UsageError{"--scene takes standard, warm or lamps (got '" + value + "')"};
             }
-            settings.style = value == "warm" ? SceneStyle::kWarm : SceneStyle::kStandard;
+            settings.style = value == "warm"    ? SceneStyle::kWarm
+                             : value == "lamps" ? SceneStyle::kLamps
+                                                : SceneStyle::kStandard;
+        } else if (option == "--camera") {
+            if (value != "diagonal" && value != "mixing") {
+                throw UsageError{"--camera takes diagonal or mixing (got '" + value + "')"};
+            }
+            settings.camera = value == "mixing" ? Camera::kMixing : Camera::kDiagonal;
         } else if (option == "--threads") {
             settings.threads = Number<int>(option, value);
         } else {
