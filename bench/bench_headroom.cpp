@@ -3,8 +3,11 @@
 // with --headroom at thresholds 90 and 99, and through hdrmerge (the raw-domain merge), whose
 // merged DNG is developed by the same dcraw with the same settings. For each result the SNR per
 // luminance band of the radiance is printed side by side, per seed and as medians over the seeds.
+// --camera mixing takes the camera whose colour matrix mixes the channels (sRGB output then mixes
+// them back), --scene lamps adds lamps clipped in every frame.
 //
-// Usage: bench_headroom [--size WxH] [--seeds N] [--keep DIR]
+// Usage: bench_headroom [--size WxH] [--seeds N] [--camera diagonal|mixing]
+//                       [--scene warm|lamps] [--keep DIR]
 // Needs dcraw and hdrmerge on PATH (hdrmerge runs with QT_QPA_PLATFORM=offscreen).
 #include <tiffio.h>
 #include <zlib.h>
@@ -135,7 +138,7 @@ std::vector<float> ReadMergedRaw(const std::string& path, int& width, int& heigh
 
 // hdrmerge, then its merged raw as a 16-bit DNG (the raw scale kept, rounded) that dcraw reads,
 // developed as brimsal-cli develops.
-Frame HdrMerge(const synth::SeriesResult& series, const fs::path& folder) {
+Frame HdrMerge(const synth::SeriesResult& series, synth::Camera camera, const fs::path& folder) {
     CopySeries(series, folder);
     std::string files;
     for (const auto& frame : series.frames) {
@@ -153,7 +156,7 @@ Frame HdrMerge(const synth::SeriesResult& series, const fs::path& folder) {
     info.cfa_pattern = synth::kCfaPattern;
     info.black_level = synth::kBlackLevel;
     info.white_level = synth::kWhiteLevel;
-    info.color_matrix = synth::IdentityColorMatrix();
+    info.color_matrix = synth::ColorMatrixOf(camera);
     info.as_shot_neutral = synth::AsShotNeutral();
     info.exposure_time = synth::kDarkestExposureTime;
     info.make = "Brimsal";
@@ -246,6 +249,8 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
     int width = 1200, height = 800, seeds = 3;
     std::string keep;
+    synth::Camera camera = synth::Camera::kDiagonal;
+    synth::SceneStyle style = synth::SceneStyle::kWarm;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--size") {
@@ -254,6 +259,12 @@ int main(int argc, char** argv) {
             seeds = std::atoi(argv[i + 1]);
         } else if (option == "--keep") {
             keep = argv[i + 1];
+        } else if (option == "--camera") {
+            camera = std::string(argv[i + 1]) == "mixing" ? synth::Camera::kMixing
+                                                          : synth::Camera::kDiagonal;
+        } else if (option == "--scene") {
+            style = std::string(argv[i + 1]) == "lamps" ? synth::SceneStyle::kLamps
+                                                        : synth::SceneStyle::kWarm;
         }
     }
     const fs::path root =
@@ -270,7 +281,8 @@ int main(int argc, char** argv) {
             settings.width = width;
             settings.height = height;
             settings.seed = static_cast<uint64_t>(seed);
-            settings.style = synth::SceneStyle::kWarm;
+            settings.style = style;
+            settings.camera = camera;
             fs::create_directories(settings.folder);
             const synth::SeriesResult series = synth::WriteSeries(settings);
             const synth::RadianceImage radiance = synth::ReadRadianceTiff(series.radiance_path);
@@ -279,9 +291,11 @@ int main(int argc, char** argv) {
                 Brimsal(BRIMSAL_CLI_PATH, series, run / "normal90", "--threshold 90"),
                 Brimsal(BRIMSAL_CLI_PATH, series, run / "headroom90", "--headroom --threshold 90"),
                 Brimsal(BRIMSAL_CLI_PATH, series, run / "headroom99", "--headroom --threshold 99"),
-                HdrMerge(series, run / "hdrmerge")};
-            std::printf("seed %d (%dx%d, %zu frames 2 EV apart, warm scene): SNR in dB\n", seed,
-                        width, height, series.frames.size());
+                HdrMerge(series, camera, run / "hdrmerge")};
+            std::printf("seed %d (%dx%d, %zu frames 2 EV apart, %s scene, %s camera): SNR in dB\n",
+                        seed, width, height, series.frames.size(),
+                        style == synth::SceneStyle::kLamps ? "lamps" : "warm",
+                        camera == synth::Camera::kMixing ? "mixing" : "diagonal");
             std::printf("  %-12s", "band (EV)");
             for (const auto& method : methods) {
                 std::printf("%13s", method.c_str());

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     // The parts of a run, for the record.
     MapPlane indices;
     const double pixel_map = bench::MedianSeconds(
-        runs, [&] { indices = IndexMap(set, OptimizarUmbrales(MapSettings{}, wb)); });
+        runs, [&] { indices = IndexMap(set, CameraClip(OptimizarUmbrales(MapSettings{}, wb))); });
     std::cout << "  pixel map            " << pixel_map << " s\n";
     for (int r : {3, 20, 100}) {
         const double t = bench::MedianSeconds(runs, [&] { AntiGhostPass(indices, r, channel); });

@@ -248,9 +248,11 @@ int Blend(const std::string& ruta, bool salida_bn, const BlendSettings& settings
     }
     data.factors = factors;
     if (settings.floatOutput) {
-        // The highest level the darkest frame tells is where its last channel saturates.
+        // The highest level the darkest frame tells is where its last channel saturates; its
+        // pixel then shows the colour every saturated camera channel develops to.
+        const std::array<double, 3> clip_colour = ClipColour(scale);
         for (size_t c = 0; c < 3; ++c) {
-            data.darkest_saturation[c] = SaturationLevel(scale.saturation[c]);
+            data.darkest_saturation[c] = SaturationLevel(clip_colour[c]);
         }
         data.neutral_level = kFullScale * factors.front();
     }

@@ -39,8 +39,9 @@ struct BlendData {
     OutputTransform transform;           // B&W mix and gamma curve
     std::vector<double> output_factors;  // FactorBracketing of each output (1 for the first)
     // Float outputs only: a pixel whose frame-1 words are all at or above these (the darkest
-    // frame saturated in every channel) is made neutral, all three values neutral_level, before
-    // the output transform. The default is above any word: no pixel.
+    // frame saturated in every camera channel: the development's clip colour, ClipColour) is
+    // made neutral, all three values neutral_level, before the output transform. The default is
+    // above any word: no pixel.
     std::array<int, 3> darkest_saturation = {kNoSaturation, kNoSaturation, kNoSaturation};
     double neutral_level = 0;
     static constexpr int kNoSaturation = 65536;

@@ -66,7 +66,7 @@ PngRowsHeader MapHeader(int width, int height, int n) {
     return header;
 }
 
-MapPlane IndexMap(const ExposureSet& set, const std::array<int32_t, 3>& thresholds, int threads) {
+MapPlane IndexMap(const ExposureSet& set, const CameraClip& usable, int threads) {
     const int n = set.N();
     const int w = set.AnchoImagen;
     const int h = set.AltoImagen;
@@ -80,9 +80,7 @@ MapPlane IndexMap(const ExposureSet& set, const std::array<int32_t, 3>& threshol
                     // Brightest first; frame 1 is taken without a test.
                     int k = n;
                     while (k > 1) {
-                        const uint16_t* p = set.Imagenes[static_cast<size_t>(k - 1)].at(x, y);
-                        if (p[0] <= thresholds[0] && p[1] <= thresholds[1] &&
-                            p[2] <= thresholds[2]) {
+                        if (usable.Within(set.Imagenes[static_cast<size_t>(k - 1)].at(x, y))) {
                             break;
                         }
                         --k;
@@ -119,7 +117,7 @@ bool GenerarMapa(const std::string& ruta, const MapSettings& settings,
                           true);
 
         channel.AnadirLog("\nBuilding pixel map...", true);
-        MapPlane indices = IndexMap(set, thresholds, threads);
+        MapPlane indices = IndexMap(set, CameraClip(thresholds, settings.scale.colours), threads);
 
         // The darker zones grow by the progressive radius too, so that the progressive
         // transition lies wholly where the brighter frame was valid.

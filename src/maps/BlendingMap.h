@@ -2,6 +2,8 @@
 //
 // For every pixel the map names the brightest frame whose three channels are at or below their
 // saturation thresholds (frame 1, the darkest, when none is; frame 1 is taken untested). The
+// channels are the camera's: with a colour matrix that mixes them (a headroom development in an
+// output profile) they are found through the matrix (CameraClip). The
 // anti-ghosting pass (radius antighost + progressive) then gives each pixel the darkest frame
 // within its disc, and the progressive pass (radius progressive) the level of the mean frame
 // over its disc. The map is written as a grey PNG "Map_hhmmss.png" in the reference folder,
@@ -15,6 +17,7 @@
 
 #include "base/UserChannel.h"
 #include "image/PngRows.h"
+#include "maps/CameraClip.h"
 #include "maps/ExposureSet.h"
 #include "maps/MapPasses.h"
 #include "maps/MapSettings.h"
@@ -36,10 +39,10 @@ std::array<float, 256> BuildIndicePorNivel(int n);
 // The header of the map PNG of an width x height set of n frames: grey levels, n recorded.
 PngRowsHeader MapHeader(int width, int height, int n);
 
-// The per-pixel frame index (1..N) by the saturation rule with thresholds R, G, B; comparisons
-// are inclusive. Rows in parallel; `threads` 0 = all cores.
-MapPlane IndexMap(const ExposureSet& set, const std::array<int32_t, 3>& thresholds,
-                  int threads = 0);
+// The per-pixel frame index (1..N) by the saturation rule: the brightest frame whose pixel is
+// within the thresholds (`usable`: the camera channels at or below the thresholds R, G, B).
+// Rows in parallel; `threads` 0 = all cores.
+MapPlane IndexMap(const ExposureSet& set, const CameraClip& usable, int threads = 0);
 
 // A run of Build map: logs every step, writes the map next to `ruta` (the reference RAW path)
 // without overwriting any file, and on success sets map.Umbrales, map.IndicePorNivel and

@@ -13,6 +13,7 @@
 #include "base/UserChannel.h"
 #include "image/Frame.h"
 #include "image/Picture.h"
+#include "maps/CameraClip.h"
 #include "maps/ExposureHistogram.h"
 
 namespace brimsal {
@@ -72,18 +73,24 @@ int BinOfSample(int a, int b, const double* ln) {
 }
 
 // Flags the pixels of row y of the brighter image that have a channel at or above the clip level.
-void MarkClipped(const Frame& brighter, int y, const ClipLevels& clip,
+void MarkClipped(const Frame& brighter, int y, const CameraClip& clip,
                  std::vector<uint8_t>& marks) {
     const uint16_t* p = brighter.row(y);
     for (int x = 0; x < brighter.width; ++x, p += 3) {
-        marks[static_cast<size_t>(x)] = static_cast<uint8_t>(
-            int{p[0] >= clip[0]} | int{p[1] >= clip[1]} | int{p[2] >= clip[2]});
+        marks[static_cast<size_t>(x)] = static_cast<uint8_t>(clip.Clipped(p));
     }
 }
 
 PairSamples SamplePair(const Frame& darker, const Frame& brighter, Method method,
-                       const ClipLevels& clip, const std::vector<double>& ln, UserChannel& channel,
-                       int threads) {
+                       const CameraClip& clip, const ClipLevels& levels,
+                       const std::vector<double>& ln, UserChannel& channel, int threads) {
+    // Each output channel is its camera channel, sampled below its own clip level; with a matrix
+    // that mixes them the pixel itself must be unclipped, and its channels below dcraw's clip.
+    const uint8_t pixel_tested = clip.mixing() ? 1 : 0;
+    const ClipLevels ceiling =
+        clip.mixing() ? ClipLevels{CameraClip::kOutputCeiling, CameraClip::kOutputCeiling,
+                                   CameraClip::kOutputCeiling}
+                      : levels;
     const int w = brighter.width;
     const int h = brighter.height;
     PairSamples total;
@@ -121,13 +128,13 @@ PairSamples SamplePair(const Frame& darker, const Frame& brighter, Method method
                 for (int x = 1; x < w - 1; ++x) {
                     // The pixel itself is not part of the clip test, only its 8 neighbours.
                     if (above[x - 1] | above[x] | above[x + 1] | middle[x - 1] | middle[x + 1] |
-                        below[x - 1] | below[x] | below[x + 1]) {
+                        below[x - 1] | below[x] | below[x + 1] | (middle[x] & pixel_tested)) {
                         continue;
                     }
                     for (int c = 0; c < 3; ++c) {
                         const int a = pa[3 * x + c];
                         const int b = pb[3 * x + c];
-                        if (!IsSample(a, clip[c]) || !IsSample(b, clip[c])) {
+                        if (!IsSample(a, ceiling[c]) || !IsSample(b, ceiling[c])) {
                             continue;
                         }
                         ++partial.count;
@@ -222,6 +229,7 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
         for (int v = 1; v <= kFullScale; ++v) {
             ln[static_cast<size_t>(v)] = std::log(static_cast<double>(v));
         }
+        const CameraClip clip(settings.clip, settings.colours);
         Picture canvas;
         if (method == Method::kMedian) {
             canvas = NewHistogramCanvas(n);
@@ -230,7 +238,7 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
         for (int i = 2; i <= n; ++i) {
             const size_t ii = static_cast<size_t>(i - 1);
             const PairSamples samples = SamplePair(set.Imagenes[ii - 1], set.Imagenes[ii], method,
-                                                   settings.clip, ln, channel, threads);
+                                                   clip, settings.clip, ln, channel, threads);
             int k = 0;
             if (method == Method::kAverage) {
                 if (samples.sum_b == 0) {

@@ -4,7 +4,9 @@
 // neighbours lie inside the image and none of whose neighbours is clipped (any channel c at or
 // above its clip level, 58982 unless the settings say otherwise) in the brighter image; of such
 // a pixel, each channel c is a sample when it lies strictly between 1024 and its clip level in
-// both images.
+// both images. With a colour matrix that mixes the channels the clip is judged on the camera's
+// channels (CameraClip), the pixel itself must be unclipped too, and a channel is a sample
+// strictly between 1024 and dcraw's clip of the mix (CameraClip::kOutputCeiling).
 //   Average: E(i) = (sum of darker samples / sum of brighter samples) * E(i-1).
 //   Median:  each sample adds the weight 1 + floor(16 b / 65535) to the bin
 //            Round(ln(b / a) * 1000 / ln 2) (clamped to 0..8191) of an 8192-bin histogram;
@@ -19,6 +21,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/ColourMatrix.h"
 #include "maps/ExposureSet.h"
 
 namespace brimsal {
@@ -32,6 +35,9 @@ struct RelativeExposureSettings {
     // The clip level of each channel (R, G, B); a set developed with headroom gets the map's
     // thresholds here (EvClipLevels).
     std::array<int32_t, 3> clip = {kClipLevel, kClipLevel, kClipLevel};
+    // The development's colour matrix (DevelopScale::colours): one that mixes the channels makes
+    // the levels those of the camera's channels (CameraClip).
+    ColourMatrix colours = kIdentityColours;
 };
 
 // The caption of the method's button: "A" for Average, "M" for Median.

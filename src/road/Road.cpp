@@ -11,6 +11,7 @@
 #include "bwtest/ContactSheet.h"
 #include "develop/DcrawCommand.h"
 #include "develop/DevelopTables.h"
+#include "develop/OutputColours.h"
 #include "develop/RawFileSet.h"
 #include "maps/BlendingMap.h"
 #include "maps/ExposureSet.h"
@@ -21,12 +22,43 @@ namespace brimsal {
 
 namespace {
 
-// How the set was developed; when the multipliers give no scale (a headroom development needs
-// positive numbers), the unexpected-error report naming `procedure` and nullopt.
-std::optional<DevelopScale> ScaleOfTheSet(const DevelopSettings& settings, UserChannel& channel,
-                                          const char* procedure) {
-    return TrapUnexpected(channel, procedure, std::optional<DevelopScale>(),
-                          [&] { return std::optional(DevelopScaleOf(settings)); });
+// A headroom development's colour matrix, measured once per development line of the reference
+// (the session keeps it). The log says when it mixes the channels, or why it could not be
+// measured: the clips are then judged on the output's channels.
+ColourMatrix ColoursOfTheSet(Session& session, const DevelopSettings& settings,
+                             UserChannel& channel) {
+    const std::string line =
+        DcrawLine(kDcrawProgram, QuickArguments(settings, false, session.Ruta));
+    if (line != session.colours_line) {
+        const MeasuredColours measured = MeasureOutputColours(session.Ruta, settings, channel);
+        if (!measured.colours) {
+            channel.AnadirLog("Colour matrix of the development not measured (" + measured.failure +
+                                  "): clips judged on the output's channels",
+                              true);
+        } else if (*measured.colours != kIdentityColours) {
+            channel.AnadirLog(
+                "The development's colour matrix mixes the channels: clips judged on the "
+                "camera's channels",
+                true);
+        }
+        session.colours = measured.colours.value_or(kIdentityColours);
+        session.colours_line = line;
+    }
+    return session.colours;
+}
+
+// How the set was developed, with a headroom development's colour matrix; when the multipliers
+// give no scale (a headroom development needs positive numbers), the unexpected-error report
+// naming `procedure` and nullopt.
+std::optional<DevelopScale> ScaleOfTheSet(Session& session, const DevelopSettings& settings,
+                                          UserChannel& channel, const char* procedure) {
+    return TrapUnexpected(channel, procedure, std::optional<DevelopScale>(), [&] {
+        DevelopScale scale = DevelopScaleOf(settings);
+        if (scale.headroom) {
+            scale.colours = ColoursOfTheSet(session, settings, channel);
+        }
+        return std::optional(scale);
+    });
 }
 
 // Multipliers that cannot be developed with end a development before dcraw runs: the error box
@@ -137,7 +169,7 @@ bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& chan
     }
     RelativeExposureSettings ev = settings.ev;
     const std::optional<DevelopScale> scale =
-        ScaleOfTheSet(settings.develop, channel, "CalcularExpRelativas");
+        ScaleOfTheSet(session, settings.develop, channel, "CalcularExpRelativas");
     if (!scale) {
         return false;
     }
@@ -146,6 +178,7 @@ bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& chan
         MapSettings map = settings.map;
         map.scale = *scale;
         ev.clip = EvClipLevels(map, settings.develop.wb);
+        ev.colours = scale->colours;
     }
     return CalcularExpRelativas(session.Ruta, ev, session.set, channel, session.threads) != -1;
 }
@@ -153,7 +186,7 @@ bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& chan
 bool RunBuildMap(Session& session, const RoadSettings& settings, UserChannel& channel) {
     MapSettings map = settings.map;
     const std::optional<DevelopScale> scale =
-        ScaleOfTheSet(settings.develop, channel, "GenerarMapa");
+        ScaleOfTheSet(session, settings.develop, channel, "GenerarMapa");
     if (!scale) {
         return false;
     }
@@ -187,7 +220,7 @@ bool UseChosenMap(const std::string& file, Session& session, UserChannel& channe
 bool RunBlend(Session& session, bool bw, const RoadSettings& settings, UserChannel& channel) {
     BlendSettings blend = BlendSettingsOf(settings);
     const std::optional<DevelopScale> scale =
-        ScaleOfTheSet(settings.develop, channel, "FusionarImagenes");
+        ScaleOfTheSet(session, settings.develop, channel, "FusionarImagenes");
     if (!scale) {
         return false;
     }

@@ -57,7 +57,10 @@ DevelopResult RunDevelop(Session& session, const DevelopSettings& settings, User
 // follow).
 // A headroom development (DevelopScaleOf settings.develop) reaches Calc EV's clip levels, the
 // map's thresholds and the blend's factors: each step reads the development's scale; a
-// multiplier that gives none ends the step with the unexpected-error report.
+// multiplier that gives none ends the step with the unexpected-error report. Its colour matrix
+// is measured on the reference the first time a step needs it (MeasureOutputColours, kept in
+// the session for the same development line), so that each step judges clips on the camera's
+// channels.
 bool RunCalcEv(Session& session, const RoadSettings& settings, UserChannel& channel);
 
 // Build map with the map settings and the white balance of the development (for the

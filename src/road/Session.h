@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "image/ColourMatrix.h"
 #include "maps/ExposureSet.h"
 #include "maps/FramePreload.h"
 #include "maps/MapState.h"
@@ -22,6 +23,10 @@ struct Session {
     WBPatch patch;                         // the WB patch last measured (Calc WB)
     // Frames read while the last development ran, for the next Calc EV to take; empty otherwise.
     std::shared_ptr<FramePreloader> preloaded;
+    // The colour matrix last measured for a headroom development (MeasureOutputColours), and
+    // the reference's quick dcraw line it was measured for.
+    ColourMatrix colours = kIdentityColours;
+    std::string colours_line;
 };
 
 }  // namespace brimsal

@@ -70,6 +70,15 @@ DevelopScale HeadroomScale(const WhiteBalanceSettings& wb) {
     return scale;
 }
 
+std::array<double, 3> ClipColour(const DevelopScale& scale) {
+    std::array<double, 3> colour{};
+    ApplyColours(scale.colours, scale.saturation.data(), colour.data());
+    for (double& share : colour) {
+        share = std::min(share, 1.0);
+    }
+    return colour;
+}
+
 void AplicarPresetWB(WhiteBalanceSettings& wb) {
     if (wb.preset < 0 || wb.preset >= static_cast<int>(kWBPresets.size())) {
         return;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/SettingRange.h"
+#include "image/ColourMatrix.h"
 
 namespace brimsal {
 
@@ -50,14 +51,24 @@ struct WhiteBalanceSettings {
 // How the frames of a set are scaled by their development. The normal development divides the
 // multipliers by their smallest, so a channel with a larger multiplier clips before the sensor
 // does. The headroom development (dcraw's -H 1 with the same -r multipliers) divides them by
-// their largest instead: channel c then saturates at 65535 x saturation[c] (the multiplier over
-// the largest), no channel clips before the sensor, and every frame is darker than the normal
-// development by `factor`, the largest multiplier over the smallest.
+// their largest instead: camera channel c then saturates at 65535 x saturation[c] (the
+// multiplier over the largest), no channel clips before the sensor, and every frame is darker
+// than the normal development by `factor`, the largest multiplier over the smallest.
+// The output channels are the white-balanced camera channels times `colours`, dcraw's matrix to
+// the output profile: the identity in raw colour or when the camera's matrix does not mix the
+// channels (then each output channel saturates at its own level); measured for a headroom
+// development (MeasureOutputColours), since a matrix that mixes them hides a clipped camera
+// channel in the mix.
 struct DevelopScale {
     bool headroom = false;
     double factor = 1.0;                           // F
-    std::array<double, 3> saturation = {1, 1, 1};  // R, G, B, share of 65535
+    std::array<double, 3> saturation = {1, 1, 1};  // camera R, G, B, share of 65535
+    ColourMatrix colours = kIdentityColours;       // camera to output channels
 };
+
+// The output a pixel whose camera channels all saturate develops to, per output channel as a
+// share of 65535 (at most 1: dcraw clips the output there): `colours` x `saturation`.
+std::array<double, 3> ClipColour(const DevelopScale& scale);
 
 // The range a white-balance multiplier must lie in to be developed with. Multipliers are gains
 // relative to each other (dcraw divides them by their smallest, or by their largest with

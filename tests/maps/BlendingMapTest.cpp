@@ -115,7 +115,7 @@ TEST(BlendingMap, PixelMapRule) {
     frames.push_back(std::move(f2));
     frames.push_back(std::move(f3));
     const ExposureSet set = test::SetOf(std::move(frames), "/nowhere/img");
-    EXPECT_EQ(IndexMap(set, {kThreshold, kThreshold, kThreshold}, 1).data,
+    EXPECT_EQ(IndexMap(set, CameraClip({kThreshold, kThreshold, kThreshold}), 1).data,
               (std::vector<uint8_t>{3, 2, 1, 2}));
 }
 

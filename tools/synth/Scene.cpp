@@ -62,8 +62,9 @@ constexpr std::array<Rgb, 4> kWarmPanes = {{
 }};
 
 // Lamps and lights right of the colour patches. Every channel of a lamp, as either camera sees
-// it, frees at least twice the well in the darkest frame; a light clips one channel there and
-// keeps the others.
+// it, frees at least twice the well in the darkest frame. The red light clips red there and keeps
+// the others; the cyan light clips green from the second frame on, where the mixing camera's
+// sRGB mix of it stays below every output channel's share of the threshold.
 struct Light {
     const char* name;
     Tone tone;
@@ -75,7 +76,7 @@ constexpr std::array<Light, 6> kLights = {{
     {"blue lamp", Tone::kLamp, {10.0, 10.0, 22.0}},
     {"green lamp", Tone::kLamp, {10.0, 18.0, 9.0}},
     {"red light", Tone::kHighlight, {9.0, 1.2, 0.6}},
-    {"green light", Tone::kHighlight, {0.5, 3.0, 0.8}},
+    {"cyan light", Tone::kHighlight, {0.12, 0.6, 0.6}},
 }};
 
 Tone WedgeTone(int ev) {

@@ -23,7 +23,7 @@ enum class Tone { kShadow, kMidtone, kHighlight, kColour, kLamp };
 // blue (tungsten light, skin, a sunset and a blue sky), where a white-balanced development
 // clips red and blue long before the sensor does. kLamps is the warm scene with lamps of
 // several colours beside the colour patches, each clipped in every channel of the darkest frame,
-// and a red and a green light clipped in some channels of it.
+// a red light clipped in red there and a cyan light clipped in green from the second frame on.
 enum class SceneStyle { kStandard, kWarm, kLamps };
 
 // A flat rectangle of the scene, [x0, x1) x [y0, y1) in pixels, of constant radiance.

@@ -41,7 +41,7 @@ const char* const kHelp =
     "  --scene warm     strongly red and blue bright areas (tungsten, sunset, blue sky)\n"
     "                   instead of the standard near-neutral scene\n"
     "  --scene lamps    the warm scene with lamps of several colours, clipped in every\n"
-    "                   channel of the darkest frame, and lights clipped in some\n"
+    "                   channel of the darkest frame, and lights clipped in one\n"
     "  --camera mixing  a camera whose channels mix as real ones do (the colour matrix of a\n"
     "                   Canon EOS 350D) instead of the diagonal one (default: diagonal)\n"
     "  --no-radiance    do not write the radiance TIFF\n"
