@@ -72,7 +72,8 @@ int BinOfSample(int a, int b, const double* ln) {
     return static_cast<int>(std::clamp(d, 0.0, static_cast<double>(kLastBin)));
 }
 
-// Flags the pixels of row y of the brighter image that have a channel at or above the clip level.
+// Flags the pixels of row y of the brighter image that are clipped: a channel at or above its clip
+// level (on the camera's channels, CameraClip).
 void MarkClipped(const Frame& brighter, int y, const CameraClip& clip,
                  std::vector<uint8_t>& marks) {
     const uint16_t* p = brighter.row(y);
@@ -126,7 +127,8 @@ PairSamples SamplePair(const Frame& darker, const Frame& brighter, Method method
                 const uint16_t* pa = darker.row(y);
                 const uint16_t* pb = brighter.row(y);
                 for (int x = 1; x < w - 1; ++x) {
-                    // The pixel itself is not part of the clip test, only its 8 neighbours.
+                    // The pixel itself is not part of the clip test, only its 8 neighbours
+                    // (unless the matrix mixes the channels).
                     if (above[x - 1] | above[x] | above[x + 1] | middle[x - 1] | middle[x + 1] |
                         below[x - 1] | below[x] | below[x + 1] | (middle[x] & pixel_tested)) {
                         continue;
