@@ -465,9 +465,9 @@ TEST(BlendRun, CancelLeavesNoOutputFileNorProgressiveMap) {
 }
 
 // The second output of a bracketed set cannot be put in place (its finished file vanished): the
-// box names it, and the other finished outputs are placed all the same (the progressive map of a
-// failed blend goes).
-TEST(BlendRun, BracketedSetKeepsEveryFinishedOutput) {
+// box names it, no output stays under its final name, and the other finished outputs are kept
+// aside under names that say so (the progressive map of a failed blend goes).
+TEST(BlendRun, BracketedSetIsPlacedWholeOrNotAtAll) {
     class LoseSecondOutput : public RecorderChannel {
       public:
         explicit LoseSecondOutput(std::string folder) : folder_(std::move(folder)) {}
@@ -498,7 +498,9 @@ TEST(BlendRun, BracketedSetKeepsEveryFinishedOutput) {
             placed.push_back(file.substr(file.find("_g1_")));
         }
     }
-    EXPECT_EQ(placed, (std::vector<std::string>{"_g1_+4EV.tif", "_g1_0EV.tif"}));
+    // Nothing under a final name; the outputs that were finished are kept aside, named.
+    EXPECT_EQ(placed, (std::vector<std::string>{"_g1_+4EV.tif.complete", "_g1_0EV.tif.complete"}));
+    EXPECT_NE(test::OnlyBox(channel).find("_0EV.tif.complete"), std::string::npos);
 }
 
 // Headroom folds F into the factors (16-bit clamps, ETTR measures on the output's scale); float
