@@ -12,6 +12,7 @@
 #include "base/NumberText.h"
 #include "base/Parallel.h"
 #include "base/Paths.h"
+#include "base/Progress.h"
 #include "base/UserChannel.h"
 #include "blend/BlendKernel.h"
 #include "blend/BlendMap.h"
@@ -146,7 +147,7 @@ void WriteInBands(const RowBlender& blend, std::vector<std::unique_ptr<Writer>>&
         const int percent = static_cast<int>(static_cast<int64_t>(y0 + rows) * kPercent / height);
         if (percent != last_percent) {
             last_percent = percent;
-            channel.ShowProgress(std::to_string(percent) + "%");
+            channel.ShowProgress(ProgressText(percent));
         }
     }
     writing.Wait();

@@ -8,6 +8,7 @@
 #include "base/NumberText.h"
 #include "base/Parallel.h"
 #include "base/Paths.h"
+#include "base/Progress.h"
 #include "base/UserChannel.h"
 #include "blend/BlendMap.h"
 #include "blend/BlendSettings.h"
@@ -188,7 +189,7 @@ int MakeSheet(const std::string& ruta, ExposureSet& set, const MapState& map_sta
             DrawCell(sheet_picture, sheet, i, j, weights, samples, table, set.ExpRelativas,
                      threads);
             ++cells;
-            channel.ShowProgress(std::to_string(cells * kWholeMix / kCellsDrawn) + "%");
+            channel.ShowProgress(ProgressText(cells * kWholeMix / kCellsDrawn));
         }
     }
 

@@ -13,6 +13,7 @@
 
 #include "base/Parallel.h"
 #include "base/Paths.h"
+#include "base/Progress.h"
 #include "base/UserChannel.h"
 
 namespace brimsal {
@@ -39,6 +40,12 @@ std::string LastLine(const std::string& text) {
 void Remove(const std::string& path) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
+}
+
+std::string DevelopProgressText(size_t developed, size_t running, size_t n) {
+    return ProgressText(static_cast<int>(developed * 100 / n),
+                        std::to_string(developed) + " of " + std::to_string(n) + " developed, " +
+                            std::to_string(running) + " running");
 }
 
 }  // namespace
@@ -184,7 +191,7 @@ const DcrawResult& DcrawProcess::Result() const {
 }
 
 std::vector<DcrawResult> RunDcraw(const std::string& program, const std::vector<DcrawJob>& jobs,
-                                  int at_once, const UserChannel& channel,
+                                  int at_once, UserChannel& channel,
                                   const std::function<void(size_t)>& job_done) {
     const size_t n = jobs.size();
     std::vector<DcrawResult> results(n);
@@ -198,6 +205,7 @@ std::vector<DcrawResult> RunDcraw(const std::string& program, const std::vector<
     std::vector<std::unique_ptr<DcrawProcess>> processes(n);
     size_t next = 0;
     std::vector<bool> notified(n, false);
+    std::string shown_progress;
     bool cancelled = false;
     QEventLoop loop;
 
@@ -215,13 +223,18 @@ std::vector<DcrawResult> RunDcraw(const std::string& program, const std::vector<
             return;
         }
         size_t running = 0;
+        size_t developed = 0;
         for (size_t i = 0; i < next; ++i) {
             if (!processes[i]->Finished()) {
                 ++running;
-            } else if (!processes[i]->Result().Done()) {
+                continue;
+            }
+            if (!processes[i]->Result().Done()) {
                 loop.quit();  // the first failure ends the run
                 return;
-            } else if (job_done && !notified[i]) {
+            }
+            ++developed;
+            if (job_done && !notified[i]) {
                 notified[i] = true;
                 job_done(i);
             }
@@ -234,6 +247,11 @@ std::vector<DcrawResult> RunDcraw(const std::string& program, const std::vector<
             processes[next]->Start(request_pass);
             ++next;
             ++running;
+        }
+        if (const std::string text = DevelopProgressText(developed, running, n);
+            text != shown_progress) {
+            shown_progress = text;
+            channel.ShowProgress(text);
         }
         if (running == 0 && next == n) {
             loop.quit();

@@ -72,9 +72,11 @@ class DcrawProcess {
 // kNeverStarted. Returns one result per job, in list order. The channel's cancel flag is polled
 // while waiting: on cancel every running process is killed, its partial TIFF removed, and Cancelled
 // is thrown. `job_done`, when given, is called with a job's index as soon as that job has ended
-// with its TIFF written, while the others still run.
+// with its TIFF written, while the others still run. The progress read-out follows the runs: the
+// share of the files developed, how many are and how many runs are in flight ("40% 2 of 5
+// developed, 2 running").
 std::vector<DcrawResult> RunDcraw(const std::string& program, const std::vector<DcrawJob>& jobs,
-                                  int at_once, const UserChannel& channel,
+                                  int at_once, UserChannel& channel,
                                   const std::function<void(size_t)>& job_done = {});
 
 }  // namespace brimsal

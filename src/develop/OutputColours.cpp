@@ -135,7 +135,7 @@ std::optional<ColourMatrix> FitOutputColours(const Frame& camera, const Frame& o
 }
 
 MeasuredColours MeasureOutputColours(const std::string& raw_path, const DevelopSettings& settings,
-                                     const UserChannel& channel) {
+                                     UserChannel& channel) {
     const std::vector<std::string> common = ComandoDCRAW(settings, true, false);
     if (LastProfile(common) == "0") {
         return {kIdentityColours, ""};

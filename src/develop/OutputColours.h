@@ -34,8 +34,9 @@ struct MeasuredColours {
 // The identity without measuring when `settings` develop in raw colour (the last -o of the quick
 // line is 0); otherwise the two half-size developments of `raw_path` (run at once in a temporary
 // folder of the system's, removed afterwards, so no file beside the RAW files is touched) and
-// FitOutputColours. Throws Cancelled when the channel's cancel is asked for meanwhile.
+// FitOutputColours. Throws Cancelled when the channel's cancel is asked for meanwhile; the
+// channel's progress read-out follows the two runs (RunDcraw).
 MeasuredColours MeasureOutputColours(const std::string& raw_path, const DevelopSettings& settings,
-                                     const UserChannel& channel);
+                                     UserChannel& channel);
 
 }  // namespace brimsal

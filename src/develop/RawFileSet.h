@@ -1,6 +1,7 @@
 // The RAW set: every file of the reference's folder with the reference's extension.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,13 @@ class UserChannel;
 
 // Most files a set may hold.
 inline constexpr int kMaxRawFiles = 10;
+
+// The file name extensions of the RAW formats dcraw reads, lower case (dcraw itself goes by a
+// file's contents; the file chooser offers these and every file).
+inline constexpr auto kRawExtensions = std::to_array<const char*>(
+    {"3fr", "ari", "arw", "bay", "cap", "cine", "cr2", "crw", "dcr", "dng", "erf", "fff",
+     "iiq", "k25", "kdc", "mdc", "mef", "mos",  "mrw", "nef", "nrw", "orf", "pef", "ptx",
+     "pxn", "qtk", "r3d", "raf", "raw", "rw2",  "rwl", "sr2", "srf", "srw", "sti", "x3f"});
 
 // LeerArchivosRAW: lists the files of the folder of `ruta` whose extension is the reference's
 // (compared without regard to case; hidden ".name" files left out unless it is the reference),

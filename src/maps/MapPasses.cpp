@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 
 #include "base/NumberText.h"
 #include "base/Parallel.h"
+#include "base/Progress.h"
 #include "base/UserChannel.h"
 #include "maps/DiscMask.h"
 
@@ -27,30 +27,6 @@ int RowsPerBand(int radius) {
     return std::max(64, 2 * radius);
 }
 
-// Whole-percentage read-out of a pass done band by band, on any thread, always rising.
-class BandProgress {
-  public:
-    BandProgress(UserChannel& channel, int64_t total) : channel_(channel), total_(total) {}
-
-    void BandFinished() {
-        std::lock_guard lock(mutex_);
-        ++done_;
-        const int64_t percent = done_ * 100 / total_;
-        if (percent != shown_ && percent < 100) {
-            shown_ = percent;
-            channel_.ShowProgress(std::to_string(percent) + "%");
-        }
-    }
-    void Finish() { channel_.ShowProgress("100%"); }
-
-  private:
-    UserChannel& channel_;
-    int64_t total_;
-    int64_t done_ = 0;
-    int64_t shown_ = -1;
-    std::mutex mutex_;
-};
-
 // The chord half-widths h(dy), dy = -r..r, of the disc of radius r.
 std::vector<int> DiscHalfChords(int radius) {
     if (radius < 1) {
@@ -63,13 +39,13 @@ std::vector<int> DiscHalfChords(int radius) {
 template <typename Body>
 void InBands(int height, int radius, UserChannel& channel, int threads, const Body& body) {
     const int64_t band = RowsPerBand(radius);
-    BandProgress progress(channel, NumChunks(height, band));
+    StepProgress progress(channel, NumChunks(height, band));
     ParallelFor(
         height, band,
         [&](int64_t, int64_t begin, int64_t end) {
             ThrowIfCancelled(channel);
             body(static_cast<int>(begin), static_cast<int>(end));
-            progress.BandFinished();
+            progress.Advance();
         },
         threads);
     progress.Finish();

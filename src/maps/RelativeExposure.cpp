@@ -10,6 +10,7 @@
 #include "base/NumberText.h"
 #include "base/Parallel.h"
 #include "base/Paths.h"
+#include "base/Progress.h"
 #include "base/UserChannel.h"
 #include "image/Frame.h"
 #include "image/Picture.h"
@@ -82,9 +83,15 @@ void MarkClipped(const Frame& brighter, int y, const CameraClip& clip,
     }
 }
 
+// The bands of rows a pair is sampled in, each one unit of the step's progress.
+int64_t SampledBands(int height) {
+    return height < 3 ? 0 : NumChunks(height - 2, kRowsPerChunk);
+}
+
 PairSamples SamplePair(const Frame& darker, const Frame& brighter, Method method,
                        const CameraClip& clip, const ClipLevels& levels,
-                       const std::vector<double>& ln, UserChannel& channel, int threads) {
+                       const std::vector<double>& ln, UserChannel& channel, StepProgress& progress,
+                       int threads) {
     // Each output channel is its camera channel, sampled below its own clip level; with a matrix
     // that mixes them the pixel itself must be unclipped, and its channels below dcraw's clip.
     const uint8_t pixel_tested = clip.mixing() ? 1 : 0;
@@ -103,7 +110,7 @@ PairSamples SamplePair(const Frame& darker, const Frame& brighter, Method method
     }
     // Rows 1..h-2: only pixels whose 8 neighbours are inside the image are sampled.
     const int64_t rows = h - 2;
-    std::vector<PairSamples> partials(static_cast<size_t>(NumChunks(rows, kRowsPerChunk)));
+    std::vector<PairSamples> partials(static_cast<size_t>(SampledBands(h)));
     ParallelFor(
         rows, kRowsPerChunk,
         [&](int64_t chunk, int64_t begin, int64_t end) {
@@ -152,6 +159,7 @@ PairSamples SamplePair(const Frame& darker, const Frame& brighter, Method method
                 std::rotate(marks.begin(), marks.begin() + 1, marks.end());
             }
             partials[static_cast<size_t>(chunk)] = std::move(partial);
+            progress.Advance();
         },
         threads);
     for (const PairSamples& partial : partials) {
@@ -187,6 +195,39 @@ std::string EvText(double e, Method method) {
 // L: the share of the whole frame's channel samples that were used, percent, one decimal.
 std::string LevelText(int64_t count, int w, int h) {
     return NumberText(RoundHalfEven(static_cast<double>(count) / w / h / 3 * 1000) / 10);
+}
+
+// The steps between consecutive frames smaller than a bracket's, by their EV (`e` the relative
+// exposures, names(i) the frame names, 1-based): one log line and a warning box.
+template <typename Names>
+void WarnIfNotABracket(const std::vector<double>& e, const Names& name, UserChannel& channel) {
+    int small_steps = 0;
+    int smallest = 0;  // the brighter frame of the smallest step
+    double smallest_ev = kBracketMinStepEV;
+    for (size_t i = 1; i < e.size(); ++i) {
+        const double ev = std::log2(e[i - 1] / e[i]);
+        if (ev < kBracketMinStepEV) {
+            ++small_steps;
+        }
+        if (ev < smallest_ev) {
+            smallest_ev = ev;
+            smallest = static_cast<int>(i) + 1;
+        }
+    }
+    if (small_steps == 0) {
+        return;
+    }
+    const auto hundredths = [](double ev) { return NumberText(RoundHalfEven(ev * 100) / 100); };
+    const std::string measured =
+        std::to_string(small_steps) + " of " + std::to_string(e.size() - 1) +
+        " exposure steps under " + hundredths(kBracketMinStepEV) + "EV, the smallest +" +
+        hundredths(smallest_ev) + "EV from " + name(smallest - 1) + " to " + name(smallest);
+    channel.AnadirLog("Not a bracket: " + measured, true);
+    channel.MensajeAviso(
+        "These frames are not a bracket: " + measured +
+        ".\n\nBlending needs frames shot at different exposures, usually 1 to 2 EV apart (1/3 EV "
+        "at the least): each pixel is taken from one frame, so frames of one exposure add "
+        "nothing to the range of the output.\n\nYou can go on with Build map and the blend.");
 }
 
 int GapError(UserChannel& channel, const std::string& kind, const std::string& darker,
@@ -236,11 +277,13 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
         if (method == Method::kMedian) {
             canvas = NewHistogramCanvas(n);
         }
+        StepProgress progress(channel, (n - 1) * SampledBands(h));
 
         for (int i = 2; i <= n; ++i) {
             const size_t ii = static_cast<size_t>(i - 1);
-            const PairSamples samples = SamplePair(set.Imagenes[ii - 1], set.Imagenes[ii], method,
-                                                   clip, settings.clip, ln, channel, threads);
+            const PairSamples samples =
+                SamplePair(set.Imagenes[ii - 1], set.Imagenes[ii], method, clip, settings.clip, ln,
+                           channel, progress, threads);
             int k = 0;
             if (method == Method::kAverage) {
                 if (samples.sum_b == 0) {
@@ -271,6 +314,8 @@ int CalcularExpRelativas(const std::string& ruta, const RelativeExposureSettings
             }
         }
 
+        progress.Finish();
+        WarnIfNotABracket(e, name, channel);
         if (method == Method::kMedian) {
             NewFileName file = FirstFreeName(CarpetaDeRuta(ruta), "His_" + TimeHHMMSS(), ".gif");
             canvas.SetSaveFormat(SaveFormat::kGif);

@@ -30,6 +30,12 @@ class UserChannel;
 
 inline constexpr int kFloorLevel = 1024;  // below this a sample is too noisy
 
+// The smallest exposure step between consecutive frames of a bracket, in EV. Cameras bracket in
+// steps of 1/3 EV or more, and a 1/3 EV step measures about 0.32 EV (nominal shutter times such
+// as 1/200 and 1/250 s), a little more or less with noise and flicker; frames of one exposure
+// measure near 0. Half the smallest step tells the two apart.
+inline constexpr double kBracketMinStepEV = 1.0 / 6;
+
 struct RelativeExposureSettings {
     bool average = false;  // MetodoEVPromedio: true Average, false Median (the start value)
     // The clip level of each channel (R, G, B); a set developed with headroom gets the map's
@@ -48,6 +54,9 @@ constexpr const char* EVMethodCaption(bool average) {
 // Requires the loaded, sorted set (index 1 darkest). Fills set.ExpRelativas (1..N at [0..N-1],
 // E(1) = 1; from a failing pair on the entries stay 0). `ruta` is the reference RAW path: the
 // histogram goes into its folder.
+// A set with consecutive frames less than kBracketMinStepEV apart is not a bracket: after the
+// read-out the log says how many steps are that small and the smallest of them, a warning box
+// says what a bracket needs, and the run goes on (the result stays 1).
 // Returns 1 on success; -1 after an exposure gap error ("Too wide exposure gap" when a pair has
 // no sample, "Too narrow exposure gap" in Average when the darker image sums more: log lines,
 // "DONE" and an error box naming both files) or an unexpected error (reported as

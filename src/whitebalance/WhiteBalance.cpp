@@ -111,7 +111,7 @@ void ClickInTxtWB(WhiteBalanceSettings& wb) {
 
 std::string NormalizeTxtWB(const std::string& text) {
     const std::optional<double> value = NumberFromText(text);
-    return value ? NumberText(*value, ".") : "1";
+    return value ? NumberText(*value, ".") : text;
 }
 
 std::string CoefficientForDisplay(const std::string& text) {

@@ -110,8 +110,9 @@ bool ChooseWBMode(WhiteBalanceSettings& wb, WBMode mode, bool& wb_warning_shown)
 // txtWB click: clicking into a coefficient box selects the Coeffs mode; the values stay.
 void ClickInTxtWB(WhiteBalanceSettings& wb);
 
-// txtWB on leaving: a text that is not a number becomes "1"; a number becomes its plain text
-// form (2.50 -> 2.5; 2,500 -> 2.5). There is no range check. Coefficient texts are held with a
+// txtWB on leaving: a number becomes its plain text form (2.50 -> 2.5; 2,500 -> 2.5); any other
+// text stays as typed, for the box to show it is not a multiplier (MultiplierProblem says why).
+// There is no range check. Coefficient texts are held with a
 // point, as dcraw reads them; only the boxes show the locale's separator.
 std::string NormalizeTxtWB(const std::string& text);
 // A held coefficient text as its box shows it: the point as the locale's decimal separator.

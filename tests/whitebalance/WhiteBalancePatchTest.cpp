@@ -89,9 +89,9 @@ TEST(WhiteBalanceSettings, PresetRowsAndTypedCoefficients) {
     EXPECT_EQ(wb.mode, WBMode::kCoeffs);
     EXPECT_EQ(wb.txtWB[0], "2.132483");
     const std::pair<const char*, const char*> coefficients[] = {
-        {"abc", "1"},   {"", "1"},      {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
-        {" 3 ", "3"},   {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
-        {"1,2,3", "1"}, {"1.2,3", "1"}, {"inf", "1"},    {"2x", "1"},       {"+-1", "1"}};
+        {"abc", "abc"},     {"", ""},       {"2.50", "2.5"}, {"2,500", "2.5"},   // decimal comma
+        {" 3 ", "3"},       {"-1", "-1"},   {"0", "0"},      {"+1.25", "1.25"},  // no range check
+        {"1,2,3", "1,2,3"}, {"inf", "inf"}, {"2x", "2x"}};  // not numbers: kept as typed
     for (const auto& [typed, left] : coefficients) {
         EXPECT_EQ(NormalizeTxtWB(typed), left) << typed;
     }
