@@ -42,11 +42,17 @@ QLabel* Caption(const QString& text, QWidget* parent, const char* tip = nullptr)
 // A horizontal scroll bar over `range`, moved by 1, starting at its initial value.
 QScrollBar* Bar(const char* name, const QString& accessible, const SettingRange& range,
                 QWidget* parent);
-// A check box drawn as a toggle button.
+// A check box drawn as a toggle button, in the selection's colours while it is on (screen readers
+// hear it as checked or not).
 QPushButton* Toggle(const char* name, const char* caption, const char* tip, QWidget* parent);
+// Shows a control the current settings do not read in the disabled colours (`unused`) or in its
+// own; it stays live, and using it chooses the setting that reads it.
+void LookUnused(QWidget* control, bool unused);
 // A list the user picks a row of.
 QComboBox* FixedList(const char* name, const QString& accessible, const char* tip,
                      const QStringList& rows, QWidget* parent);
+// Makes `box` at least wide enough to show `widest` whole.
+void ShowWhole(QLineEdit* box, const QString& widest);
 // A one-line box the program writes and the user only reads.
 QLineEdit* Locked(const char* name, const QString& accessible, const char* tip, QWidget* parent);
 // A box of lines the program writes and the user only reads, its vertical bar always shown.

@@ -17,6 +17,15 @@ namespace {
 constexpr const char* kTipSat =
     "Set saturation level in case value considered by DCRAW for your camera is wrong";
 constexpr const char* kTipQuality = "AHD is usually best but it depends on RAW format";
+constexpr const char* kTipHeadroom =
+    "Develop with headroom (dcraw -H 1): the white balance multipliers are divided by the "
+    "largest, so red and blue no longer clip before the sensor does; the map thresholds follow "
+    "each channel's saturation and the blend restores the normal brightness. Not with Camera "
+    "white balance";
+constexpr const char* kTipHeadroomCamera =
+    "Headroom is not available with Camera white balance: the camera's multipliers are known "
+    "only once dcraw has read each file, and headroom needs them beforehand. Choose Coeffs, "
+    "Preset or Patch to use it";
 
 template <class Rows>
 QStringList Captions(const Rows& rows) {
@@ -33,13 +42,7 @@ DevelopmentFrame::DevelopmentFrame(QWidget* parent) : QGroupBox("RAW development
     Named(this, "fraDevelop", "RAW development");
     auto* grid = new QGridLayout(this);
     chkHLRecovery_ = Toggle("chkHLRecovery", "HL", "Activate highlight recovery", this);
-    chkHeadroom_ = Toggle("chkHeadroom", "Headroom",
-                          "Develop with headroom (dcraw -H 1): the white balance multipliers are "
-                          "divided by the largest, so red and blue no longer clip before the "
-                          "sensor does; the map thresholds follow each channel's saturation and "
-                          "the blend restores the normal brightness. Not with Camera white "
-                          "balance",
-                          this);
+    chkHeadroom_ = Toggle("chkHeadroom", "Headroom", kTipHeadroom, this);
     QStringList satRows;
     for (const auto& row : kSaturationRows) {
         satRows << row.caption;
@@ -83,7 +86,10 @@ DevelopmentFrame::DevelopmentFrame(QWidget* parent) : QGroupBox("RAW development
     connect(cmbQuality_, &QComboBox::activated, this, react);
     connect(cmbProfile_, &QComboBox::activated, this, &DevelopmentFrame::cmbProfile_Click);
     connect(fraWB_, &WhiteBalanceFrame::developmentSettingChanged, this,
-            &DevelopmentFrame::developmentSettingChanged);
+            [this](bool disableLaterSteps) {
+                ShowHeadroomFor(fraWB_->Settings().mode);
+                emit developmentSettingChanged(disableLaterSteps);
+            });
     connect(fraWB_, &WhiteBalanceFrame::warningRequested, this,
             &DevelopmentFrame::warningRequested);
 }
@@ -96,6 +102,21 @@ void DevelopmentFrame::ReadControls(DevelopSettings& settings) const {
     settings.profile = cmbProfile_->currentIndex();
     settings.hlRecovery = chkHLRecovery_->isChecked();
     settings.headroom = chkHeadroom_->isChecked();
+}
+
+void DevelopmentFrame::ShowHeadroomFor(WBMode mode) {
+    const bool camera = mode == WBMode::kCamera;
+    if (camera == headroomAside_) {
+        return;
+    }
+    headroomAside_ = camera;
+    // The user's choice comes back when a mode with known multipliers is chosen again.
+    if (camera) {
+        headroomChosen_ = chkHeadroom_->isChecked();
+    }
+    chkHeadroom_->setChecked(!camera && headroomChosen_);
+    chkHeadroom_->setEnabled(!camera);
+    chkHeadroom_->setToolTip(camera ? kTipHeadroomCamera : kTipHeadroom);
 }
 
 void DevelopmentFrame::chkHLRecovery_Click() {

@@ -53,6 +53,9 @@ class DevelopmentFrame : public QGroupBox {
     void txtSat_LostFocus();
     // Shows the saturation row and level of `settings` in cmbSat and txtSat.
     void ShowSaturation(const DevelopSettings& settings);
+    // Headroom needs multipliers known beforehand: under Camera white balance it is off and
+    // disabled, its tool tip saying why.
+    void ShowHeadroomFor(WBMode mode);
 
     QPushButton* chkHLRecovery_ = nullptr;
     QPushButton* chkHeadroom_ = nullptr;
@@ -65,6 +68,8 @@ class DevelopmentFrame : public QGroupBox {
 
     int cmbSatListIndex_ = 0;
     bool hlWarningShown_ = false;
+    bool headroomAside_ = false;   // chkHeadroom off and disabled: Camera white balance
+    bool headroomChosen_ = false;  // chkHeadroom as the user left it before Camera was chosen
 };
 
 }  // namespace brimsal

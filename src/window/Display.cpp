@@ -101,4 +101,15 @@ PatchOutline PatchOutlineOn(const WBPatch& patch, int Wd, int Hd) {
     return outline;
 }
 
+std::string HeadroomNote(const DevelopScale& scale) {
+    if (!scale.headroom) {
+        return "";
+    }
+    const auto twoDecimals = [](double value) {
+        return NumberText(RoundHalfEven(value * 100) / 100);
+    };
+    return "Headroom: shown " + twoDecimals(scale.factor) + " times darker (-" +
+           twoDecimals(std::log2(scale.factor)) + " EV)";
+}
+
 }  // namespace brimsal

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "whitebalance/WBPatch.h"
+#include "whitebalance/WhiteBalance.h"
 
 namespace brimsal {
 
@@ -55,6 +56,11 @@ struct PatchOutline {
     int cy;
 };
 PatchOutline PatchOutlineOn(const WBPatch& patch, int Wd, int Hd);
+
+// The note under a picture from a headroom development, which is shown darker than the normal
+// development by the scale's factor F: "Headroom: shown 1.44 times darker (-0.53 EV)", two
+// decimals in the locale's separator; "" for a normal development.
+std::string HeadroomNote(const DevelopScale& scale);
 
 // Outline colour and the half length of the centre cross, in pixels.
 inline constexpr int kOutlineRed = 255;

@@ -7,22 +7,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/Progress.h"
 #include "window/Controls.h"
 
 namespace brimsal {
 
 namespace {
-
-// "45%" -> 45; -1 for a read-out that is not a percentage.
-int Percent(const QString& text) {
-    if (!text.endsWith('%')) {
-        return -1;
-    }
-    bool ok = false;
-    const int value = text.chopped(1).toInt(&ok);
-    return ok ? value : -1;
-}
-
+constexpr const char* kBarFormat = "%p%";  // QProgressBar's own
 }  // namespace
 
 LogPanel::LogPanel(QWidget* parent) : QWidget(parent) {
@@ -53,14 +44,19 @@ void LogPanel::AppendToLog(const QString& line, bool append) {
 }
 
 void LogPanel::ShowProgress(const QString& text) {
-    if (const int percent = Percent(text); percent >= 0) {
+    if (const int percent = ProgressPercent(text.toStdString()); percent >= 0) {
         prgStep_->setValue(percent);
+        // The bar says what the read-out says (whose "%" is followed by a blank or nothing, so
+        // the bar's format reads it as itself).
+        prgStep_->setFormat(text);
     }
 }
 
 void LogPanel::ShowBusy(bool busy) {
     cmdCancel_->setEnabled(busy);
-    prgStep_->setValue(0);
+    // Idle: no value and no text, whatever the last step showed.
+    prgStep_->reset();
+    prgStep_->setFormat(kBarFormat);
 }
 
 }  // namespace brimsal

@@ -1,6 +1,7 @@
 // The log of the main window: txtStatus, the lines the steps write (each step's log replaces or
-// extends it), the progress bar prgStep that follows a step's "NN%" read-out, and Cancel (Esc),
-// live only while a step runs. The window connects Cancel to its step runner.
+// extends it), the progress bar prgStep that follows a step's read-out ("NN%" and the step's
+// words, base/Progress.h), idle between steps, and Cancel (Esc), live only while a step runs. The
+// window connects Cancel to its step runner.
 #pragma once
 
 #include <QString>
@@ -20,9 +21,10 @@ class LogPanel : public QWidget {
 
     // Appends `line` to the log, or starts a new log with it when `append` is false.
     void AppendToLog(const QString& line, bool append);
-    // A step's progress read-out: "NN%" moves the bar, any other text leaves it.
+    // A step's progress read-out: "NN%" moves the bar, which shows the whole read-out; a text
+    // without a percentage leaves it.
     void ShowProgress(const QString& text);
-    // While a step runs Cancel is live; the bar starts again at 0 either way.
+    // While a step runs Cancel is live; the bar is idle (empty, no text) at either end.
     void ShowBusy(bool busy);
 
     QPushButton* cmdCancel() const { return cmdCancel_; }

@@ -15,11 +15,13 @@ PicturePanel::PicturePanel(QWidget* parent) : QWidget(parent) {
     pctImagen_->setAccessibleName("Reference image");
     lblXY_ = Named(new QLabel(this), "lblXY", "Position");
     lblXY_->setMinimumWidth(200);
+    lblNote_ = Named(new QLabel(this), "lblNote", "Picture note");
     cmdCopyClipBoard_ = Named(new QPushButton("Snapshot", this), "cmdCopyClipBoard", "Snapshot",
                               "Copy display to Clipboard");
 
     auto* readOut = new QHBoxLayout;
     readOut->addWidget(lblXY_, 1);
+    readOut->addWidget(lblNote_);
     readOut->addWidget(cmdCopyClipBoard_);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -27,8 +29,21 @@ PicturePanel::PicturePanel(QWidget* parent) : QWidget(parent) {
     column->addLayout(readOut);
 }
 
-void PicturePanel::ShowReadOut(const QString& text) {
+void PicturePanel::ShowPointer(const QString& text) {
+    pointer_ = text;
     lblXY_->setText(text);
+}
+
+void PicturePanel::ShowProgress(const QString& text) {
+    lblXY_->setText(text);
+}
+
+void PicturePanel::EndProgress() {
+    lblXY_->setText(pointer_);
+}
+
+void PicturePanel::ShowNote(const QString& text) {
+    lblNote_->setText(text);
 }
 
 }  // namespace brimsal

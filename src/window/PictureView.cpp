@@ -6,9 +6,11 @@
 namespace brimsal {
 
 namespace {
-// The box size the window was laid out for.
-constexpr int kBoxWidth = 588;
-constexpr int kBoxHeight = 390;
+// The picture wants all the room there is: its preferred size is a large screen's, so a layout
+// short of room keeps the other columns at their least and gives the picture the rest.
+constexpr int kBoxWidth = 2400;
+constexpr int kBoxHeight = 1600;
+constexpr int kHintMargin = 12;
 }  // namespace
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent) {
@@ -40,12 +42,23 @@ QSize PictureView::sizeHint() const {
     return {kBoxWidth, kBoxHeight};
 }
 
+void PictureView::SetHint(const QString& text) {
+    hint_ = text;
+    update();
+}
+
 void PictureView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
     if (painted_.isNull()) {
+        painter.drawText(rect().adjusted(kHintMargin, kHintMargin, -kHintMargin, -kHintMargin),
+                         Qt::AlignCenter | Qt::TextWordWrap, hint_);
         return;
     }
-    QPainter painter(this);
     painter.drawImage(QPoint(0, 0), painted_);
+}
+
+void PictureView::resizeEvent(QResizeEvent*) {
+    emit resized();
 }
 
 void PictureView::mousePressEvent(QMouseEvent* event) {

@@ -1,10 +1,12 @@
 // pctImagen: the picture box of the main window. It paints the displayed picture from its
-// top-left corner (the rest of the box stays the window's background) and reports the mouse in
-// box pixels; what a press, move or release means is decided by whoever listens.
+// top-left corner (the rest of the box stays the window's background), or a hint before the
+// first picture, and reports the mouse in box pixels; what a press, move or release means is
+// decided by whoever listens.
 #pragma once
 
 #include <QImage>
 #include <QPoint>
+#include <QString>
 #include <QWidget>
 
 namespace brimsal {
@@ -33,6 +35,10 @@ class PictureView : public QWidget {
     // What the box paints now: the clean picture or the copy with the outline.
     const QImage& PaintedPicture() const { return painted_; }
 
+    // What the box says while no picture has been shown (how to begin).
+    void SetHint(const QString& text);
+    const QString& Hint() const { return hint_; }
+
     QSize sizeHint() const override;
 
   signals:
@@ -41,9 +47,12 @@ class PictureView : public QWidget {
     void mouseReleased(QPoint position);
     // A new picture was shown with MostrarImagen.
     void pictureChanged();
+    // The box has a new size (the window was resized): the picture may be fitted to it again.
+    void resized();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -51,6 +60,7 @@ class PictureView : public QWidget {
   private:
     QImage shown_;
     QImage painted_;
+    QString hint_;
 };
 
 }  // namespace brimsal

@@ -16,6 +16,7 @@
 #include "image/Picture.h"
 #include "whitebalance/WBPatch.h"
 #include "whitebalance/WhiteBalance.h"
+#include "window/Controls.h"
 #include "window/Display.h"
 #include "window/PictureView.h"
 
@@ -45,6 +46,13 @@ constexpr std::array<CoefficientBox, 3> kCoefficientBoxes = {{
     {"G", "green", "G linear coefficient"},
     {"B", "blue", "B linear coefficient"},
 }};
+
+// A coefficient box whose text cannot be developed with.
+constexpr const char* kMarkedBox =
+    "QLineEdit { background-color: #ffe0e0; border: 1px solid #c00000; }";
+
+// Wider than any multiplier a preset or a patch writes (one digit, six decimals).
+constexpr const char* kWidestCoefficient = "88.888888";
 
 constexpr const char* kCaptionSquare = "[   ]";
 constexpr const char* kCaptionRound = "O";
@@ -89,6 +97,8 @@ WhiteBalanceFrame::WhiteBalanceFrame(QWidget* parent) : QGroupBox("White balance
         box->setObjectName(QString("txtWB_%1").arg(i));
         box->setAccessibleName(kCoefficientBoxes[i].channel);
         box->setToolTip(kCoefficientBoxes[i].toolTip);
+        ShowWhole(box, kWidestCoefficient);
+        connect(box, &QLineEdit::textChanged, this, &WhiteBalanceFrame::CheckCoefficients);
         label->setBuddy(box);
         box->installEventFilter(this);
         grid->addWidget(label, 1, 2 * i, Qt::AlignRight);
@@ -104,11 +114,13 @@ WhiteBalanceFrame::WhiteBalanceFrame(QWidget* parent) : QGroupBox("White balance
         cmbWB_->addItem(preset.caption);
     }
     // The list has an edit field, but typing into it puts the stored row back: a fixed list.
+    // Only the user's edits are put back: a row chosen in the list changes the field too, and
+    // that choice is applied (cmbWB_Click).
     cmbWB_->setEditable(true);
     cmbWB_->setInsertPolicy(QComboBox::NoInsert);
     cmbWB_->setCompleter(nullptr);
     connect(cmbWB_, &QComboBox::activated, this, &WhiteBalanceFrame::cmbWB_Click);
-    connect(cmbWB_, &QComboBox::editTextChanged, this, &WhiteBalanceFrame::cmbWB_Change);
+    connect(cmbWB_->lineEdit(), &QLineEdit::textEdited, this, &WhiteBalanceFrame::cmbWB_Change);
     grid->addWidget(cmbWB_, 2, 0, 1, 3);
 
     cmdParche_ = new QPushButton(kCaptionSquare, this);
@@ -161,6 +173,39 @@ WhiteBalanceSettings WhiteBalanceFrame::Settings() const {
 void WhiteBalanceFrame::ShowSettings(const WhiteBalanceSettings& wb) {
     optWB_[static_cast<int>(wb.mode)]->setChecked(true);
     SetTxtWB(wb.txtWB);
+    // The camera's own multipliers are used: the boxes and the presets stand aside.
+    const bool camera = wb.mode == WBMode::kCamera;
+    for (QLineEdit* box : txtWB_) {
+        LookUnused(box, camera);
+    }
+    LookUnused(cmbWB_, camera);
+    CheckCoefficients();
+}
+
+bool WhiteBalanceFrame::MultipliersUsable() const {
+    return MultiplierProblem(Settings()).empty();
+}
+
+void WhiteBalanceFrame::CheckCoefficients() {
+    const WhiteBalanceSettings wb = Settings();
+    for (size_t i = 0; i < txtWB_.size(); ++i) {
+        // The problem of this box alone: the other two as unity.
+        WhiteBalanceSettings alone = wb;
+        alone.txtWB = {"1", "1", "1"};
+        alone.txtWB[i] = wb.txtWB[i];
+        const QString problem = QText(MultiplierProblem(alone));
+        QLineEdit* box = txtWB_[i];
+        box->setStyleSheet(problem.isEmpty() ? QString() : kMarkedBox);
+        box->setToolTip(problem.isEmpty() ? kCoefficientBoxes[i].toolTip : problem);
+        box->setAccessibleDescription(problem);
+    }
+    ShowCalcWB();
+    emit multipliersChecked(MultiplierProblem(wb).empty());
+}
+
+void WhiteBalanceFrame::ShowCalcWB() {
+    cmdCalculateWB_->setEnabled(Settings().mode == WBMode::kPatch && patch_.ParcheDefinido &&
+                                MultipliersUsable());
 }
 
 void WhiteBalanceFrame::SetTxtWB(const std::array<std::string, 3>& texts) {
@@ -174,7 +219,6 @@ void WhiteBalanceFrame::optWB_Click(int index) {
     if (!patchMode && view_ != nullptr && view_->ImagenMostrada()) {
         view_->ShowClean();
     }
-    cmdCalculateWB_->setEnabled(false);
     cmdParche_->setEnabled(false);
 
     WhiteBalanceSettings wb = Settings();
@@ -185,10 +229,10 @@ void WhiteBalanceFrame::optWB_Click(int index) {
     if (patchMode) {
         cmdParche_->setEnabled(true);
         if (patch_.ParcheDefinido) {
-            cmdCalculateWB_->setEnabled(true);
             DibujarPatch(false);
         }
     }
+    ShowCalcWB();
     emit developmentSettingChanged(true);
 }
 
@@ -203,11 +247,8 @@ void WhiteBalanceFrame::cmbWB_Click(int row) {
 }
 
 void WhiteBalanceFrame::cmbWB_Change() {
-    const QString stored = cmbWB_->itemText(cmbWBListIndex_);
-    if (cmbWB_->currentIndex() != cmbWBListIndex_ || cmbWB_->currentText() != stored) {
-        cmbWB_->setCurrentIndex(cmbWBListIndex_);
-        cmbWB_->setEditText(stored);
-    }
+    cmbWB_->setCurrentIndex(cmbWBListIndex_);
+    cmbWB_->setEditText(cmbWB_->itemText(cmbWBListIndex_));
 }
 
 void WhiteBalanceFrame::txtWB_LostFocus(int index) {
@@ -293,7 +334,6 @@ void WhiteBalanceFrame::pctImagen_MouseUp(QPoint position) {
     emit developmentSettingChanged(false);
     optWB_[static_cast<int>(WBMode::kPatch)]->setChecked(true);
     optWB_Click(static_cast<int>(WBMode::kPatch));
-    cmdCalculateWB_->setEnabled(true);
     DibujarPatch(false);
 }
 

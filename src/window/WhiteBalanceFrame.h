@@ -43,6 +43,9 @@ class WhiteBalanceFrame : public QGroupBox {
 
     // Writes the three coefficient texts (red, green, blue), as the patch measurement does.
     void SetTxtWB(const std::array<std::string, 3>& texts);
+    // Whether the multipliers can be developed with (MultiplierProblem): a box whose text
+    // cannot is marked, its tool tip saying what is accepted, and Calc WB stays disabled.
+    bool MultipliersUsable() const;
 
     // Attaches the picture box: a drag on it defines the patch, pointer moves update the
     // read-out (readOut), and a new picture is shown with the patch outline when the Patch
@@ -79,6 +82,8 @@ class WhiteBalanceFrame : public QGroupBox {
     void warningRequested(const QString& text);
     // The pointer read-out for lblXY: the position, or the two points while dragging.
     void readOut(const QString& text);
+    // The multipliers were checked after a change of a box or of the mode.
+    void multipliersChecked(bool usable);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,6 +91,10 @@ class WhiteBalanceFrame : public QGroupBox {
 
   private:
     void ShowSettings(const WhiteBalanceSettings& wb);
+    // Marks each box whose text cannot be developed with, and says whether all can.
+    void CheckCoefficients();
+    // Calc WB is live in the Patch mode with a patch and multipliers that can be developed with.
+    void ShowCalcWB();
     void cmbWB_Change();
     void txtWB_LostFocus(int index);
     void cmdParche_Click();

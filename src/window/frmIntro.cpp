@@ -10,7 +10,10 @@
 
 namespace brimsal {
 
-frmIntro::frmIntro(QWidget* main, QWidget* parent) : QDialog(parent) {
+frmIntro::frmIntro(QWidget* main, QWidget* parent)
+    : QDialog(parent),
+      open_([](const QUrl& address) { return QDesktopServices::openUrl(address); }),
+      present_(MessageBoxPresenter(this)) {
     setObjectName("frmIntro");
     setWindowTitle("Brimsal v1.1");
     const QPixmap picture(":/brimsal/brimsal.png");
@@ -31,8 +34,7 @@ frmIntro::frmIntro(QWidget* main, QWidget* parent) : QDialog(parent) {
     link->setAccessibleName(kProjectPage);
     link->setAlignment(Qt::AlignCenter);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    connect(link, &QLabel::linkActivated, this,
-            [](const QString& address) { QDesktopServices::openUrl(QUrl(address)); });
+    connect(link, &QLabel::linkActivated, this, &frmIntro::OpenPage);
     auto* support = new QToolButton(this);
     support->setObjectName("pctDonate");
     support->setIcon(QIcon(picture));
@@ -40,8 +42,7 @@ frmIntro::frmIntro(QWidget* main, QWidget* parent) : QDialog(parent) {
     support->setAutoRaise(true);
     support->setToolTip("Support Brimsal");
     support->setAccessibleName("Support Brimsal");
-    connect(support, &QToolButton::clicked, this,
-            [] { QDesktopServices::openUrl(QUrl(kDonationPage)); });
+    connect(support, &QToolButton::clicked, this, [this] { OpenPage(kDonationPage); });
     cmdStart_ = new QPushButton("Start", this);
     cmdStart_->setObjectName("cmdStart");
     cmdStart_->setAccessibleName("Start");
@@ -59,6 +60,12 @@ frmIntro::frmIntro(QWidget* main, QWidget* parent) : QDialog(parent) {
     column->addWidget(support, 0, Qt::AlignCenter);
     column->addWidget(cmdStart_, 0, Qt::AlignCenter);
     cmdStart_->setFocus();
+}
+
+void frmIntro::OpenPage(const QString& address) {
+    if (!open_(QUrl(address))) {
+        present_("Brimsal", "No web browser could be started. The page is at\n" + address);
+    }
 }
 
 }  // namespace brimsal

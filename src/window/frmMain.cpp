@@ -12,22 +12,27 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
 #include <initializer_list>
 #include <memory>
+#include <utility>
 
 #include "base/Paths.h"
 #include "develop/DcrawCommand.h"
 #include "develop/DevelopTables.h"
+#include "develop/RawFileSet.h"
 #include "road/Road.h"
 #include "whitebalance/WBPatch.h"
 #include "window/BlendingFrame.h"
 #include "window/Controls.h"
 #include "window/DcrawLineFrame.h"
 #include "window/DevelopmentFrame.h"
+#include "window/Display.h"
 #include "window/DisplayImage.h"
 #include "window/LogPanel.h"
 #include "window/MapFrame.h"
@@ -38,6 +43,36 @@
 namespace brimsal {
 
 namespace {
+
+// The file chooser's filter for a reference: the extensions of every RAW format dcraw reads, in
+// either case (some file dialogs match a pattern's case), then every file.
+QString RawFilesFilter() {
+    QStringList patterns;
+    for (const char* extension : kRawExtensions) {
+        const QString pattern = QString("*.") + extension;
+        patterns << pattern << pattern.toUpper();
+    }
+    return "RAW files (" + patterns.join(' ') + ");;All files (*)";
+}
+
+constexpr const char* kHowToBegin =
+    "To begin, choose one RAW file of your bracket with the \"...\" button beside the file "
+    "box or Ctrl+O, or drop the file here. The files of its folder with the same extension "
+    "are the set.";
+
+// Characters of a log line shown without wrapping, at the least.
+constexpr int kLogColumns = 34;
+// How long the picture box keeps still before the picture is fitted to it again.
+constexpr int kRefitDelayMs = 150;
+
+// A column of the window as wide as its controls need and no wider.
+QWidget* NarrowColumn(QLayout* layout, QWidget* parent) {
+    auto* column = new QWidget(parent);
+    layout->setContentsMargins(0, 0, 0, 0);
+    column->setLayout(layout);
+    column->setMaximumWidth(column->minimumSizeHint().width());
+    return column;
+}
 
 // The folder of a path ("" for none), where a file dialog opens.
 QString FolderOf(const QString& path) {
@@ -85,9 +120,11 @@ void frmMain::BuildControls() {
                       "Reference RAW file for path and quick display", this);
     cmdSeleccionar_ = Named(new QPushButton("...", this), "cmdSeleccionar", "...",
                             "Set reference RAW file and pathname");
+    cmdSeleccionar_->setShortcut(QKeySequence::Open);
     txtFiles_ = LockedList("txtFiles", "RAW files in path", this);
     log_ = new LogPanel(this);
     picture_ = new PicturePanel(this);
+    pctImagen()->SetHint(kHowToBegin);
     cmdSalir_ = Named(new QPushButton("Exit", this), "cmdSalir", "Exit");
     fraDevelop_ = new DevelopmentFrame(this);
     fraDCRAW_ = new DcrawLineFrame(this);
@@ -99,15 +136,17 @@ void frmMain::BuildControls() {
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(txtRuta_, 1);
     pathRow->addWidget(cmdSeleccionar_);
+    // The picture takes every pixel the settings leave: they stand in the side columns, the
+    // blending frame under the picture (its steps come last).
     auto* left = new QVBoxLayout;
     left->addLayout(pathRow);
     left->addWidget(fraDevelop_);
     left->addWidget(fraDCRAW_);
+    left->addWidget(fraMap_);
     left->addStretch(1);
 
     auto* middle = new QVBoxLayout;
     middle->addWidget(picture_, 1);
-    middle->addWidget(fraMap_);
     middle->addWidget(fraBlend_);
 
     auto* right = new QVBoxLayout;
@@ -115,11 +154,12 @@ void frmMain::BuildControls() {
     right->addWidget(txtFiles_, 1);
     right->addWidget(log_, 3);
     right->addWidget(cmdSalir_, 0, Qt::AlignRight);
+    log_->setMinimumWidth(fontMetrics().averageCharWidth() * kLogColumns);
 
     auto* columns = new QHBoxLayout(this);
-    columns->addLayout(left, 0);
+    columns->addWidget(NarrowColumn(left, this));
     columns->addLayout(middle, 1);
-    columns->addLayout(right, 0);
+    columns->addWidget(NarrowColumn(right, this));
 }
 
 void frmMain::ConnectFrames() {
@@ -136,8 +176,9 @@ void frmMain::ConnectFrames() {
     connect(fraDevelop_, &DevelopmentFrame::warningRequested, this,
             [this](const QString& text) { channel_.MensajeAviso(text.toStdString()); });
     connect(fraDevelop_->cmdDevelop(), &QPushButton::clicked, this, &frmMain::cmdDevelop_Click);
-    connect(wb, &WhiteBalanceFrame::readOut, picture_, &PicturePanel::ShowReadOut);
+    connect(wb, &WhiteBalanceFrame::readOut, picture_, &PicturePanel::ShowPointer);
     connect(wb, &WhiteBalanceFrame::calcWBRequested, this, &frmMain::cmdCalculateWB_Click);
+    connect(wb, &WhiteBalanceFrame::multipliersChecked, this, &frmMain::ShowDevelopGate);
     connect(fraDCRAW_, &DcrawLineFrame::developmentSettingChanged, this,
             &frmMain::ReaccionCambioRevelado);
 
@@ -149,6 +190,12 @@ void frmMain::ConnectFrames() {
     connect(fraBlend_->cmdSelMap(), &QPushButton::clicked, this, &frmMain::cmdSelMap_Click);
     connect(picture_->cmdCopyClipBoard(), &QPushButton::clicked, this,
             &frmMain::cmdCopyClipBoard_Click);
+
+    refit_ = new QTimer(this);
+    refit_->setSingleShot(true);
+    refit_->setInterval(kRefitDelayMs);
+    connect(refit_, &QTimer::timeout, this, &frmMain::RefitPicture);
+    connect(pctImagen(), &PictureView::resized, refit_, qOverload<>(&QTimer::start));
 
     connect(log_->cmdCancel(), &QPushButton::clicked, &runner_, &StepRunner::Cancel);
     connect(&runner_, &StepRunner::started, this, [this] { ShowBusy(true); });
@@ -166,7 +213,7 @@ void frmMain::ConnectFrames() {
 void frmMain::ConnectChannel() {
     connect(&channel_, &WindowChannel::logLine, log_, &LogPanel::AppendToLog);
     connect(&channel_, &WindowChannel::dcrawLine, fraDCRAW_, &DcrawLineFrame::ShowLine);
-    connect(&channel_, &WindowChannel::progress, picture_, &PicturePanel::ShowReadOut);
+    connect(&channel_, &WindowChannel::progress, picture_, &PicturePanel::ShowProgress);
     connect(&channel_, &WindowChannel::progress, log_, &LogPanel::ShowProgress);
     connect(&channel_, &WindowChannel::beep, this, [] { QApplication::beep(); });
 }
@@ -194,8 +241,13 @@ bool frmMain::ImagenMostrada() const {
     return pctImagen()->ImagenMostrada();
 }
 
+void frmMain::ShowDevelopGate() {
+    fraDevelop_->cmdDevelop()->setEnabled(develop_ready_ && fraWB()->MultipliersUsable());
+}
+
 void frmMain::DisableFrom(QPushButton* first) {
     ++disables_;
+    develop_ready_ = develop_ready_ && first != fraDevelop_->cmdDevelop();
     QPushButton* const order[] = {fraDevelop_->cmdDevelop(), fraMap_->cmdEV(),
                                   fraMap_->cmdBuildMap()};
     bool from = false;
@@ -216,6 +268,12 @@ void frmMain::ShowBusy(bool busy) {
         widget->setEnabled(!busy);
     }
     log_->ShowBusy(busy);
+    if (!busy) {
+        picture_->EndProgress();
+        if (std::exchange(refit_pending_, false)) {
+            RefitPicture();
+        }
+    }
 }
 
 void frmMain::ReaccionCambioRevelado(bool disableLaterSteps) {
@@ -229,7 +287,9 @@ void frmMain::ReaccionCambioRevelado(bool disableLaterSteps) {
         DisableFrom(fraDevelop_->cmdDevelop());
     }
     fraDCRAW_->ShowLine(QText(reaction.line));
-    if (reaction.develop_again) {
+    // Multipliers that cannot be developed with are marked on their boxes: no development
+    // until they are put right.
+    if (reaction.develop_again && fraWB()->MultipliersUsable()) {
         QuickDevelop();
     }
 }
@@ -245,10 +305,8 @@ void frmMain::cmdSeleccionar_Click() {
     if (!LocateDcraw(channel_)) {
         return;
     }
-    ChooseReference(
-        choose_file_("Set reference RAW file and pathname",
-                     "Common RAW files (*.cr2 *.nef *.arw *.orf *.pef *.dng);;All files (*)",
-                     FolderOf(txtRuta_->text())));
+    ChooseReference(choose_file_("Set reference RAW file and pathname", RawFilesFilter(),
+                                 FolderOf(txtRuta_->text())));
 }
 
 void frmMain::ChooseReference(const std::string& path) {
@@ -341,16 +399,43 @@ void frmMain::DevelopAndShow(const std::string& module,
                 fraWB()->SetTxtWB(quick->settings.wb.txtWB);
             }
             if (!quick->shown.isNull()) {
-                ShowDevelopment(quick->shown, quick->ruta);
+                ShowDevelopment(quick->shown, quick->developed.tiff, quick->ruta, quick->settings);
             }
         });
 }
 
-void frmMain::ShowDevelopment(const QImage& shown, const std::string& raw_path) {
+void frmMain::ShowDevelopment(const QImage& shown, const std::string& tiff,
+                              const std::string& raw_path, const DevelopSettings& settings) {
     pctImagen()->MostrarImagen(shown);
+    shown_tiff_ = tiff;
+    try {
+        picture_->ShowNote(QText(HeadroomNote(DevelopScaleOf(settings))));
+    } catch (const RunTimeError&) {
+        picture_->ShowNote({});  // no scale for these multipliers: developed without headroom
+    }
     QuickShown(raw_path, channel_);
-    fraDevelop_->cmdDevelop()->setEnabled(true);
+    develop_ready_ = true;
+    ShowDevelopGate();
     picture_->cmdCopyClipBoard()->setEnabled(true);
+}
+
+void frmMain::RefitPicture() {
+    if (runner_.Busy()) {
+        refit_pending_ = true;
+        return;
+    }
+    const PictureView* view = pctImagen();
+    const ShownSize fitted =
+        FittedSize(view->AnchoMostrado(), view->AltoMostrado(), view->width(), view->height());
+    if (shown_tiff_.empty() || (fitted.AnchoMostrado == view->AnchoMostrado() &&
+                                fitted.AltoMostrado == view->AltoMostrado())) {
+        return;
+    }
+    try {
+        pctImagen()->MostrarImagen(PictureForDisplay(shown_tiff_, view->width(), view->height()));
+    } catch (const std::exception&) {
+        shown_tiff_.clear();  // gone or replaced by another file: the picture stays as it is
+    }
 }
 
 void frmMain::cmdDevelop_Click() {
@@ -444,7 +529,23 @@ void frmMain::cmdCopyClipBoard_Click() {
 
 // ---- Window events ----
 
+void frmMain::FitToScreen() {
+    const QRect area = screen()->availableGeometry();
+    // Before the first show the frame is not known on every system: the title bar is allowed
+    // for at the least.
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room =
+        area.size() -
+        QSize(frame.width(),
+              std::max(frame.height(), style()->pixelMetric(QStyle::PM_TitleBarHeight)));
+    resize(room.expandedTo(minimumSizeHint()));
+    move(area.topLeft());
+}
+
 void frmMain::showEvent(QShowEvent* event) {
+    if (!std::exchange(placed_, true) && !testAttribute(Qt::WA_Resized)) {
+        FitToScreen();
+    }
     QWidget::showEvent(event);
     if (!path_on_show_.empty()) {
         // Once the window is laid out, so the picture fits the box it is shown in.

@@ -23,6 +23,7 @@
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace brimsal {
 
@@ -98,19 +99,31 @@ class frmMain : public QWidget {
     // is the development shown), its multipliers written into the coefficient boxes, and the
     // reference developed again with them and shown.
     void cmdCalculateWB_Click();
-    // The displayed reference: shows `shown` and ends the quick development's log.
-    void ShowDevelopment(const QImage& shown, const std::string& raw_path);
+    // The displayed reference, developed with `settings` into `tiff` (read again to fit the
+    // picture to a resized box): shows `shown` with the note of a headroom development, and
+    // ends the quick development's log.
+    void ShowDevelopment(const QImage& shown, const std::string& tiff, const std::string& raw_path,
+                         const DevelopSettings& settings);
 
     // Disables the step buttons from `first` on, in workflow order (cmdDevelop, cmdEV,
     // cmdBuildMap, then cmdBlend, cmdBlendBW and cmdTestBW together), and counts it in
     // disables_: a step's end enables the next step only when nothing was disabled while it ran
     // (a settings change then, such as a text box left as the step started, has the last word).
     void DisableFrom(QPushButton* first);
+    // cmdDevelop is live once the reference is on display with the settings shown
+    // (develop_ready_) and while the multipliers can be developed with.
+    void ShowDevelopGate();
     // A development of the reference on the worker that ends with its TIFF on display: `develop`
     // gets the settings the controls hold now and may measure the white balance into them.
     void DevelopAndShow(const std::string& module,
                         std::function<DevelopResult(DevelopSettings&, UserChannel&)> develop);
     void ShowBusy(bool busy);
+    // The window's first size and place: as large as the available area of its screen allows,
+    // frame and title bar included, and inside that area.
+    void FitToScreen();
+    // The displayed picture fitted to the picture box again from its TIFF, once the box keeps
+    // still (after the running step, which may be writing that TIFF).
+    void RefitPicture();
 
     void cmdSeleccionar_Click();
     void cmdDevelop_Click();
@@ -129,6 +142,11 @@ class frmMain : public QWidget {
     bool quick_pending_ = false;  // a quick development asked for while a step ran
     bool close_pending_ = false;  // the window was closed while a step ran
     unsigned disables_ = 0;       // DisableFrom calls so far
+    bool refit_pending_ = false;  // the picture box changed size while a step ran
+    bool placed_ = false;         // the first show has sized and placed the window
+    bool develop_ready_ = false;  // the reference is displayed as the settings develop it
+    std::string shown_tiff_;      // the TIFF the displayed picture was made from
+    QTimer* refit_ = nullptr;
     std::string path_on_show_;
 
     // The reference file and its set, and Exit.

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     window.SetBoxPresenter([](const QString& title, const QString& text) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
     });
-    window.resize(1500, 940);
+    // The window takes the size it opens at on the screen it is shown on.
     window.ChooseOnShow(arguments.at(1).toStdString());
 
     // Each step's end presses the next button; after the blend the window is saved.
