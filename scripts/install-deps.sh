@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dcraw fonts-dejavu-core locales
   desktop-file-utils xvfb xauth
+  pngquant  # scripts/screenshot.sh: the README's pictures in 128 colours
   zlib1g-dev hdrmerge  # bench_headroom: reads and makes hdrmerge's merged DNG
   clang libfuzzer-14-dev
   clang-format  # scripts/check-format.sh

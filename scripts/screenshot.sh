@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The README's picture of the main window after a blend: makes the sample series with
-# brimsal-synth and runs brimsal-screenshot over it on a virtual X display (Xvfb).
-# Usage: scripts/screenshot.sh [BUILD_DIR] [OUT.png]   (defaults: build, docs/window.png)
+# The README's pictures of the main window after a blend, as it opens on a 1366 x 768 and on a
+# 1920 x 1080 screen: makes the sample series with brimsal-synth and runs brimsal-screenshot over
+# it on a virtual X display (Xvfb) of each size, then reduces each picture to 128 colours without
+# dithering (pngquant), which keeps it small.
+# Usage: scripts/screenshot.sh [BUILD_DIR]   (default build; writes docs/window-WxH.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build}
-out=${2:-docs/window.png}
 cmake --build "$build" --target brimsal-screenshot brimsal-synth
 
 sample=$(mktemp -d)
@@ -14,7 +15,11 @@ trap 'rm -rf "$sample"' EXIT
 "$build"/tools/synth/brimsal-synth --out "$sample" --size 1200x800 >/dev/null
 reference=$(find "$sample" -maxdepth 1 -name '*.dng' | sort | head -n 1)
 
-# The xcb platform on Xvfb, not the offscreen one: the picture is what a display shows.
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1600x1000x24" \
-  "$build"/tools/screenshot/brimsal-screenshot "$reference" "$out"
-echo "screenshot: $out"
+for screen in 1366x768 1920x1080; do
+  out=docs/window-$screen.png
+  # The xcb platform on Xvfb, not the offscreen one: the picture is what a display shows.
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 ${screen}x24" \
+    "$build"/tools/screenshot/brimsal-screenshot "$reference" "$out"
+  pngquant --force --speed 1 --nofs --ext .png 128 "$out"
+  echo "screenshot: $out"
+done
